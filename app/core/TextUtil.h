@@ -1,0 +1,20 @@
+#pragma once
+// Text helpers. UI texts are UTF-16; the narrow encoding of file names is UTF-8 here.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zav {
+
+// UTF-16 -> narrow (UTF-8); unpaired surrogates become U+FFFD. Stops at the first zero.
+std::string ToNarrow(std::u16string_view text);
+// UTF-16 -> UTF-8.
+std::string ToUtf8(std::u16string_view text);
+// Narrow (UTF-8) -> UTF-16; invalid bytes become U+FFFD. Stops at the first zero.
+std::u16string ToWide(std::string_view text);
+
+// "%dB" (below 1024 and negative), "%dKB" (below 2^20), "%.2fM" (below 2^30), "%.2fG".
+std::string FormatFileSize(int64_t bytes);
+
+}  // namespace zav

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that the build and the tests need, when missing.
+# Safe to run again: packages already present are left alone.
+set -euo pipefail
+
+BUILD_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-tools-dev libqt6uitools6 qt6-base-dev-tools
+  libavformat-dev libavcodec-dev libavdevice-dev libavfilter-dev
+  libswresample-dev libavutil-dev
+  libwebrtc-audio-processing-dev libjsoncpp-dev libcurl4-openssl-dev
+  libgoogle-glog-dev libpulse-dev libxcb1-dev libxcb-keysyms1-dev
+  libgtest-dev libgmock-dev
+)
+TEST_PACKAGES=(
+  pulseaudio pulseaudio-utils xvfb xdotool x11-utils libcpp-httplib-dev
+  fonts-wqy-microhei ffmpeg qt6-qpa-plugins
+)
+
+wanted=("${BUILD_PACKAGES[@]}")
+if [ "${1:-}" = "--with-tests" ]; then
+  wanted+=("${TEST_PACKAGES[@]}")
+fi
+
+missing=()
+for p in "${wanted[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
