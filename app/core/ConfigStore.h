@@ -52,7 +52,14 @@ bool Lookup(std::string_view text, std::string_view section, std::string_view ke
 std::string SetValue(std::string_view text, std::string_view section, std::string_view key,
                      std::string_view value);
 // The leading integer of value as the profile functions read it (sign, digits; else 0).
+// Values beyond the int range saturate.
 int ParseLeadingInt(std::string_view value);
+// False for names and values that would break the line structure of the file (line breaks,
+// zero bytes, '=' in a key, ']' in a section, empty names). Such writes are refused.
+bool CanStore(std::string_view section, std::string_view key, std::string_view value);
+// text without the lines that are not valid UTF-8 or hold zero bytes; such lines are
+// invisible to Lookup as well.
+std::string DropUnreadableLines(std::string_view text);
 }  // namespace ini
 
 }  // namespace zav

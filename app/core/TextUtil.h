@@ -14,6 +14,9 @@ std::string ToUtf8(std::u16string_view text);
 // Narrow (UTF-8) -> UTF-16; invalid bytes become U+FFFD. Stops at the first zero.
 std::u16string ToWide(std::string_view text);
 
+// True when text is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
 // "%dB" (below 1024 and negative), "%dKB" (below 2^20), "%.2fM" (below 2^30), "%.2fG".
 std::string FormatFileSize(int64_t bytes);
 

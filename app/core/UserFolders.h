@@ -18,8 +18,14 @@ std::string GetUserFolder(std::string_view subPath);
 void EnsureDirectoryPath(std::string_view path);
 
 // The user's Documents folder (XDG), empty when unknown; and the Desktop folder.
+// Both come from root + "/user-dirs.dirs", else ~/Documents and ~/Desktop.
 std::string GetDocumentsFolder();
 std::string GetDesktopFolder();
+
+// The folder that a user-dirs.dirs text assigns to name (such as "XDG_DOCUMENTS_DIR"), with
+// "$HOME" expanded to home; empty when the entry is missing or not an absolute path.
+std::string ParseXdgUserDir(std::string_view userDirsText, std::string_view name,
+                            std::string_view home);
 
 // Where recordings are written and listed: "output-dir" (at most 259 characters) or
 // Documents (else Desktop) + "/ZAV电脑录音". Created when missing; the default is not stored.

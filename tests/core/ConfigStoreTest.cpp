@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "ConfigStore.h"
+#include "CoreTestSupport.h"
+#include "UserFolders.h"
+
+namespace zav {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::WriteFile;
+
+class ConfigStoreFileTest : public ::testing::Test {
+ protected:
+  test::TempFolder folder_;
+  fs::path iniPath_ = folder_.path() / "configure.ini";
+  ConfigStore store_{iniPath_.string()};
+};
+
+TEST_F(ConfigStoreFileTest, MissingFileGivesDefaultsAndFirstWriteCreatesIt) {
+  EXPECT_EQ(store_.ReadInt("global", "voice-size", 20), 20);
+  EXPECT_EQ(store_.ReadString("global", "output-dir", "none"), "none");
+  EXPECT_FALSE(fs::exists(iniPath_));
+
+  EXPECT_TRUE(store_.WriteString("global", "voice-size", "0"));
+  EXPECT_EQ(ReadFile(iniPath_), "[global]\nvoice-size=0\n");
+  EXPECT_EQ(store_.ReadInt("global", "voice-size", 20), 0);  // a stored 0 is not "missing"
+  EXPECT_EQ(store_.ReadInt("global", "voice-source", -1), -1);
+  EXPECT_EQ(store_.ReadInt("hotkey", "voice-size", -1), -1);
+}
+
+TEST_F(ConfigStoreFileTest, ReadIntParsesTheLeadingNumber) {
+  WriteFile(iniPath_,
+            "[global]\nvoice-size=12abc\nagc-check=abc\nnoise-check=\n"
+            "window-close= -3 \nvoice-bitrate=320000\n");
+  EXPECT_EQ(store_.ReadInt("global", "voice-size", 20), 12);
+  EXPECT_EQ(store_.ReadInt("global", "agc-check", 5), 0);
+  EXPECT_EQ(store_.ReadInt("global", "noise-check", 5), 5);  // empty value counts as missing
+  EXPECT_EQ(store_.ReadInt("global", "window-close", 0), -3);
+  EXPECT_EQ(store_.ReadInt("global", "voice-bitrate", 0), 320000);
+}
+
+TEST_F(ConfigStoreFileTest, NamesCompareWithoutCase) {
+  WriteFile(iniPath_, "[GLOBAL]\nVoice-Size=33\n");
+  EXPECT_EQ(store_.ReadInt("global", "voice-size", 20), 33);
+  EXPECT_TRUE(store_.WriteString("Global", "VOICE-SIZE", "34"));
+  EXPECT_EQ(store_.ReadInt("global", "voice-size", 20), 34);
+  EXPECT_EQ(ReadFile(iniPath_), "[GLOBAL]\nVOICE-SIZE=34\n");  // replaced, not duplicated
+}
+
+TEST_F(ConfigStoreFileTest, ReadStringCutsToTheBuffer) {
+  ASSERT_TRUE(store_.WriteString("global", "output-dir", u"/录音/abc"));
+  char16_t buffer[8];
+  std::fill(std::begin(buffer), std::end(buffer), u'#');
+
+  EXPECT_TRUE(store_.ReadString("global", "output-dir", u"", buffer, 4));
+  EXPECT_EQ(std::u16string(buffer), u"/录音");
+  EXPECT_EQ(buffer[4], u'#');  // nothing written past bufferLength
+
+  EXPECT_TRUE(store_.ReadString("global", "output-dir", u"", buffer, 8));
+  EXPECT_EQ(std::u16string(buffer), u"/录音/abc");
+
+  EXPECT_FALSE(store_.ReadString("global", "output-dir", u"", buffer, 1));
+  EXPECT_EQ(buffer[0], u'\0');
+
+  buffer[0] = u'#';
+  EXPECT_FALSE(store_.ReadString("global", "output-dir", u"", buffer, 0));
+  EXPECT_EQ(buffer[0], u'#');
+  EXPECT_FALSE(store_.ReadString("global", "output-dir", u"", nullptr, 8));
+}
+
+TEST_F(ConfigStoreFileTest, ReadStringDefaultAndEmptyValues) {
+  char16_t buffer[16];
+  EXPECT_TRUE(store_.ReadString("global", "missing", u"fallback-text", buffer, 9));
+  EXPECT_EQ(std::u16string(buffer), u"fallback");
+  EXPECT_FALSE(store_.ReadString("global", "missing", u"", buffer, 16));
+
+  ASSERT_TRUE(store_.WriteString("global", "empty", ""));
+  EXPECT_FALSE(store_.ReadString("global", "empty", u"fallback", buffer, 16));  // key exists
+  EXPECT_EQ(std::u16string(buffer), u"");
+}
+
+TEST_F(ConfigStoreFileTest, ReadStringNeverKeepsHalfASurrogatePair) {
+  ASSERT_TRUE(store_.WriteString("global", "name", u"ab😀"));
+  char16_t buffer[8];
+  EXPECT_TRUE(store_.ReadString("global", "name", u"", buffer, 4));
+  EXPECT_EQ(std::u16string(buffer), u"ab");
+  EXPECT_TRUE(store_.ReadString("global", "name", u"", buffer, 5));
+  EXPECT_EQ(std::u16string(buffer), u"ab😀");
+}
+
+TEST_F(ConfigStoreFileTest, CorruptFileGivesDefaults) {
+  std::mt19937 random(1234);
+  std::string garbage(64 * 1024, '\0');
+  for (char& c : garbage) c = static_cast<char>(random());
+  WriteFile(iniPath_, garbage);
+  EXPECT_EQ(store_.ReadInt("global", "voice-size", 20), 20);
+  EXPECT_EQ(store_.ReadString("global", "output-dir", "none"), "none");
+
+  WriteFile(iniPath_, "");
+  EXPECT_EQ(store_.ReadInt("global", "voice-size", 20), 20);
+
+  WriteFile(iniPath_, "[global");  // cut off mid-line
+  EXPECT_EQ(store_.ReadInt("global", "voice-size", 20), 20);
+}
+
+TEST_F(ConfigStoreFileTest, WriteOverCorruptFileKeepsTheReadableLines) {
+  using namespace std::string_literals;
+  WriteFile(iniPath_, "\x01\xFF\xFE\0\0garbage\n[global]\nvoice-size=7\n\xC3\x28\0\n[hotkey]\nstop-key1=2"s);
+  EXPECT_EQ(store_.ReadInt("global", "voice-size", 20), 7);
+
+  ASSERT_TRUE(store_.WriteString("global", "agc-check", "1"));
+  EXPECT_EQ(ReadFile(iniPath_), "[global]\nvoice-size=7\nagc-check=1\n[hotkey]\nstop-key1=2");
+  EXPECT_EQ(store_.ReadInt("global", "voice-size", 20), 7);
+  EXPECT_EQ(store_.ReadInt("global", "agc-check", 0), 1);
+  EXPECT_EQ(store_.ReadInt("hotkey", "stop-key1", 0), 2);
+}
+
+TEST_F(ConfigStoreFileTest, UnreadableIniIsNeitherReadNorReplaced) {
+  fs::create_directory(iniPath_);  // a folder where the file should be
+  fs::create_directory(iniPath_ / "keep");
+  EXPECT_EQ(store_.ReadInt("global", "voice-size", 20), 20);
+  EXPECT_FALSE(store_.WriteString("global", "voice-size", "5"));
+  EXPECT_TRUE(fs::exists(iniPath_ / "keep"));
+  EXPECT_FALSE(fs::exists(iniPath_.string() + ".tmp"));
+}
+
+TEST_F(ConfigStoreFileTest, RefusedValuesLeaveTheFileAlone) {
+  ASSERT_TRUE(store_.WriteString("global", "output-dir", "/music"));
+  EXPECT_FALSE(store_.WriteString("global", "output-dir", "/evil\n[hotkey]\nstop-key1=9"));
+  EXPECT_EQ(ReadFile(iniPath_), "[global]\noutput-dir=/music\n");
+}
+
+TEST_F(ConfigStoreFileTest, WriteRecreatesAMissingFolder) {
+  ConfigStore nested((folder_.path() / "a" / "b" / "configure.ini").string());
+  EXPECT_TRUE(nested.WriteString("global", "k", "v"));
+  EXPECT_EQ(nested.ReadString("global", "k"), "v");
+}
+
+TEST_F(ConfigStoreFileTest, ReadsSeeChangesMadeByOthers) {
+  ASSERT_TRUE(store_.WriteString("global", "voice-source", "1"));
+  EXPECT_EQ(store_.ReadInt("global", "voice-source", 0), 1);
+  ConfigStore other(iniPath_.string());
+  ASSERT_TRUE(other.WriteString("global", "voice-source", "2"));
+  EXPECT_EQ(store_.ReadInt("global", "voice-source", 0), 2);
+  WriteFile(iniPath_, "[global]\nvoice-source=0\n");
+  EXPECT_EQ(store_.ReadInt("global", "voice-source", 9), 0);
+}
+
+class ConfigStoreInstanceTest : public ::testing::Test {
+ protected:
+  void SetUp() override { test::ClearUserFolders(); }
+};
+
+TEST_F(ConfigStoreInstanceTest, LivesInTheConfigFolder) {
+  const fs::path expected = test::TestConfigHome() / "ZavAudioRecorder" / "Config" / "configure.ini";
+  EXPECT_EQ(ConfigStore::Instance().path(), expected.string());
+  EXPECT_EQ(&ConfigStore::Instance(), &ConfigStore::Instance());
+  EXPECT_TRUE(fs::is_directory(expected.parent_path()));
+}
+
+TEST_F(ConfigStoreInstanceTest, DeletedConfigFolderComesBack) {
+  ASSERT_TRUE(ConfigStore::Instance().WriteString("global", "voice-size", "55"));
+  const fs::path configFolder = fs::path(ConfigStore::Instance().path()).parent_path();
+  fs::remove_all(configFolder);
+
+  ConfigStore& store = ConfigStore::Instance();
+  EXPECT_TRUE(fs::is_directory(configFolder));
+  EXPECT_EQ(store.ReadInt("global", "voice-size", 20), 20);  // old settings are gone
+  EXPECT_TRUE(store.WriteString("global", "voice-size", "56"));
+  EXPECT_EQ(ConfigStore::Instance().ReadInt("global", "voice-size", 20), 56);
+}
+
+}  // namespace
+}  // namespace zav
