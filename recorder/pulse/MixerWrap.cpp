@@ -1,0 +1,257 @@
+#include "pulse/MixerWrap.h"
+
+#include <glog/logging.h>
+#include <pulse/pulseaudio.h>
+
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "TextUtil.h"
+#include "pulse/EndpointLogic.h"
+#include "pulse/PulseHandles.h"
+
+namespace zav {
+namespace {
+
+using pulse::Connection;
+using pulse::Deadline;
+using pulse::SourceFacts;
+
+// Whole budget of one call: connecting and every request. A healthy local server answers in
+// milliseconds; this bounds the wait on a server that is stuck.
+constexpr std::chrono::milliseconds kCallBudgetMs{900};
+constexpr char kClientName[] = "ZavAudioRecorder";
+
+struct ServerDefaults {
+  std::string sinkName;
+  std::string sourceName;
+};
+
+struct SourceRecord {
+  SourceFacts facts;
+  pa_cvolume volume{};
+};
+
+struct SinkRecord {
+  bool found = false;
+  std::string name;
+  std::string monitorName;
+  pa_cvolume volume{};
+};
+
+// One connection plus the deadline that every step of the call shares.
+class Session {
+ public:
+  Session() : deadline_(pulse::DeadlineIn(kCallBudgetMs)) {
+    connected_ = pulse::Connect(kClientName, deadline_, &connection_);
+  }
+
+  bool connected() const { return connected_; }
+
+  bool Run(pa_operation* operation) {
+    return pulse::RunOperation(connection_.mainloop.get(), operation, deadline_);
+  }
+
+  pa_context* context() const { return connection_.context.get(); }
+
+ private:
+  Deadline deadline_;
+  Connection connection_;
+  bool connected_ = false;
+};
+
+bool QueryDefaults(Session& session, ServerDefaults* defaults) {
+  auto onInfo = [](pa_context*, const pa_server_info* info, void* userdata) {
+    auto* out = static_cast<ServerDefaults*>(userdata);
+    if (info == nullptr) return;
+    if (info->default_sink_name != nullptr) out->sinkName = info->default_sink_name;
+    if (info->default_source_name != nullptr) out->sourceName = info->default_source_name;
+  };
+  return session.Run(pa_context_get_server_info(session.context(), onInfo, defaults));
+}
+
+bool QuerySources(Session& session, std::vector<SourceRecord>* sources) {
+  struct Collected {
+    std::vector<SourceRecord>* sources;
+    bool failed = false;
+  } collected{sources};
+  auto onSource = [](pa_context*, const pa_source_info* info, int eol, void* userdata) {
+    auto* out = static_cast<Collected*>(userdata);
+    if (eol < 0) out->failed = true;
+    if (eol != 0 || info == nullptr) return;
+    SourceRecord record;
+    record.facts.name = info->name != nullptr ? info->name : "";
+    record.facts.description = info->description != nullptr ? info->description : "";
+    record.facts.isMonitor = info->monitor_of_sink != PA_INVALID_INDEX;
+    record.volume = info->volume;
+    out->sources->push_back(std::move(record));
+  };
+  const bool done = session.Run(pa_context_get_source_info_list(session.context(), onSource, &collected));
+  return done && !collected.failed;
+}
+
+// The default sink with its volume; found stays false when the server has none.
+bool QueryDefaultSink(Session& session, SinkRecord* sink) {
+  ServerDefaults defaults;
+  if (!QueryDefaults(session, &defaults)) return false;
+  if (defaults.sinkName.empty()) return true;
+  auto onSink = [](pa_context*, const pa_sink_info* info, int eol, void* userdata) {
+    auto* out = static_cast<SinkRecord*>(userdata);
+    if (eol != 0 || info == nullptr) return;
+    out->found = true;
+    out->name = info->name != nullptr ? info->name : "";
+    out->monitorName = info->monitor_source_name != nullptr ? info->monitor_source_name : "";
+    out->volume = info->volume;
+  };
+  // A missing sink ends the request with an error, which is the "no sink" answer here.
+  return session.Run(pa_context_get_sink_info_by_name(session.context(), defaults.sinkName.c_str(),
+                                                      onSink, sink));
+}
+
+// The microphone source; false when the server cannot be asked or has none.
+bool QueryMicrophone(Session& session, SourceRecord* microphone) {
+  ServerDefaults defaults;
+  std::vector<SourceRecord> records;
+  if (!QueryDefaults(session, &defaults) || !QuerySources(session, &records)) return false;
+  std::vector<SourceFacts> facts;
+  facts.reserve(records.size());
+  for (const SourceRecord& record : records) facts.push_back(record.facts);
+  const SourceFacts* picked = pulse::PickMicrophoneSource(facts, defaults.sourceName);
+  if (picked == nullptr) return false;
+  *microphone = records[static_cast<std::size_t>(picked - facts.data())];
+  return true;
+}
+
+// Starts a request that answers with a success flag.
+using SuccessRequest = std::function<pa_operation*(pa_context*, pa_context_success_cb_t, void*)>;
+
+// Runs the request to its answer; logs a refusal or a missing answer.
+bool RunSetter(Session& session, const SuccessRequest& start, const char* what) {
+  int success = 0;
+  auto onDone = [](pa_context*, int ok, void* userdata) { *static_cast<int*>(userdata) = ok; };
+  const bool done = session.Run(start(session.context(), onDone, &success));
+  if (!done || !success) {
+    LOG(ERROR) << what << " failed: " << pa_strerror(pa_context_errno(session.context()));
+    return false;
+  }
+  return true;
+}
+
+pa_cvolume ScaledTo(pa_cvolume volume, double scalar) {
+  pa_cvolume_scale(&volume, pulse::VolumeStepsFromScalar(scalar));
+  return volume;
+}
+
+}  // namespace
+
+int EnumerateCaptureDevices(std::vector<CaptureDeviceEntry>* devices) {
+  devices->clear();
+  Session session;
+  if (!session.connected()) return -1;
+  ServerDefaults defaults;
+  std::vector<SourceRecord> records;
+  if (!QueryDefaults(session, &defaults) || !QuerySources(session, &records)) {
+    LOG(ERROR) << "listing the sound server's sources failed";
+    return -1;
+  }
+  std::vector<SourceFacts> facts;
+  facts.reserve(records.size());
+  for (const SourceRecord& record : records) facts.push_back(record.facts);
+  *devices = pulse::OrderCaptureDevices(facts, defaults.sourceName);
+  return 0;
+}
+
+bool GetMicrophoneName(std::u16string* name) {
+  Session session;
+  SourceRecord microphone;
+  if (!session.connected() || !QueryMicrophone(session, &microphone)) return false;
+  *name = pulse::CutUtf16(ToWide(microphone.facts.description), pulse::kFriendlyNameMaxUnits);
+  return true;
+}
+
+void GetMicrophoneVolume(int* volume) {
+  Session session;
+  SourceRecord microphone;
+  if (!session.connected() || !QueryMicrophone(session, &microphone)) return;
+  if (!pa_cvolume_valid(&microphone.volume)) return;
+  *volume = pulse::RoundedPercent(pulse::ScalarFromVolumeSteps(pa_cvolume_max(&microphone.volume)));
+}
+
+bool HasOutputDevice() {
+  Session session;
+  SinkRecord sink;
+  if (session.connected() && QueryDefaultSink(session, &sink) && sink.found) return true;
+  LOG(ERROR) << "Get Default Audio Endpoint error";
+  return false;
+}
+
+bool GetSpeakerVolume(float* volume) {
+  Session session;
+  SinkRecord sink;
+  if (!session.connected() || !QueryDefaultSink(session, &sink) || !sink.found) return false;
+  if (!pa_cvolume_valid(&sink.volume)) return false;
+  const double scalar = pulse::ScalarFromVolumeSteps(pa_cvolume_max(&sink.volume));
+  if (std::fabs(scalar) > 0.00001) *volume = static_cast<float>(scalar * 100.0 + 0.5);
+  return false;
+}
+
+bool SetMicrophoneVolume(bool mute, float percent) {
+  Session session;
+  SourceRecord microphone;
+  if (!session.connected() || !QueryMicrophone(session, &microphone)) return false;
+  const char* source = microphone.facts.name.c_str();
+
+  RunSetter(
+      session,
+      [&](pa_context* context, pa_context_success_cb_t onDone, void* userdata) {
+        return pa_context_set_source_mute_by_name(context, source, mute ? 1 : 0, onDone, userdata);
+      },
+      "setting the microphone's mute state");
+
+  if (std::isnan(percent) || !pa_cvolume_valid(&microphone.volume)) return false;
+  const pa_cvolume volume = ScaledTo(microphone.volume, pulse::ClampPercent(percent) / 100.0);
+  RunSetter(
+      session,
+      [&](pa_context* context, pa_context_success_cb_t onDone, void* userdata) {
+        return pa_context_set_source_volume_by_name(context, source, &volume, onDone, userdata);
+      },
+      "setting the microphone's volume");
+  return false;
+}
+
+bool SetSpeakerVolume(float percent) {
+  Session session;
+  SinkRecord sink;
+  if (!session.connected() || !QueryDefaultSink(session, &sink) || !sink.found) return false;
+  if (!pa_cvolume_valid(&sink.volume)) return false;
+  const pa_cvolume volume = ScaledTo(sink.volume, pulse::ClampPercent(percent) / 100.0);
+  RunSetter(
+      session,
+      [&](pa_context* context, pa_context_success_cb_t onDone, void* userdata) {
+        return pa_context_set_sink_volume_by_name(context, sink.name.c_str(), &volume, onDone, userdata);
+      },
+      "setting the speaker's volume");
+  return false;
+}
+
+bool GetMicrophoneSourceName(std::string* name) {
+  Session session;
+  SourceRecord microphone;
+  if (!session.connected() || !QueryMicrophone(session, &microphone)) return false;
+  *name = microphone.facts.name;
+  return true;
+}
+
+bool GetDefaultSinkMonitorName(std::string* name) {
+  Session session;
+  SinkRecord sink;
+  if (!session.connected() || !QueryDefaultSink(session, &sink) || !sink.found) return false;
+  if (sink.monitorName.empty()) return false;
+  *name = sink.monitorName;
+  return true;
+}
+
+}  // namespace zav

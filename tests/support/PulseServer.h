@@ -1,0 +1,94 @@
+#pragma once
+// A private PulseAudio server for tests, started in a temporary folder of its own.
+//
+// The server has a null sink as its default output, a microphone (a sine tone, or a source
+// that hears whatever is played into a feed sink) as its default source, and optionally a
+// tone playing into the output. While the object lives, PULSE_SERVER points this process (so
+// libpulse and FFmpeg's pulse input) at the server; the destructor stops the server and
+// restores PULSE_SERVER.
+//
+// Create and destroy it on one thread (the test's); the server dies with that thread.
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zav::test {
+
+enum class MicrophoneKind {
+  kNone,      // no capture source: only the output's monitor
+  kSineTone,  // module-sine-source at microphoneToneHz
+  kFedSink,   // a source that records what is played into kMicrophoneFeedSink
+};
+
+struct PulseServerOptions {
+  MicrophoneKind microphone = MicrophoneKind::kSineTone;
+  int microphoneToneHz = 440;
+  int outputToneHz = 0;  // > 0: module-sine plays this tone into the output sink
+  int sampleRate = 44100;
+};
+
+class PulseServer {
+ public:
+  static constexpr const char* kOutputSink = "zav_test_out";
+  static constexpr const char* kOutputDescription = "ZavTestOutput";
+  static constexpr const char* kMicrophoneSource = "zav_test_mic";
+  static constexpr const char* kMicrophoneDescription = "ZavTestMicrophone";
+  static constexpr const char* kMicrophoneFeedSink = "zav_test_mic_feed";
+
+  explicit PulseServer(PulseServerOptions options = {});
+  ~PulseServer();
+  PulseServer(const PulseServer&) = delete;
+  PulseServer& operator=(const PulseServer&) = delete;
+
+  // True when the server started and answers. Otherwise error() says why.
+  bool running() const { return running_; }
+  // Why the server did not start, or the last failed command, with the server's log.
+  const std::string& error() const { return error_; }
+  // The PULSE_SERVER value, "unix:<socket>".
+  const std::string& address() const { return address_; }
+  // The server's own log so far.
+  std::string ReadLog() const;
+
+  // Runs pactl against this server. True when it exits 0; *output gets what it printed.
+  bool Pactl(const std::vector<std::string>& arguments, std::string* output = nullptr);
+  // Loads a module; returns its index, or -1.
+  int LoadModule(const std::string& name, const std::string& arguments = "");
+  bool UnloadModule(int index);
+  bool SetDefaultSink(const std::string& name);
+  bool SetDefaultSource(const std::string& name);
+  // module-sine playing hz into sink; returns the module index, or -1.
+  int PlayTone(const std::string& sink, int hz);
+  // Removes the microphone's modules (the server then falls back to the output's monitor).
+  bool UnloadMicrophone();
+
+  int outputModule() const { return outputModule_; }
+  int outputToneModule() const { return outputToneModule_; }
+
+  // Stops the server now (also done by the destructor) and restores PULSE_SERVER.
+  void Stop();
+
+ private:
+  bool Start();
+  bool WaitUntilAnswering();
+  bool LoadStartModules();
+  void Fail(const std::string& what);
+
+  PulseServerOptions options_;
+  std::string folder_;
+  std::string socketPath_;
+  std::string logPath_;
+  std::string address_;
+  std::string error_;
+  pid_t pid_ = -1;
+  bool running_ = false;
+  bool environmentSet_ = false;
+  std::optional<std::string> previousPulseServer_;
+  int outputModule_ = -1;
+  int outputToneModule_ = -1;
+  std::vector<int> microphoneModules_;
+};
+
+}  // namespace zav::test
