@@ -1,0 +1,160 @@
+#include "AudioRecorder.h"
+
+#include <glog/logging.h>
+
+#include "RecorderCore.h"
+#include "Trace.h"
+#include "VoiceProcessor.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+}
+
+namespace zav {
+namespace {
+
+const ConfigStoreSettingsReader& DesktopSettings() {
+  static const ConfigStoreSettingsReader reader;
+  return reader;
+}
+
+// Opens the microphone, its resampler to the output format and its FIFO. 0 or -1.
+int OpenMicrophone(RecorderCore& core) {
+  core.microphone = core.backend->CreateMicrophone();
+  if (!core.microphone || core.microphone->Open() != 0) return -1;
+
+  const EncoderChoice choice = ChooseEncoder(core.settings.format);
+  const CaptureFormat device = core.microphone->Format();
+  const bool processed = core.noiseSuppression || core.gainControl;
+  AVChannelLayout inLayout, outLayout;
+  av_channel_layout_default(&inLayout, processed ? 1 : device.channels);
+  av_channel_layout_default(&outLayout, kOutputChannels);
+  SwrContext* swr = nullptr;
+  const int allocated = swr_alloc_set_opts2(
+      &swr, &outLayout, choice.sampleFormat, kOutputSampleRate, &inLayout,
+      processed ? AV_SAMPLE_FMT_S16 : static_cast<AVSampleFormat>(device.sampleFormat),
+      processed ? kProcessingRate : device.sampleRate, 0, nullptr);
+  core.micToOutput.reset(swr);
+  if (allocated < 0 || !swr) {
+    LOG(ERROR) << "Could not allocate resampler context";
+    return -1;
+  }
+  if (swr_init(swr) < 0) {
+    LOG(ERROR) << "Failed to initialize the resampling context";
+    return -1;
+  }
+  if (core.micFifo.Create(choice.sampleFormat, kOutputChannels, kOutputSampleRate * kFifoSeconds) != 0) {
+    LOG(ERROR) << "Could not allocate audio fifo";
+    return -1;
+  }
+  return 0;
+}
+
+int OpenStep(RecorderCore& core) {
+  const bool wantsMicrophone = !core.mute && core.settings.hasMicrophone &&
+                               (core.voiceSource == static_cast<int>(VoiceSource::Both) ||
+                                core.voiceSource == static_cast<int>(VoiceSource::Microphone));
+  if (wantsMicrophone && OpenMicrophone(core) != 0) return -1;
+  return core.output.Open(ChooseEncoder(core.settings.format), core.settings.bitRate);
+}
+
+}  // namespace
+
+AudioRecorder::AudioRecorder(RecorderOwner* owner, const SettingsReader* settings, CaptureBackend* backend)
+    : core_(std::make_unique<RecorderCore>()) {
+  core_->owner = owner;
+  core_->settingsReader = settings ? settings : &DesktopSettings();
+  core_->backend = backend ? backend : &DefaultCaptureBackend();
+}
+
+AudioRecorder::~AudioRecorder() {
+  if (core_->initialized && !core_->finished) Stop();
+}
+
+int AudioRecorder::Init(RecorderSettings settings) {
+  RecorderCore& core = *core_;
+  if (core.initialized) return -1;
+  core.settings = std::move(settings);
+  core.outputPath = core.settings.folder + "/" + core.settings.fileName;
+
+  const SettingsReader& reader = *core.settingsReader;
+  core.noiseSuppression = reader.ReadInt("global", "noise-check", 0) != 0;
+  core.gainControl = reader.ReadInt("global", "agc-check", 0) != 0;
+  if (core.settings.format == "wav") core.noiseSuppression = core.gainControl = false;
+  core.voiceSource = reader.ReadInt("global", "voice-source", 0);
+  core.mute = reader.ReadInt("global", "audio-mute-check", 0) != 0;
+  core.voiceSize = reader.ReadInt("global", "voice-size", 20);
+
+  if (core.output.Allocate(core.outputPath) != 0) return -1;
+  if (OpenStep(core) != 0) {
+    LOG(ERROR) << "音频参数初始化失败";
+    core.microphone.reset();
+    return -1;
+  }
+  if (!core.settings.hasMicrophone) core.voiceSource = static_cast<int>(VoiceSource::Speaker);
+
+  const EncoderChoice& choice = core.output.choice();
+  if (!core.mute && core.isBoth() && core.graph.Build(core.output.codec(), choice.frameSize) != 0) {
+    LOG(ERROR) << "混音参数初始化失败";
+    core.output.Abandon();
+    return -2;
+  }
+  const bool recordsSpeaker = core.isBoth() || core.voiceSource == static_cast<int>(VoiceSource::Speaker);
+  if (!core.mute && recordsSpeaker &&
+      core.speakerFifo.Create(choice.sampleFormat, kOutputChannels, kSpeakerFifoSamples) != 0) {
+    core.output.Abandon();
+    return -1;
+  }
+
+  core.initialized = true;
+  core.encoderThread = std::thread([&core] { RunEncoderThread(core); });
+  if (!core.mute) {
+    const bool recordsMicrophone = core.isBoth() || core.voiceSource == static_cast<int>(VoiceSource::Microphone);
+    if (recordsMicrophone) core.microphoneThread = std::thread([&core] { RunMicrophoneThread(core); });
+    if (recordsSpeaker) core.speakerThread = std::thread([&core] { RunSpeakerThread(core); });
+  }
+  return 0;
+}
+
+int AudioRecorder::Start() {
+  if (!core_->initialized || core_->finished) return -1;
+  core_->state = static_cast<int>(RecorderState::Recording);
+  core_->running = true;
+  return 0;
+}
+
+int AudioRecorder::Pause() {
+  if (!core_->initialized || core_->finished) return -1;
+  core_->state = static_cast<int>(RecorderState::Paused);
+  core_->running = false;
+  return 0;
+}
+
+int AudioRecorder::Stop() {
+  RecorderCore& core = *core_;
+  if (!core.initialized || core.finished) return 0;
+  core.state = static_cast<int>(RecorderState::Stopped);
+  core.running = false;
+  core.stopRequested = true;
+  core.speakerActive = false;
+  core.micFifo.WakeAll();
+  core.speakerFifo.WakeAll();
+  for (std::thread* t : {&core.microphoneThread, &core.speakerThread, &core.encoderThread}) {
+    if (t->joinable()) t->join();
+  }
+  Trace(" WaitForMultipleObjects exit\n");
+  DrainFifos(core);
+  core.output.Finish();
+  core.microphone.reset();
+  core.micToOutput.reset();
+  core.finished = true;
+  return 0;
+}
+
+RecorderState AudioRecorder::state() const { return static_cast<RecorderState>(core_->state.load()); }
+
+int AudioRecorder::voiceSource() const { return core_->voiceSource; }
+
+std::string AudioRecorder::outputPath() const { return core_->outputPath; }
+
+}  // namespace zav

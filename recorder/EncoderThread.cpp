@@ -1,0 +1,234 @@
+// The encoder thread: one frame of the encoder's frame size per pass, taken from the
+// microphone FIFO, the system-sound FIFO, both through the mixing graph, or made of
+// silence at real-time pace; encoded and written; whole seconds posted to the owner.
+
+#include <glog/logging.h>
+
+#include <chrono>
+#include <thread>
+
+#include "RecorderCore.h"
+#include "SilencePacer.h"
+#include "Trace.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/samplefmt.h>
+}
+
+namespace zav {
+namespace {
+
+constexpr int kIdleSleepMs = 100;        // while Idle or Paused
+constexpr int kSpeakerPollMs = 30;       // waiting for a full frame of system sound
+
+int64_t NowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void SleepMs(int ms) {
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+FramePtr MakeFrame(const EncoderChoice& choice, bool withBuffer) {
+  FramePtr frame(av_frame_alloc());
+  if (!frame) return nullptr;
+  frame->nb_samples = choice.frameSize;
+  frame->format = choice.sampleFormat;
+  frame->sample_rate = kOutputSampleRate;
+  av_channel_layout_default(&frame->ch_layout, kOutputChannels);
+  if (withBuffer && av_frame_get_buffer(frame.get(), 0) < 0) return nullptr;
+  return frame;
+}
+
+// Makes the frame's buffer ours again (the encoder may still reference the last one)
+// and restores its full size.
+bool Reuse(AVFrame* frame, int frameSize) {
+  frame->nb_samples = frameSize;
+  return av_frame_make_writable(frame) >= 0;
+}
+
+void Silence(AVFrame* frame, int from) {
+  if (from >= frame->nb_samples) return;
+  av_samples_set_silence(frame->extended_data, from, frame->nb_samples - from,
+                         frame->ch_layout.nb_channels, static_cast<AVSampleFormat>(frame->format));
+}
+
+// Waits until the system-sound FIFO holds a whole frame, the sound stops or Stop is called.
+void WaitForSpeaker(RecorderCore& core, int frameSize) {
+  while (!core.stopRequested && core.speakerActive && core.speakerFifo.size() < frameSize) SleepMs(kSpeakerPollMs);
+}
+
+// Reads up to a frame of system sound; the rest of the frame is silence.
+void ReadSpeaker(RecorderCore& core, AVFrame* frame) {
+  const int read = core.speakerFifo.ReadUpTo(reinterpret_cast<void* const*>(frame->extended_data), frame->nb_samples);
+  Silence(frame, read);
+}
+
+class EncoderLoop {
+ public:
+  explicit EncoderLoop(RecorderCore& core)
+      : core_(core),
+        choice_(core.output.choice()),
+        pacer_(kOutputSampleRate, choice_.frameSize),
+        mic_(MakeFrame(choice_, true)),
+        speaker_(MakeFrame(choice_, true)),
+        mixed_(MakeFrame(choice_, false)) {}
+
+  int Run() {
+    if (!mic_ || !speaker_ || !mixed_) return -1;
+    pacer_.Restart(NowMs());
+    while (!core_.stopRequested) {
+      while (!core_.running && !core_.stopRequested) {
+        pacer_.Restart(NowMs());
+        SleepMs(kIdleSleepMs);
+      }
+      if (core_.stopRequested) break;
+      if (!Reuse(mic_.get(), choice_.frameSize) || !Reuse(speaker_.get(), choice_.frameSize)) return -1;
+      if (Pass() < 0) break;
+    }
+    Trace("audio encode thread exit\n");
+    return 0;
+  }
+
+ private:
+  // One frame by mode. Negative: the thread must end.
+  int Pass() {
+    const int fs = choice_.frameSize;
+    if (core_.mute) {
+      SleepMs(pacer_.NextDelayMs(NowMs()));
+      Silence(speaker_.get(), 0);
+      return Encode(speaker_.get());
+    }
+    switch (static_cast<VoiceSource>(core_.voiceSource)) {
+      case VoiceSource::Both: {
+        WaitForSpeaker(core_, fs);
+        if (!core_.micFifo.ReadWaiting(reinterpret_cast<void* const*>(mic_->extended_data), fs, core_.stopRequested))
+          return 0;  // Stop: what is left is drained afterwards
+        if (core_.speakerActive) {
+          ReadSpeaker(core_, speaker_.get());
+        } else {
+          Silence(speaker_.get(), 0);
+        }
+        return MixAndEncode();
+      }
+      case VoiceSource::Microphone:
+        if (!core_.micFifo.exists()) {
+          LOG(ERROR) << "audio fifo is null";
+          return -1;
+        }
+        if (!core_.micFifo.ReadWaiting(reinterpret_cast<void* const*>(mic_->extended_data), fs, core_.stopRequested))
+          return 0;
+        return Encode(mic_.get());
+      case VoiceSource::Speaker:
+        if (core_.speakerActive) {
+          pacer_.Restart(NowMs());
+          WaitForSpeaker(core_, fs);
+          if (core_.stopRequested) return 0;
+          ReadSpeaker(core_, speaker_.get());
+        } else {
+          SleepMs(pacer_.NextDelayMs(NowMs()));
+          Silence(speaker_.get(), 0);
+        }
+        return Encode(speaker_.get());
+      default:
+        SleepMs(kIdleSleepMs);  // an unknown source records nothing
+        return 0;
+    }
+  }
+
+  int MixAndEncode() {
+    int code = 0;
+    switch (core_.graph.Mix(mic_.get(), speaker_.get(), mixed_.get(), &code)) {
+      case MixGraph::kMicAddFailed:
+        LOG(ERROR) << "audio mic frame add  filtergraph error, ret=" << code;
+        return -1;
+      case MixGraph::kSpeakerAddFailed:
+        LOG(ERROR) << "audio spk frame add  filtergraph error, ret=" << code;
+        return -1;
+      case MixGraph::kSinkFailed:
+        LOG(ERROR) << "get audio frame from filtergraph error, ret=" << code;
+        return -1;
+      case MixGraph::kOk:
+        break;
+    }
+    const int r = Encode(mixed_.get());
+    av_frame_unref(mixed_.get());
+    return r;
+  }
+
+  int Encode(AVFrame* frame) {
+    core_.output.Encode(frame);
+    ReportProgress(core_);
+    return 0;
+  }
+
+  RecorderCore& core_;
+  const EncoderChoice choice_;
+  SilencePacer pacer_;
+  FramePtr mic_;
+  FramePtr speaker_;
+  FramePtr mixed_;
+};
+
+}  // namespace
+
+void ReportProgress(RecorderCore& core) {
+  const int64_t seconds = core.output.writtenSeconds();
+  if (seconds != core.lastReportedSeconds) {
+    core.lastReportedSeconds = seconds;
+    core.Post(kWmRecordSeconds, static_cast<intptr_t>(seconds));
+  }
+  if (core.output.writeFailed() && !core.faultReported.exchange(true)) {
+    core.Post(kWmRecordFault, static_cast<intptr_t>(RecorderFault::kWriteFailed));
+  }
+}
+
+int RunEncoderThread(RecorderCore& core) {
+  try {
+    return EncoderLoop(core).Run();
+  } catch (const std::exception& e) {
+    LOG(ERROR) << "encoder thread failed: " << e.what();
+    return -1;
+  }
+}
+
+void DrainFifos(RecorderCore& core) {
+  if (core.mute || !core.output.codec()) return;
+  const EncoderChoice& choice = core.output.choice();
+  const int fs = choice.frameSize;
+  FramePtr mic = MakeFrame(choice, true);
+  FramePtr speaker = MakeFrame(choice, true);
+  FramePtr mixed = MakeFrame(choice, false);
+  if (!mic || !speaker || !mixed) return;
+  const bool both = core.isBoth();
+  for (;;) {
+    const int micLeft = core.micFifo.size();
+    const int speakerLeft = core.speakerFifo.size();
+    const int left = both ? std::max(micLeft, speakerLeft)
+                          : (core.voiceSource == static_cast<int>(VoiceSource::Microphone) ? micLeft : speakerLeft);
+    if (left <= 0) break;
+    const int n = std::min(left, fs);
+    if (!Reuse(mic.get(), fs) || !Reuse(speaker.get(), fs)) return;
+    AVFrame* out = nullptr;
+    if (both) {
+      Silence(mic.get(), core.micFifo.ReadUpTo(reinterpret_cast<void* const*>(mic->extended_data), n));
+      Silence(speaker.get(), core.speakerFifo.ReadUpTo(reinterpret_cast<void* const*>(speaker->extended_data), n));
+      int code = 0;
+      if (core.graph.Mix(mic.get(), speaker.get(), mixed.get(), &code) != MixGraph::kOk) return;
+      out = mixed.get();
+    } else {
+      out = core.voiceSource == static_cast<int>(VoiceSource::Microphone) ? mic.get() : speaker.get();
+      SampleFifo& fifo = out == mic.get() ? core.micFifo : core.speakerFifo;
+      fifo.ReadUpTo(reinterpret_cast<void* const*>(out->extended_data), n);
+    }
+    out->nb_samples = n;  // the encoders take a shorter last frame
+    core.output.Encode(out);
+    av_frame_unref(mixed.get());
+    ReportProgress(core);
+    if (n < fs) break;
+  }
+}
+
+}  // namespace zav

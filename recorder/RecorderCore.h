@@ -1,0 +1,82 @@
+#pragma once
+// The state of one recording shared by the recorder and its worker threads. Internal to
+// the engine.
+//
+// Threads: the owner's thread (Init, Start, Pause, Stop), the encoder thread, the
+// microphone thread, the speaker thread. The flags are atomics polled on every pass; the
+// FIFOs carry their own locks. The encoder, the graph and the output file are touched by
+// the encoder thread only while it runs, and by Stop after it has been joined.
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "CaptureInputs.h"
+#include "MixGraph.h"
+#include "OutputFile.h"
+#include "RecorderTypes.h"
+#include "SampleFifo.h"
+
+namespace zav {
+
+inline constexpr int kFifoSeconds = 6;  // the microphone FIFO holds this much audio
+// The system-sound FIFO holds six chunks of about half a second each.
+inline constexpr int kSpeakerFifoSamples = 6 * 22050;
+
+struct RecorderCore {
+  RecorderOwner* owner = nullptr;
+  const SettingsReader* settingsReader = nullptr;
+  CaptureBackend* backend = nullptr;
+
+  RecorderSettings settings;
+  std::string outputPath;
+
+  // Switches read by Init.
+  bool noiseSuppression = false;
+  bool gainControl = false;
+  int voiceSource = 0;  // VoiceSource; other values record nothing
+  bool mute = false;
+  int voiceSize = 20;
+
+  std::atomic<int> state{static_cast<int>(RecorderState::Idle)};
+  std::atomic<bool> running{false};
+  std::atomic<bool> stopRequested{false};
+  std::atomic<bool> speakerReady{false};
+  std::atomic<bool> micReady{false};
+  std::atomic<bool> speakerActive{false};
+  std::atomic<bool> faultReported{false};
+
+  OutputFile output;
+  MixGraph graph;
+  SampleFifo micFifo;
+  SampleFifo speakerFifo;
+  std::unique_ptr<MicrophoneInput> microphone;
+  SwrPtr micToOutput;  // microphone (or its processed 32 kHz mono signal) -> output format
+
+  std::thread encoderThread;
+  std::thread microphoneThread;
+  std::thread speakerThread;
+  int64_t lastReportedSeconds = 0;
+  bool initialized = false;
+  bool finished = false;
+
+  bool isBoth() const { return voiceSource == static_cast<int>(VoiceSource::Both); }
+  void Post(unsigned message, intptr_t lParam) const {
+    if (owner) owner->PostMessage(message, 0, lParam);
+  }
+};
+
+// Thread bodies. Each returns when stopRequested is set (or on an error it logs).
+int RunEncoderThread(RecorderCore& core);
+int RunMicrophoneThread(RecorderCore& core);
+int RunSpeakerThread(RecorderCore& core);
+
+// Encodes what is left in the FIFOs after the workers have ended, so that nothing
+// captured before Stop is lost. Called by Stop on its own thread.
+void DrainFifos(RecorderCore& core);
+
+// Posts the whole seconds written when they changed, and a write fault once.
+void ReportProgress(RecorderCore& core);
+
+}  // namespace zav

@@ -1,0 +1,54 @@
+#pragma once
+// Types shared by the recording engine and its front ends. No platform headers.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zav {
+
+// Posted to the owner while recording: wParam 0, lParam = whole seconds of audio written.
+inline constexpr unsigned kWmRecordSeconds = 1724;  // WM_USER + 700
+// Posted to the owner when the recording cannot go on (the output file cannot be written):
+// wParam 0, lParam = a RecorderFault. The owner is expected to call Stop.
+inline constexpr unsigned kWmRecordFault = 1725;
+
+enum class RecorderFault : int {
+  kWriteFailed = 1,  // the disk is full or the file can no longer be written
+};
+
+enum class RecorderState : int { Idle = 0, Recording = 1, Paused = 2, Stopped = 3 };
+
+enum class VoiceSource : int { Both = 0, Microphone = 1, Speaker = 2 };
+
+struct RecorderSettings {
+  std::string fileName;  // with its extension, which selects the container
+  std::string folder;    // without a trailing separator
+  int32_t bitRate = 128000;
+  std::string format = "mp3";  // "mp3", "m4a" or "wav"
+  bool hasMicrophone = false;
+  std::u16string micEndpointName;
+};
+
+// Whoever owns a recorder: receives its posted reports. Must be callable from any thread.
+class RecorderOwner {
+ public:
+  virtual ~RecorderOwner() = default;
+  virtual void PostMessage(unsigned message, uintptr_t wParam, intptr_t lParam) = 0;
+};
+
+// Where Init reads its switches ("noise-check", "agc-check", "voice-source",
+// "audio-mute-check", "voice-size" of section "global").
+class SettingsReader {
+ public:
+  virtual ~SettingsReader() = default;
+  virtual int ReadInt(std::string_view section, std::string_view key, int defaultValue) const = 0;
+};
+
+// The desktop program's reader: the process-wide settings store.
+class ConfigStoreSettingsReader final : public SettingsReader {
+ public:
+  int ReadInt(std::string_view section, std::string_view key, int defaultValue) const override;
+};
+
+}  // namespace zav

@@ -1,0 +1,270 @@
+// The recorder end to end over generated tones: what lands in the file, how long it is,
+// what is reported while recording, and how it fails.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "AudioFile.h"
+#include "AudioRecorder.h"
+#include "RecorderHarness.h"
+#include "ToneInputs.h"
+#include "Trace.h"
+
+namespace zav::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr double kDurationToleranceSeconds = 0.25;
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+class RecorderTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetTraceEnabled(false); }
+
+  RecorderSettings Settings(const std::string& format, bool hasMicrophone = true) {
+    RecorderSettings s;
+    s.fileName = "新录音-test." + format;
+    s.folder = folder.path();
+    s.bitRate = 128000;
+    s.format = format;
+    s.hasMicrophone = hasMicrophone;
+    s.micEndpointName = u"Test microphone";
+    return s;
+  }
+
+  // Records for `seconds` of wall-clock time and returns the decoded file and the time recorded.
+  DecodedAudio Record(const std::string& format, std::chrono::milliseconds length, double* recorded = nullptr,
+                      bool hasMicrophone = true) {
+    AudioRecorder recorder(&owner, &settings, &backend);
+    EXPECT_EQ(recorder.Init(Settings(format, hasMicrophone)), 0);
+    const auto start = Clock::now();
+    recorder.Start();
+    std::this_thread::sleep_for(length);
+    recorder.Stop();
+    if (recorded) *recorded = SecondsSince(start);
+    path = recorder.outputPath();
+    return DecodeFile(path);
+  }
+
+  TempFolder folder;
+  MapSettings settings;
+  ToneBackend backend;
+  RecordingOwner owner;
+  std::string path;
+};
+
+class RecorderFormatTest : public RecorderTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(RecorderFormatTest, MuteWritesRealTimeSilenceAndReportsEachSecondOnce) {
+  settings.values["audio-mute-check"] = 1;
+  double recorded = 0;
+  const DecodedAudio audio = Record(GetParam(), 2300ms, &recorded);
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_EQ(audio.sampleRate, 44100);
+  EXPECT_EQ(audio.channels, 2);
+  EXPECT_NEAR(audio.seconds(), recorded, kDurationToleranceSeconds);
+  EXPECT_LT(Rms(audio.left), 1e-4);
+  if (GetParam() == "wav") {
+    for (float v : audio.left) ASSERT_EQ(v, 0.0f);
+  }
+  EXPECT_EQ(owner.Seconds(), (std::vector<intptr_t>{1, 2}));
+}
+
+TEST_P(RecorderFormatTest, MicrophoneToneIsRecorded) {
+  settings.values["voice-source"] = 1;
+  double recorded = 0;
+  const DecodedAudio audio = Record(GetParam(), 2000ms, &recorded);
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_NEAR(audio.seconds(), recorded, kDurationToleranceSeconds);
+  EXPECT_NEAR(PeakFrequency(audio.left, 44100, 22050), 440.0, 6.0);
+  EXPECT_NEAR(ToneAmplitude(audio.right, 44100, 440.0, 22050, 66150), 0.5, 0.08);
+}
+
+TEST_P(RecorderFormatTest, SystemSoundAt48kHzIsRecorded) {
+  settings.values["voice-source"] = 2;
+  double recorded = 0;
+  const DecodedAudio audio = Record(GetParam(), 2000ms, &recorded);
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_NEAR(audio.seconds(), recorded, 0.6);  // system sound arrives in half-second chunks
+  EXPECT_NEAR(PeakFrequency(audio.left, 44100, 22050), 1000.0, 6.0);
+  EXPECT_NEAR(ToneAmplitude(audio.left, 44100, 1000.0, 22050, 66150), 0.5, 0.08);
+}
+
+TEST_P(RecorderFormatTest, BothSourcesAreMixed) {
+  double recorded = 0;
+  const DecodedAudio audio = Record(GetParam(), 2500ms, &recorded);
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_NEAR(audio.seconds(), recorded, 0.6);
+  const size_t from = 44100 / 2, to = 44100 * 2;
+  // The mixer scales each of its two inputs by one half.
+  EXPECT_NEAR(ToneAmplitude(audio.left, 44100, 440.0, from, to), 0.25, 0.06);
+  EXPECT_NEAR(ToneAmplitude(audio.left, 44100, 1000.0, from, to), 0.25, 0.06);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, RecorderFormatTest, ::testing::Values("mp3", "m4a", "wav"));
+
+TEST_F(RecorderTest, PauseLeavesNoGapAndDropsWhatPlaysMeanwhile) {
+  settings.values["voice-source"] = 1;
+  AudioRecorder recorder(&owner, &settings, &backend);
+  ASSERT_EQ(recorder.Init(Settings("m4a")), 0);
+  recorder.Start();
+  std::this_thread::sleep_for(1500ms);
+  recorder.Pause();
+  EXPECT_EQ(recorder.state(), RecorderState::Paused);
+  backend.mic.frequency = 880.0;
+  std::this_thread::sleep_for(300ms);
+  const size_t reportsWhenPaused = owner.Seconds().size();
+  std::this_thread::sleep_for(1200ms);
+  EXPECT_EQ(owner.Seconds().size(), reportsWhenPaused) << "elapsed time moved while paused";
+  backend.mic.frequency = 660.0;
+  recorder.Start();
+  std::this_thread::sleep_for(1500ms);
+  recorder.Stop();
+
+  const DecodedAudio audio = DecodeFile(recorder.outputPath());
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_NEAR(audio.seconds(), 3.0, 0.3);
+  const size_t n = audio.left.size();
+  EXPECT_GT(ToneAmplitude(audio.left, 44100, 440.0, 4410, 44100), 0.3);
+  EXPECT_GT(ToneAmplitude(audio.left, 44100, 660.0, n - 44100, n - 4410), 0.3);
+  EXPECT_LT(ToneAmplitude(audio.left, 44100, 880.0, 0, n), 0.02) << "sound played while paused was recorded";
+  const auto seconds = owner.Seconds();
+  ASSERT_GE(seconds.size(), 2u);
+  EXPECT_EQ(seconds.front(), 1);
+  EXPECT_GE(seconds.back(), 2);
+  EXPECT_LE(seconds.back(), 3);
+  for (size_t i = 1; i < seconds.size(); ++i) EXPECT_EQ(seconds[i], seconds[i - 1] + 1);
+}
+
+TEST_F(RecorderTest, WithoutMicrophoneBothRecordsSystemSoundOnly) {
+  AudioRecorder recorder(&owner, &settings, &backend);
+  ASSERT_EQ(recorder.Init(Settings("mp3", /*hasMicrophone=*/false)), 0);
+  EXPECT_EQ(recorder.voiceSource(), static_cast<int>(VoiceSource::Speaker));
+  recorder.Start();
+  std::this_thread::sleep_for(1500ms);
+  recorder.Stop();
+  const DecodedAudio audio = DecodeFile(recorder.outputPath());
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_GT(ToneAmplitude(audio.left, 44100, 1000.0, 4410, 44100), 0.3);
+  EXPECT_LT(ToneAmplitude(audio.left, 44100, 440.0, 4410, 44100), 0.02);
+}
+
+TEST_F(RecorderTest, UnwritableOutputFailsInitAndLeavesNoThread) {
+  const std::string notAFolder = folder.path() + "/plain-file";
+  std::ofstream(notAFolder) << "x";
+  const int threadsBefore = ThreadCount();
+  for (const std::string format : {"mp3", "m4a", "wav"}) {
+    AudioRecorder recorder(&owner, &settings, &backend);
+    RecorderSettings s = Settings(format);
+    s.folder = notAFolder;
+    EXPECT_LT(recorder.Init(s), 0) << format;
+    EXPECT_EQ(ThreadCount(), threadsBefore) << format;
+  }
+  EXPECT_EQ(ThreadCount(), threadsBefore);
+}
+
+TEST_F(RecorderTest, MicrophoneThatCannotOpenFailsInit) {
+  backend.micOpenFails = true;
+  AudioRecorder recorder(&owner, &settings, &backend);
+  EXPECT_LT(recorder.Init(Settings("mp3")), 0);
+  EXPECT_FALSE(std::filesystem::exists(recorder.outputPath()));
+}
+
+TEST_F(RecorderTest, StopRightAfterInitGivesAFinishedFile) {
+  for (const std::string format : {"mp3", "m4a", "wav"}) {
+    AudioRecorder recorder(&owner, &settings, &backend);
+    ASSERT_EQ(recorder.Init(Settings(format)), 0);
+    EXPECT_EQ(recorder.state(), RecorderState::Idle);
+    recorder.Stop();
+    EXPECT_EQ(recorder.state(), RecorderState::Stopped);
+    EXPECT_EQ(recorder.Start(), -1) << "a stopped recorder starts again";
+    const DecodedAudio audio = DecodeFile(recorder.outputPath());
+    // A file without a single frame: the m4a container opens, the wav also decodes (to
+    // nothing); an mp3 without frames is only its tag, which no demuxer accepts.
+    EXPECT_GT(std::filesystem::file_size(recorder.outputPath()), 0u) << format;
+    if (format != "mp3") {
+      EXPECT_NE(audio.error.rfind("cannot open", 0), 0u) << format << ": " << audio.error;
+    }
+    if (format == "wav") {
+      EXPECT_TRUE(audio.ok) << audio.error;
+    }
+    EXPECT_LT(audio.seconds(), 0.1) << format;
+  }
+}
+
+TEST_F(RecorderTest, UnknownVoiceSourceRecordsNothing) {
+  settings.values["voice-source"] = 7;
+  const DecodedAudio audio = Record("wav", 600ms);
+  EXPECT_TRUE(audio.left.empty());
+  EXPECT_TRUE(owner.Seconds().empty());
+}
+
+TEST_F(RecorderTest, VanishedMicrophoneIsReplacedBySilenceAndTimeKeepsPace) {
+  settings.values["voice-source"] = 1;
+  AudioRecorder recorder(&owner, &settings, &backend);
+  ASSERT_EQ(recorder.Init(Settings("wav")), 0);
+  const auto start = Clock::now();
+  recorder.Start();
+  std::this_thread::sleep_for(1000ms);
+  backend.mic.failReads = true;
+  std::this_thread::sleep_for(1500ms);
+  backend.mic.failReads = false;
+  std::this_thread::sleep_for(1000ms);
+  recorder.Stop();
+  const double recorded = SecondsSince(start);
+  const DecodedAudio audio = DecodeFile(recorder.outputPath());
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_NEAR(audio.seconds(), recorded, 0.3);
+  EXPECT_LT(Rms(audio.left, 44100 * 3 / 2, 44100 * 2), 0.01) << "the gap is not silent";
+  const size_t n = audio.left.size();
+  EXPECT_GT(ToneAmplitude(audio.left, 44100, 440.0, n - 30000, n - 4410), 0.3) << "the microphone did not come back";
+}
+
+TEST_F(RecorderTest, BothWithNothingPlayingRecordsTheMicrophoneInRealTime) {
+  backend.speaker.playing = false;
+  double recorded = 0;
+  const DecodedAudio audio = Record("m4a", 2500ms, &recorded);
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_NEAR(audio.seconds(), recorded, 0.3);
+  EXPECT_NEAR(ToneAmplitude(audio.left, 44100, 440.0, 44100 * 3 / 2, 44100 * 2), 0.25, 0.06);
+}
+
+TEST_F(RecorderTest, GainControlLiftsAQuietMicrophoneButNotInWav) {
+  settings.values["voice-source"] = 1;
+  settings.values["agc-check"] = 1;
+  backend.mic.amplitude = 0.02;
+  const DecodedAudio processed = Record("m4a", 2500ms);
+  ASSERT_TRUE(processed.ok) << processed.error;
+  const DecodedAudio plain = Record("wav", 1500ms);
+  ASSERT_TRUE(plain.ok) << plain.error;
+  const double lifted = ToneAmplitude(processed.left, 44100, 440.0, 44100 * 3 / 2, 44100 * 2);
+  const double untouched = ToneAmplitude(plain.left, 44100, 440.0, 44100 / 2, 44100);
+  EXPECT_NEAR(untouched, 0.02, 0.005);
+  EXPECT_GT(lifted, 3 * untouched);
+}
+
+TEST_F(RecorderTest, NoiseSuppressionWeakensStationaryNoise) {
+  settings.values["voice-source"] = 1;
+  backend.mic.amplitude = 0.0;
+  backend.mic.noise = 0.05;
+  const DecodedAudio plain = Record("m4a", 2500ms);
+  settings.values["noise-check"] = 1;
+  const DecodedAudio suppressed = Record("m4a", 2500ms);
+  ASSERT_TRUE(plain.ok && suppressed.ok);
+  const double before = Rms(plain.left, 44100, 44100 * 2);
+  const double after = Rms(suppressed.left, 44100, 44100 * 2);
+  EXPECT_GT(before, 0.02);
+  EXPECT_LT(after, before / 3);
+}
+
+}  // namespace
+}  // namespace zav::test

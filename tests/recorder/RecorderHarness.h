@@ -1,0 +1,72 @@
+#pragma once
+// What recorder tests share: settings from a map, an owner that keeps what is posted,
+// and a temporary output folder.
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "RecorderTypes.h"
+
+namespace zav::test {
+
+class MapSettings final : public SettingsReader {
+ public:
+  std::map<std::string, int> values;  // keys of section "global"
+  int ReadInt(std::string_view section, std::string_view key, int defaultValue) const override {
+    if (section != "global") return defaultValue;
+    auto it = values.find(std::string(key));
+    return it == values.end() ? defaultValue : it->second;
+  }
+};
+
+class RecordingOwner final : public RecorderOwner {
+ public:
+  struct Message {
+    unsigned message;
+    uintptr_t wParam;
+    intptr_t lParam;
+  };
+  void PostMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override {
+    std::lock_guard lock(mutex_);
+    messages_.push_back({message, wParam, lParam});
+  }
+  std::vector<intptr_t> Seconds() const {
+    std::lock_guard lock(mutex_);
+    std::vector<intptr_t> out;
+    for (const auto& m : messages_)
+      if (m.message == kWmRecordSeconds) out.push_back(m.lParam);
+    return out;
+  }
+  std::vector<Message> All() const {
+    std::lock_guard lock(mutex_);
+    return messages_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<Message> messages_;
+};
+
+class TempFolder {
+ public:
+  TempFolder() {
+    char pattern[] = "/tmp/zav-test-XXXXXX";
+    path_ = mkdtemp(pattern);
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Threads of this process right now.
+int ThreadCount();
+
+}  // namespace zav::test
