@@ -1,0 +1,44 @@
+#include "MainWnd.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QLabel>
+
+#include "ElapsedTime.h"
+
+namespace zav {
+
+void CMainWnd::InitWindow() {
+  // No maximise box and no sizing frame: the skin fixes the window's size.
+  setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+  setFixedSize(size());
+  SetWindowProp(kWindowProp);
+  SetIcon(QStringLiteral("app-icon.png"));
+  if (auto* progress = FindControl<QLabel>(QStringLiteral("recorder-progress"))) {
+    progress->setText(FormatElapsedTime(0));
+  }
+}
+
+intptr_t CMainWnd::HandleCustomMessage(unsigned message, uintptr_t wParam, intptr_t lParam, bool& handled) {
+  if (message == WM_RECORD_SECONDS) {
+    if (auto* progress = FindControl<QLabel>(QStringLiteral("recorder-progress"))) {
+      progress->setText(FormatElapsedTime(lParam));
+    }
+    handled = true;
+    return 0;
+  }
+  return WindowImplBase::HandleCustomMessage(message, wParam, lParam, handled);
+}
+
+QWidget* CMainWnd::CreateControl(const QString&, QWidget*) {
+  // The timeline control ("PaintView") joins here once it exists; no other custom names.
+  return nullptr;
+}
+
+void CMainWnd::OnFinalMessage() {
+  // Ends the event loop of start-up once the window is gone.
+  QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
+  delete this;
+}
+
+}  // namespace zav

@@ -1,0 +1,23 @@
+#include "SkinnedBox.h"
+
+#include <QLabel>
+
+namespace zav {
+
+void SkinnedBox::OnCreate() {
+  SetFrameless(true);
+  shadow_.AttachTo(this);
+  shadow_.SetShadowSize(kShadowSize);
+  shadow_.SetShadowOffset(0, 0);
+  shadow_.SetShadowColor(QColor(QLatin1String(kShadowColor)));
+}
+
+void SkinnedBox::InitWindow() {
+  if (auto* label = FindControl<QLabel>(QStringLiteral("msgText"))) label->setText(text_);
+}
+
+bool SkinnedBox::OnNcActivate(bool) { return true; }
+
+void SkinnedBox::OnFinalMessage() { delete this; }
+
+}  // namespace zav
