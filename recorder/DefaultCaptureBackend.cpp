@@ -1,23 +1,20 @@
-#include <glog/logging.h>
-
 #include "CaptureInputs.h"
+#include "pulse/PulseMicrophoneInput.h"
+#include "pulse/PulseSpeakerInput.h"
 
 namespace zav {
 namespace {
 
-class NoCaptureBackend final : public CaptureBackend {
+class PulseCaptureBackend final : public CaptureBackend {
  public:
-  std::unique_ptr<MicrophoneInput> CreateMicrophone() override {
-    LOG(ERROR) << "no microphone input available";
-    return nullptr;
-  }
-  std::unique_ptr<SpeakerInput> CreateSpeaker() override { return nullptr; }
+  std::unique_ptr<MicrophoneInput> CreateMicrophone() override { return std::make_unique<PulseMicrophoneInput>(); }
+  std::unique_ptr<SpeakerInput> CreateSpeaker() override { return std::make_unique<PulseSpeakerInput>(); }
 };
 
 }  // namespace
 
 CaptureBackend& DefaultCaptureBackend() {
-  static NoCaptureBackend backend;
+  static PulseCaptureBackend backend;
   return backend;
 }
 

@@ -1,0 +1,114 @@
+#include "RecordOptions.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace zav {
+namespace {
+
+bool ParseInt(const std::string& text, int* value) {
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, *value);
+  return ec == std::errc() && ptr == end;
+}
+
+bool ParseSeconds(const std::string& text, double* value) {
+  try {
+    size_t used = 0;
+    *value = std::stod(text, &used);
+    return used == text.size() && std::isfinite(*value) && *value > 0;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
+const char* RecordUsage() {
+  return "Usage: zav-record [options]\n"
+         "Records the microphone, the sound the computer plays, or both mixed, into a file.\n"
+         "\n"
+         "  --source both|mic|speaker   what to record (default both)\n"
+         "  --format mp3|m4a|wav        file format (default mp3)\n"
+         "  --bitrate N                 bits per second (default 128000)\n"
+         "  --seconds N                 stop after N seconds (default: until Ctrl+C)\n"
+         "  --output-dir DIR            folder of the file (default: the recorder's output folder)\n"
+         "  --mute                      record silence, without any sound device\n"
+         "  --noise                     noise suppression on the microphone\n"
+         "  --agc                       automatic gain control on the microphone\n"
+         "  --boost N                   gain control boost in dB, 0-100 (default 20)\n"
+         "  --help                      show this text\n"
+         "\n"
+         "Prints the path of the finished file. Exit status 0 on success.\n";
+}
+
+std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& args, std::string* error) {
+  RecordOptions options;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&](std::string* out) {
+      if (i + 1 >= args.size()) {
+        *error = arg + " needs a value";
+        return false;
+      }
+      *out = args[++i];
+      return true;
+    };
+    std::string v;
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "--mute") {
+      options.mute = true;
+    } else if (arg == "--noise") {
+      options.noise = true;
+    } else if (arg == "--agc") {
+      options.agc = true;
+    } else if (arg == "--source") {
+      if (!value(&v)) return std::nullopt;
+      if (v == "both") options.voiceSource = 0;
+      else if (v == "mic") options.voiceSource = 1;
+      else if (v == "speaker") options.voiceSource = 2;
+      else {
+        *error = "unknown source '" + v + "' (both, mic or speaker)";
+        return std::nullopt;
+      }
+    } else if (arg == "--format") {
+      if (!value(&v)) return std::nullopt;
+      if (v != "mp3" && v != "m4a" && v != "wav") {
+        *error = "unknown format '" + v + "' (mp3, m4a or wav)";
+        return std::nullopt;
+      }
+      options.format = v;
+    } else if (arg == "--bitrate") {
+      if (!value(&v)) return std::nullopt;
+      if (!ParseInt(v, &options.bitRate) || options.bitRate < 8000 || options.bitRate > 320000) {
+        *error = "bitrate must be a number of bits per second from 8000 to 320000";
+        return std::nullopt;
+      }
+    } else if (arg == "--seconds") {
+      if (!value(&v)) return std::nullopt;
+      if (!ParseSeconds(v, &options.seconds)) {
+        *error = "seconds must be a number above 0";
+        return std::nullopt;
+      }
+    } else if (arg == "--output-dir") {
+      if (!value(&options.outputDir)) return std::nullopt;
+      if (options.outputDir.empty()) {
+        *error = "the output folder is empty";
+        return std::nullopt;
+      }
+    } else if (arg == "--boost") {
+      if (!value(&v)) return std::nullopt;
+      if (!ParseInt(v, &options.boost) || options.boost < 0 || options.boost > 100) {
+        *error = "boost must be a number from 0 to 100";
+        return std::nullopt;
+      }
+    } else {
+      *error = "unknown option '" + arg + "'";
+      return std::nullopt;
+    }
+  }
+  return options;
+}
+
+}  // namespace zav

@@ -1,0 +1,28 @@
+#pragma once
+// Command-line options of zav-record. Pure: parsing only.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zav {
+
+struct RecordOptions {
+  int voiceSource = 0;  // VoiceSource: 0 both, 1 microphone, 2 speaker
+  std::string format = "mp3";
+  int bitRate = 128000;
+  double seconds = 0;  // 0: until interrupted
+  std::string outputDir;  // empty: the desktop program's output folder
+  bool mute = false;
+  bool noise = false;
+  bool agc = false;
+  int boost = 20;
+  bool help = false;
+};
+
+// Parses argv[1..]. On an error returns nullopt and sets *error to a message for the user.
+std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& args, std::string* error);
+
+const char* RecordUsage();
+
+}  // namespace zav
