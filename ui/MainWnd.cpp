@@ -1,7 +1,6 @@
 #include "MainWnd.h"
 
 #include <QCoreApplication>
-#include <QEvent>
 #include <QLabel>
 
 #include "ElapsedTime.h"
@@ -36,8 +35,8 @@ QWidget* CMainWnd::CreateControl(const QString&, QWidget*) {
 }
 
 void CMainWnd::OnFinalMessage() {
-  // Ends the event loop of start-up once the window is gone.
-  QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
+  // Ends the event loop of start-up (and any modal loop still running) with code 0.
+  QCoreApplication::exit(0);
   delete this;
 }
 

@@ -9,6 +9,8 @@ namespace zav {
 
 // Posted by the recorder's encoder thread: lParam = whole seconds written.
 inline constexpr unsigned WM_RECORD_SECONDS = 1724;
+// The quit command: a close with this value always ends the program.
+inline constexpr unsigned kCloseForQuit = 1234;
 
 class CMainWnd : public WindowImplBase {
   Q_OBJECT

@@ -146,6 +146,7 @@ void WindowImplBase::DestroyWindow() {
 
 void WindowImplBase::ResizeClient(int width, int height) {
   const QSize size(width, height);
+  if (layout()) layout()->activate();  // so the skin's minimum is known and can be lowered
   setMinimumSize(minimumSize().boundedTo(size));
   setMaximumSize(maximumSize().expandedTo(size));
   resize(size);
@@ -254,7 +255,17 @@ void WindowImplBase::OnTimer(int) {}
 bool WindowImplBase::OnNcActivate(bool) { return false; }
 
 void WindowImplBase::SetFrameless(bool frameless) {
-  setWindowFlag(Qt::FramelessWindowHint, frameless);
+  // Qt keeps no frameless hint next to title-bar hints, so those go with it.
+  constexpr Qt::WindowFlags kTitleBarHints = Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                             Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                                             Qt::WindowCloseButtonHint;
+  Qt::WindowFlags flags = windowFlags();
+  if (frameless) {
+    flags = (flags & ~kTitleBarHints) | Qt::FramelessWindowHint;
+  } else {
+    flags &= ~Qt::FramelessWindowHint;
+  }
+  setWindowFlags(flags);
 }
 
 bool WindowImplBase::event(QEvent* event) {

@@ -1,0 +1,32 @@
+#include "InstanceLock.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace zav {
+
+InstanceLock::~InstanceLock() {
+  if (fd_ >= 0) ::close(fd_);  // closing the descriptor releases the lock
+}
+
+InstanceLock::Result InstanceLock::TryAcquire() {
+  if (fd_ >= 0) return Result::kAcquired;
+  // O_CLOEXEC: programs that we start (players, the file manager) must not inherit the lock.
+  const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return Result::kUnavailable;
+  int rc;
+  do {
+    rc = ::flock(fd, LOCK_EX | LOCK_NB);
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) {
+    const bool held = errno == EWOULDBLOCK;
+    ::close(fd);
+    return held ? Result::kHeldByOther : Result::kUnavailable;
+  }
+  fd_ = fd;
+  return Result::kAcquired;
+}
+
+}  // namespace zav

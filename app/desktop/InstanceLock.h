@@ -1,0 +1,30 @@
+#pragma once
+// The per-user lock that lets only one copy of the program run: an exclusive flock on a file
+// of the user's settings tree, held until the object (or the process) ends. No Qt.
+
+#include <string>
+
+namespace zav {
+
+class InstanceLock {
+ public:
+  enum class Result {
+    kAcquired,     // this process is the one copy
+    kHeldByOther,  // another process holds the lock
+    kUnavailable,  // the lock file cannot be opened (the caller runs without the guard)
+  };
+
+  explicit InstanceLock(std::string path) : path_(std::move(path)) {}
+  ~InstanceLock();
+  InstanceLock(const InstanceLock&) = delete;
+  InstanceLock& operator=(const InstanceLock&) = delete;
+
+  Result TryAcquire();
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};
+
+}  // namespace zav

@@ -1,0 +1,126 @@
+// The desktop program: one copy per user, logging, skin, media framework, main window, event
+// loop until the main window is destroyed, then shutdown in reverse order.
+extern "C" {
+#include <libavdevice/avdevice.h>
+#include <libavformat/avformat.h>
+}
+
+#include <glog/logging.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QStyleFactory>
+
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+#include "InstanceChannel.h"
+#include "InstanceLock.h"
+#include "LogCleanup.h"
+#include "LogSetup.h"
+#include "MainWnd.h"
+#include "SkinLocator.h"
+#include "TerminationSignals.h"
+#include "UserFolders.h"
+#include "dui/Skin.h"
+
+namespace {
+
+// A second start must be done quickly; the running copy answers within milliseconds.
+constexpr int kHandOverTimeoutMs = 700;
+const QString kMessageCaption = QStringLiteral("信息提示");
+
+zav::WindowImplBase* FindMainWindow() {
+  return zav::WindowImplBase::FindWindowWithProp(zav::CMainWnd::kWindowProp);
+}
+
+std::vector<std::filesystem::path> InstalledSkinFolders(const std::filesystem::path& exeDir) {
+  return {exeDir / ZAV_RELATIVE_SKIN_DIR, std::filesystem::path(ZAV_INSTALLED_SKIN_DIR)};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // 1. One copy per user: a second start hands over to the running copy and ends.
+  const std::string appFolder = zav::GetUserFolder(zav::kAppFolder);
+  const QString lockPath = QString::fromStdString(appFolder + "/instance.lock");
+  zav::InstanceLock lock(lockPath.toStdString());
+  const auto lockResult = lock.TryAcquire();
+  const QString socketPath = zav::InstanceSocketPath(lockPath);
+  if (lockResult == zav::InstanceLock::Result::kHeldByOther) {
+    QCoreApplication handOver(argc, argv);
+    zav::AskRunningInstanceToActivate(socketPath, kHandOverTimeoutMs);
+    return 0;
+  }
+
+  // 2-4. Log folder, clean-up of other days' logs, logging.
+  const std::string logFolder = zav::GetUserFolder(zav::kLogSubFolder);
+  zav::RemoveOldLogFiles(logFolder, zav::TodayDateStamp());
+  zav::SetUpLogging(logFolder);
+  LOG(INFO) << "start, pid " << ::getpid();
+  if (lockResult == zav::InstanceLock::Result::kUnavailable) {
+    LOG(WARNING) << "cannot lock " << lockPath.toStdString() << ", running without the one-copy guard";
+  }
+
+  int exitCode = 0;
+  {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zav-audio-recorder"));
+    QApplication::setDesktopFileName(QStringLiteral("zav-audio-recorder"));
+    QApplication::setQuitOnLastWindowClosed(false);  // only the main window's end quits
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+
+    zav::InstanceServer server(socketPath, [] {
+      LOG(INFO) << "another start asked for the window";
+      if (auto* window = FindMainWindow()) window->BringToFront();
+    });
+    if (lockResult == zav::InstanceLock::Result::kAcquired && !server.Listen()) {
+      LOG(ERROR) << "instance socket " << socketPath.toStdString() << ": " << server.ErrorString().toStdString();
+    }
+
+    // 10. Skin.
+    const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();
+    const std::filesystem::path skinFolder = zav::FindSkinFolder(exeDir, InstalledSkinFolders(exeDir));
+    QString skinError = QStringLiteral("no skin folder beside the program or in the installed data");
+    if (skinFolder.empty() || !zav::LoadSkinResources(QString::fromStdString(skinFolder.string()), &skinError)) {
+      LOG(ERROR) << "skin: " << skinError.toStdString();
+      QMessageBox::critical(nullptr, kMessageCaption, QStringLiteral("找不到界面皮肤文件，请重新安装程序。"));
+      zav::ShutDownLogging();
+      return 1;
+    }
+
+    // 12. Media framework.
+    avdevice_register_all();
+    avformat_network_init();
+
+    // 13. Main window; it ends the loop when it is destroyed.
+    auto* mainWnd = new zav::CMainWnd();
+    if (!mainWnd->Create(nullptr, zav::CMainWnd::kCaption, zav::WindowStyle::kMainFrame)) {
+      mainWnd->DestroyWindow();
+      QMessageBox::critical(nullptr, kMessageCaption, QStringLiteral("界面皮肤文件已损坏，请重新安装程序。"));
+      exitCode = 1;
+    } else {
+      mainWnd->CenterWindow();
+      mainWnd->ShowWindow(true, true);
+      LOG(INFO) << "main window shown";
+
+      zav::TerminationSignals terminationSignals([] {
+        LOG(INFO) << "termination signal";
+        if (auto* window = FindMainWindow()) {
+          window->Close(static_cast<int>(zav::kCloseForQuit));
+        } else {
+          QCoreApplication::quit();
+        }
+      });
+      // 14. Event loop.
+      app.exec();
+    }
+    avformat_network_deinit();
+  }
+  LOG(INFO) << "exit " << exitCode;
+  zav::ShutDownLogging();
+  return exitCode;
+}
