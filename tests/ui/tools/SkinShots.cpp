@@ -104,6 +104,19 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     const QString file = out.filePath(QString(skin).replace(QLatin1String(".xml"), QLatin1String(".png")));
     if (!window->grab().save(file)) ++failures;
+    if (skin == QLatin1String("MainWindow.xml")) {
+      // The recording look, as the main window switches to it.
+      for (const char* name : {"recorder-start", "recorder-disabled", "recorder-ready", "recorder-status-init"}) {
+        window->FindControl(QLatin1String(name))->hide();
+      }
+      for (const char* name : {"recorder-pause", "recorder-stop", "recorder-working", "recorder-status-working"}) {
+        window->FindControl(QLatin1String(name))->show();
+      }
+      window->FindControl<QLabel>(QStringLiteral("recorder-info"))->setText(QStringLiteral("正在录音"));
+      window->FindControl<QLabel>(QStringLiteral("recorder-progress"))->setText(QStringLiteral("00:12:48"));
+      QApplication::processEvents();
+      if (!window->grab().save(out.filePath(QStringLiteral("MainWindow-recording.png")))) ++failures;
+    }
     delete window;
   }
   return failures == 0 ? 0 : 1;
