@@ -111,14 +111,19 @@ bool QueryDefaultSink(Session& session, SinkRecord* sink) {
                                                       onSink, sink));
 }
 
+std::vector<SourceFacts> FactsOf(const std::vector<SourceRecord>& records) {
+  std::vector<SourceFacts> facts;
+  facts.reserve(records.size());
+  for (const SourceRecord& record : records) facts.push_back(record.facts);
+  return facts;
+}
+
 // The microphone source; false when the server cannot be asked or has none.
 bool QueryMicrophone(Session& session, SourceRecord* microphone) {
   ServerDefaults defaults;
   std::vector<SourceRecord> records;
   if (!QueryDefaults(session, &defaults) || !QuerySources(session, &records)) return false;
-  std::vector<SourceFacts> facts;
-  facts.reserve(records.size());
-  for (const SourceRecord& record : records) facts.push_back(record.facts);
+  const std::vector<SourceFacts> facts = FactsOf(records);
   const SourceFacts* picked = pulse::PickMicrophoneSource(facts, defaults.sourceName);
   if (picked == nullptr) return false;
   *microphone = records[static_cast<std::size_t>(picked - facts.data())];
@@ -133,7 +138,11 @@ bool RunSetter(Session& session, const SuccessRequest& start, const char* what) 
   int success = 0;
   auto onDone = [](pa_context*, int ok, void* userdata) { *static_cast<int*>(userdata) = ok; };
   const bool done = session.Run(start(session.context(), onDone, &success));
-  if (!done || !success) {
+  if (!done) {
+    LOG(ERROR) << what << " failed: the sound server did not answer";
+    return false;
+  }
+  if (!success) {
     LOG(ERROR) << what << " failed: " << pa_strerror(pa_context_errno(session.context()));
     return false;
   }
@@ -157,10 +166,7 @@ int EnumerateCaptureDevices(std::vector<CaptureDeviceEntry>* devices) {
     LOG(ERROR) << "listing the sound server's sources failed";
     return -1;
   }
-  std::vector<SourceFacts> facts;
-  facts.reserve(records.size());
-  for (const SourceRecord& record : records) facts.push_back(record.facts);
-  *devices = pulse::OrderCaptureDevices(facts, defaults.sourceName);
+  *devices = pulse::OrderCaptureDevices(FactsOf(records), defaults.sourceName);
   return 0;
 }
 

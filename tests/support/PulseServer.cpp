@@ -6,11 +6,13 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -114,6 +116,10 @@ bool PulseServer::Start() {
     return false;
   }
   if (!WaitUntilAnswering()) return false;
+  if (!readers_.Connect(address_)) {
+    Fail("the low-latency readers cannot connect");
+    return false;
+  }
 
   const char* previous = std::getenv(kPulseServerVariable);
   if (previous != nullptr) previousPulseServer_ = previous;
@@ -149,6 +155,7 @@ bool PulseServer::LoadStartModules() {
                                                      " channels=2 " +
                                                      DescriptionArgument("sink", kOutputDescription));
   if (outputModule_ < 0 || !SetDefaultSink(kOutputSink)) return false;
+  if (!KeepLowLatency(kOutputSink)) return false;
 
   const std::string micDescription = DescriptionArgument("source", kMicrophoneDescription);
   switch (options_.microphone) {
@@ -168,15 +175,17 @@ bool PulseServer::LoadStartModules() {
                                                           rate + " channels=2");
       if (feed < 0) return false;
       microphoneModules_.push_back(feed);
+      // The remapped monitor is an ordinary input, as a microphone is.
       const int remap = LoadModule("module-remap-source", std::string("master=") + kMicrophoneFeedSink +
                                                                ".monitor source_name=" + kMicrophoneSource +
                                                                " " + micDescription);
       if (remap < 0) return false;
       microphoneModules_.insert(microphoneModules_.begin(), remap);  // unloaded before its master
+      if (!KeepLowLatency(kMicrophoneFeedSink)) return false;
       break;
     }
   }
-  // A feed sink must not become the default output.
+  // The feed sink must not become the default output.
   if (!SetDefaultSink(kOutputSink)) return false;
   if (options_.microphone != MicrophoneKind::kNone && !SetDefaultSource(kMicrophoneSource)) return false;
 
@@ -230,11 +239,62 @@ int PulseServer::PlayTone(const std::string& sink, int hz) {
   return LoadModule("module-sine", "sink=" + sink + " " + ToneArgument(hz));
 }
 
+bool PulseServer::StartPlayback(const std::string& sink, const std::string& path) {
+  const std::string program = FindProgram("paplay");
+  if (program.empty() || !running_) {
+    error_ = "paplay cannot start (pulseaudio-utils installs it)";
+    return false;
+  }
+  const pid_t pid = SpawnDaemon({program, "--device=" + sink, path}, BuildEnvironment({{"PULSE_SERVER", address_}}),
+                                folder_ + "/paplay.log");
+  if (pid < 0) {
+    error_ = "paplay cannot start";
+    return false;
+  }
+  players_.push_back(pid);
+  return true;
+}
+
+bool PulseServer::WaitForPlaybacks(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    std::erase_if(players_, [](pid_t pid) { return HasExited(pid); });
+    if (players_.empty()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(kProbeIntervalMs);
+  }
+}
+
 bool PulseServer::UnloadMicrophone() {
   bool ok = true;
   for (int module : microphoneModules_) ok = UnloadModule(module) && ok;
   microphoneModules_.clear();
   return ok;
+}
+
+bool PulseServer::KeepLowLatency(const std::string& sink) {
+  if (!readers_.Add(sink + ".monitor")) {
+    error_ = "the low-latency reader of " + sink + " did not start";
+    return false;
+  }
+  // The sink may still sleep through a long block rendered before the reader came; a suspend
+  // and resume restarts its timing at the short latency.
+  return Pactl({"suspend-sink", sink, "1"}) && Pactl({"suspend-sink", sink, "0"});
+}
+
+std::set<int> PulseServer::LoadedModules() {
+  std::set<int> modules;
+  std::string listing;
+  if (!Pactl({"list", "short", "modules"}, &listing)) return modules;
+  std::istringstream lines(listing);
+  std::string line;
+  while (std::getline(lines, line)) {
+    try {
+      modules.insert(std::stoi(line));
+    } catch (const std::exception&) {
+    }
+  }
+  return modules;
 }
 
 void PulseServer::Fail(const std::string& what) {
@@ -243,6 +303,9 @@ void PulseServer::Fail(const std::string& what) {
 }
 
 void PulseServer::Stop() {
+  for (pid_t player : players_) StopChild(player, kStopGraceMs);
+  players_.clear();
+  readers_.Close();
   if (pid_ > 0) StopChild(pid_, kStopGraceMs);
   pid_ = -1;
   running_ = false;

@@ -11,16 +11,20 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "LowLatencyReaders.h"
 
 namespace zav::test {
 
 enum class MicrophoneKind {
   kNone,      // no capture source: only the output's monitor
   kSineTone,  // module-sine-source at microphoneToneHz
-  kFedSink,   // a source that records what is played into kMicrophoneFeedSink
+  kFedSink,   // a source that records what is played into kMicrophoneFeedSink (paplay, module-sine)
 };
 
 struct PulseServerOptions {
@@ -61,8 +65,19 @@ class PulseServer {
   bool SetDefaultSource(const std::string& name);
   // module-sine playing hz into sink; returns the module index, or -1.
   int PlayTone(const std::string& sink, int hz);
+  // Plays a sound file (WAV or another format libsndfile reads) into sink with paplay, in the
+  // background. False when the player cannot start. Players still running end with Stop().
+  bool StartPlayback(const std::string& sink, const std::string& path);
+  // Waits until every started player has ended; false when one is still running at timeout.
+  bool WaitForPlaybacks(std::chrono::milliseconds timeout);
   // Removes the microphone's modules (the server then falls back to the output's monitor).
   bool UnloadMicrophone();
+  // Keeps the sink rendering in short blocks (see LowLatencyReaders.h). The output and the
+  // microphone's feed sink get this at start; a sink that a test adds and records from should
+  // get it too.
+  bool KeepLowLatency(const std::string& sink);
+  // Indexes of the modules loaded now.
+  std::set<int> LoadedModules();
 
   int outputModule() const { return outputModule_; }
   int outputToneModule() const { return outputToneModule_; }
@@ -89,6 +104,8 @@ class PulseServer {
   int outputModule_ = -1;
   int outputToneModule_ = -1;
   std::vector<int> microphoneModules_;
+  std::vector<pid_t> players_;
+  LowLatencyReaders readers_;
 };
 
 }  // namespace zav::test
