@@ -2,8 +2,12 @@
 
 #include <glog/logging.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 
+#include "Mp4Remux.h"
 #include "Trace.h"
 
 extern "C" {
@@ -16,7 +20,23 @@ namespace {
 // A send that meets a full encoder is retried after its packets are drained; a frame
 // that is still refused after this many sends is dropped.
 constexpr int kSendAttempts = 3;
+// How much audio may sit in our buffers before it is handed to the kernel; also the
+// length of an M4A fragment.
+constexpr int64_t kDurableEverySamples = kOutputSampleRate / 2;
+constexpr const char* kFragmentMicroseconds = "500000";
+
+struct DictionaryDeleter { void operator()(AVDictionary* d) const { av_dict_free(&d); } };
 }  // namespace
+
+OutputFile::~OutputFile() {
+  if (wavFd_ >= 0) close(wavFd_);
+}
+
+bool OutputFile::fragmented() const {
+  return choice_.codecId == AV_CODEC_ID_AAC && container_ && container_->oformat &&
+         (std::string_view(container_->oformat->name) == "ipod" || std::string_view(container_->oformat->name) == "mp4" ||
+          std::string_view(container_->oformat->name) == "mov");
+}
 
 int OutputFile::Allocate(const std::string& path) {
   path_ = path;
@@ -71,14 +91,43 @@ int OutputFile::Open(const EncoderChoice& choice, int bitRate) {
       return -1;
     }
   }
-  const int r = avformat_write_header(fc, nullptr);
+  AVDictionary* rawOptions = nullptr;
+  if (fragmented()) {
+    av_dict_set(&rawOptions, "movflags", "empty_moov+default_base_moof", 0);
+    av_dict_set(&rawOptions, "frag_duration", kFragmentMicroseconds, 0);
+  }
+  const int r = avformat_write_header(fc, &rawOptions);
+  std::unique_ptr<AVDictionary, DictionaryDeleter> unused(rawOptions);
   if (r < 0) {
     LOG(ERROR) << "could not write the header of " << path_ << ": " << AvErrorText(r);
     Abandon();
     return -1;
   }
   headerWritten_ = true;
+  if (fc->pb) avio_flush(fc->pb);
+  if (choice_.codecId == AV_CODEC_ID_PCM_S16LE) {
+    wavFd_ = open(path_.c_str(), O_RDWR | O_CLOEXEC);
+    uint8_t header[4096];
+    const ssize_t got = wavFd_ >= 0 ? pread(wavFd_, header, sizeof header, 0) : -1;
+    if (got <= 0 || !ParseWavLayout(header, static_cast<size_t>(got), &wavLayout_)) {
+      if (wavFd_ >= 0) close(wavFd_);
+      wavFd_ = -1;
+    }
+  }
+  nextDurableAt_ = kDurableEverySamples;
   return 0;
+}
+
+void OutputFile::KeepDurable() {
+  AVIOContext* pb = container_->pb;
+  if (!pb) return;
+  avio_flush(pb);
+  if (pb->error < 0) {
+    if (!writeFailed_) LOG(ERROR) << "write audio frame err,ret=" << pb->error;
+    writeFailed_ = true;
+    return;
+  }
+  if (wavFd_ >= 0) WriteWavSizes(wavFd_, wavLayout_, static_cast<uint64_t>(avio_tell(pb)));
 }
 
 int OutputFile::Encode(AVFrame* frame) {
@@ -129,23 +178,38 @@ int OutputFile::WritePacket() {
   const int64_t seconds =
       static_cast<int64_t>(static_cast<double>(endPts) * stream_->time_base.num / stream_->time_base.den);
   if (seconds > writtenSeconds_) writtenSeconds_ = seconds;
-  return 0;
+  writtenEnd_ = av_rescale_q(endPts, stream_->time_base, AVRational{1, kOutputSampleRate});
+  if (writtenEnd_ >= nextDurableAt_) {
+    nextDurableAt_ = writtenEnd_ + kDurableEverySamples;
+    KeepDurable();
+  }
+  return writeFailed_ ? AVERROR(EIO) : 0;
 }
 
 int OutputFile::Finish() {
   if (!container_) return -1;
   int result = 0;
+  const bool remux = fragmented();
   if (codec_ && headerWritten_) {
     Encode(nullptr);  // flush what the encoder still holds
+    // Some muxers return a positive file position from their trailer; only negative fails.
     const int r = av_write_trailer(container_.get());
-    if (r != 0) {
-      LOG(ERROR) << "av_write_trailer error";
+    if (r < 0) {
+      LOG(ERROR) << "av_write_trailer error " << AvErrorText(r);
       result = -1;
     }
+    // A trailer that could not be written (a full disk) still leaves true WAV sizes.
+    if (container_->pb) avio_flush(container_->pb);
+    if (wavFd_ >= 0 && (result != 0 || writeFailed_)) RepairWavSizes(path_);
   }
   codec_.reset();
   packet_.reset();
   container_.reset();  // closes the file
+  if (wavFd_ >= 0) {
+    close(wavFd_);
+    wavFd_ = -1;
+  }
+  if (remux && headerWritten_ && result == 0 && RemuxToPlainMp4(path_) != 0) result = -1;
   return result;
 }
 

@@ -104,7 +104,11 @@ bool PulseSpeakerInput::ConnectStream(const std::string& monitor) {
   attr.maxlength = static_cast<uint32_t>(-1);
   attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
   attr.fragsize = static_cast<uint32_t>(format_.sampleRate * kFragmentMs / 1000 * frameBytes_);
-  if (pa_stream_connect_record(stream.get(), monitor.c_str(), &attr, PA_STREAM_ADJUST_LATENCY) < 0) return false;
+  // The stream stays on the monitor it was given; when that goes away the stream fails and
+  // FollowDefaultSink connects to the monitor of the default sink then.
+  if (pa_stream_connect_record(stream.get(), monitor.c_str(), &attr,
+                               static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE)) < 0)
+    return false;
   if (!pulse::WaitStreamReady(connection_.mainloop.get(), stream.get(), pulse::DeadlineIn(kOpenTimeout))) return false;
   stream_ = std::move(stream);
   return true;

@@ -1,0 +1,35 @@
+#pragma once
+// Keeping the size fields of a WAV file true: while a recording is written (so that a file
+// cut short by a crash still reads to its last flush) and afterwards, to repair a file whose
+// sizes were never patched.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace zav {
+
+struct WavLayout {
+  uint64_t dataStart = 0;       // offset of the first sample byte
+  uint64_t dataSizeOffset = 0;  // offset of the data chunk's 32-bit size field
+  uint32_t riffSize = 0;        // as stored
+  uint32_t dataSize = 0;        // as stored
+  uint16_t blockAlign = 0;      // bytes per sample frame
+};
+
+// Finds the data chunk in the first bytes of a WAV file. False when it is not a RIFF/WAVE
+// file with a "fmt " chunk before its "data" chunk within those bytes.
+bool ParseWavLayout(const uint8_t* bytes, size_t length, WavLayout* layout);
+
+// The size fields a file of fileSize bytes should carry: data runs to the end of the file,
+// cut to whole sample frames.
+void ExpectedWavSizes(const WavLayout& layout, uint64_t fileSize, uint32_t* riffSize, uint32_t* dataSize);
+
+// Writes the size fields for a file of fileSize bytes through fd. 0 or -1.
+int WriteWavSizes(int fd, const WavLayout& layout, uint64_t fileSize);
+
+// Repairs the size fields of the WAV file at path when they disagree with its length.
+// 1 repaired, 0 nothing to repair, -1 not a WAV file or not writable.
+int RepairWavSizes(const std::string& path);
+
+}  // namespace zav

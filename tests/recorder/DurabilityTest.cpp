@@ -1,0 +1,240 @@
+// What survives when things go wrong: a killed recorder, a full disk, a folder that cannot
+// be written. Drives the real zav-record program (muted, so no sound server is needed)
+// and reads its files back.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "AudioFile.h"
+#include "ChildProcess.h"
+#include "RecorderHarness.h"
+#include "WavFile.h"
+
+namespace zav::test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+std::vector<std::string> Recordings(const std::string& folder) {
+  std::vector<std::string> out;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.is_regular_file() && entry.path().filename().string()[0] != '.') out.push_back(entry.path().string());
+  return out;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+pid_t StartRecorder(const std::string& folder, const std::string& format, const std::string& log) {
+  return SpawnDaemon({ZAV_RECORD_PATH, "--mute", "--format", format, "--output-dir", folder}, BuildEnvironment({}), log);
+}
+
+int WaitExit(pid_t pid, std::chrono::milliseconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  int status = 0;
+  while (std::chrono::steady_clock::now() < end) {
+    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    std::this_thread::sleep_for(20ms);
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, &status, 0);
+  return -1;
+}
+
+// A small file system of its own, mounted for the test (needs root, as in CI).
+class SmallDisk {
+ public:
+  SmallDisk(const std::string& where, const std::string& options) : path_(where) {
+    fs::create_directories(path_);
+    mounted_ = mount("tmpfs", path_.c_str(), "tmpfs", 0, options.c_str()) == 0;
+  }
+  ~SmallDisk() {
+    if (mounted_) umount2(path_.c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return mounted_; }
+  // Fills the disk with a file of its own until about `bytes` stay free.
+  void LeaveFree(uintmax_t bytes) {
+    const uintmax_t available = fs::space(path_).available;
+    if (available <= bytes) return;
+    std::ofstream filler(path_ + "/.filler", std::ios::binary);
+    const std::string block(4096, '\0');
+    for (uintmax_t left = available - bytes; left >= block.size(); left -= block.size()) filler << block;
+  }
+  void MakeReadOnly() {
+    if (mounted_) mounted_ = mount("tmpfs", path_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+  }
+
+ private:
+  std::string path_;
+  bool mounted_ = false;
+};
+
+class KillTest : public ::testing::TestWithParam<std::tuple<std::string, int>> {};
+
+TEST_P(KillTest, KilledRecordingStillDecodes) {
+  const auto [format, seconds] = GetParam();
+  TempFolder folder;
+  const pid_t pid = StartRecorder(folder.path(), format, folder.path() + "/.log");
+  ASSERT_GT(pid, 0);
+  // The recording starts a moment after the process; count from when its file appears.
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (Recordings(folder.path()).empty() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
+  std::this_thread::sleep_for(std::chrono::seconds(seconds));
+  kill(pid, SIGKILL);
+  WaitExit(pid, 5s);
+
+  const auto files = Recordings(folder.path());
+  ASSERT_EQ(files.size(), 1u);
+  const DecodedAudio audio = DecodeFile(files[0]);
+  ASSERT_TRUE(audio.ok) << format << ": " << audio.error;
+  EXPECT_GE(audio.seconds(), seconds - 1.5) << format;
+  EXPECT_LE(audio.seconds(), seconds + 0.5) << format;
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, KillTest,
+                         ::testing::Combine(::testing::Values("mp3", "m4a", "wav"), ::testing::Values(5, 9)));
+
+TEST(Durability, OutputReachesTheDiskAtLeastOnceASecond) {
+  for (const std::string format : {"mp3", "m4a", "wav"}) {
+    TempFolder folder;
+    const pid_t pid = StartRecorder(folder.path(), format, folder.path() + "/.log");
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(1500ms);
+    const auto files = Recordings(folder.path());
+    ASSERT_EQ(files.size(), 1u) << format;
+    uintmax_t lastSize = fs::file_size(files[0]);
+    auto lastGrowth = std::chrono::steady_clock::now();
+    double longestStill = 0;
+    for (int i = 0; i < 40; ++i) {
+      std::this_thread::sleep_for(100ms);
+      const uintmax_t size = fs::file_size(files[0]);
+      const auto now = std::chrono::steady_clock::now();
+      if (size != lastSize) {
+        longestStill = std::max(longestStill, std::chrono::duration<double>(now - lastGrowth).count());
+        lastSize = size;
+        lastGrowth = now;
+      }
+    }
+    kill(pid, SIGTERM);
+    EXPECT_EQ(WaitExit(pid, 5s), 0) << format;
+    EXPECT_LE(longestStill, 1.05) << format << ": the file stood still too long";
+  }
+}
+
+TEST(Durability, FinishedFilesAreOrdinary) {
+  TempFolder folder;
+  for (const std::string format : {"mp3", "m4a", "wav"}) {
+    const CommandResult r = RunCommand(
+        {ZAV_RECORD_PATH, "--mute", "--format", format, "--seconds", "2", "--output-dir", folder.path()}, {}, 20s);
+    ASSERT_TRUE(r.finished && r.exitCode == 0) << r.output;
+  }
+  for (const auto& file : Recordings(folder.path())) {
+    const std::string bytes = ReadAll(file);
+    const DecodedAudio audio = DecodeFile(file);
+    ASSERT_TRUE(audio.ok) << file << ": " << audio.error;
+    EXPECT_NEAR(audio.seconds(), 2.0, 0.15) << file;
+    EXPECT_NEAR(audio.containerSeconds, 2.0, 0.15) << file << ": the container's own duration";
+    if (file.ends_with(".m4a")) {
+      EXPECT_EQ(bytes.find("moof"), std::string::npos) << "a finished m4a is still fragmented";
+      EXPECT_NE(bytes.find("stsz"), std::string::npos) << "a finished m4a has no sample index";
+    }
+    if (file.ends_with(".wav")) {
+      WavLayout layout;
+      ASSERT_TRUE(ParseWavLayout(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &layout));
+      EXPECT_EQ(layout.dataStart + layout.dataSize, bytes.size());
+      EXPECT_EQ(layout.riffSize + 8u, bytes.size());
+    }
+  }
+}
+
+TEST(Durability, WavWithPlaceholderSizesIsRepairedWithoutLoss) {
+  TempFolder folder;
+  const CommandResult r = RunCommand(
+      {ZAV_RECORD_PATH, "--mute", "--format", "wav", "--seconds", "1.5", "--output-dir", folder.path()}, {}, 20s);
+  ASSERT_TRUE(r.finished && r.exitCode == 0) << r.output;
+  const std::string file = Recordings(folder.path()).at(0);
+  std::string bytes = ReadAll(file);
+  WavLayout layout;
+  ASSERT_TRUE(ParseWavLayout(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &layout));
+  // What a writer that died before patching its header leaves behind.
+  std::fill_n(bytes.begin() + 4, 4, '\0');
+  std::fill_n(bytes.begin() + static_cast<long>(layout.dataSizeOffset), 4, '\0');
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+
+  EXPECT_EQ(RepairWavSizes(file), 1);
+  EXPECT_EQ(RepairWavSizes(file), 0) << "a repaired file is repaired again";
+  const std::string repaired = ReadAll(file);
+  ASSERT_TRUE(ParseWavLayout(reinterpret_cast<const uint8_t*>(repaired.data()), repaired.size(), &layout));
+  EXPECT_EQ(layout.dataStart + layout.dataSize, repaired.size());
+  EXPECT_EQ(repaired.substr(layout.dataStart), bytes.substr(layout.dataStart)) << "samples changed";
+  EXPECT_NEAR(DecodeFile(file).seconds(), 1.5, 0.15);
+
+  const std::string notWav = folder.path() + "/notes.wav";
+  std::ofstream(notWav) << "hello";
+  EXPECT_EQ(RepairWavSizes(notWav), -1);
+  EXPECT_EQ(ReadAll(notWav), "hello");
+}
+
+TEST(Durability, FullDiskStopsTheRecordingAndKeepsWhatWasWritten) {
+  TempFolder folder;
+  for (const std::string format : {"wav", "mp3", "m4a"}) {
+    const std::string disk = folder.path() + "/disk-" + format;
+    SmallDisk small(disk, "size=1m");
+    if (!small.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (not root?)";
+    // Room for a few seconds: 16-bit stereo, 128 kbit/s mp3, and silent AAC (a few hundred bytes a second).
+    small.LeaveFree(format == "wav" ? 512 * 1024 : format == "mp3" ? 48 * 1024 : 4096);
+    const auto start = std::chrono::steady_clock::now();
+    const CommandResult r =
+        RunCommand({ZAV_RECORD_PATH, "--mute", "--format", format, "--output-dir", disk}, {}, 30s);
+    const double ran = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_TRUE(r.finished) << format << ": still recording on a full disk";
+    EXPECT_EQ(r.exitCode, 3) << r.output;
+    EXPECT_NE(r.output.find("disk"), std::string::npos) << r.output;
+    const auto files = Recordings(disk);
+    ASSERT_EQ(files.size(), 1u);
+    const DecodedAudio audio = DecodeFile(files[0]);
+    ASSERT_TRUE(audio.ok) << format << ": " << audio.error;
+    // It stopped within about a second of the disk filling up, and kept what was written.
+    EXPECT_GT(audio.seconds(), 1.0) << format;
+    EXPECT_LT(ran - audio.seconds(), 2.5) << format << ": ran " << ran << " s for " << audio.seconds() << " s of audio";
+  }
+}
+
+TEST(Durability, UnwritableFolderIsRefusedAndNothingKeepsRunning) {
+  TempFolder folder;
+  const std::string plainFile = folder.path() + "/plain";
+  std::ofstream(plainFile) << "x";
+  const CommandResult notAFolder =
+      RunCommand({ZAV_RECORD_PATH, "--mute", "--seconds", "5", "--output-dir", plainFile + "/sub"}, {}, 10s);
+  EXPECT_TRUE(notAFolder.finished);
+  EXPECT_NE(notAFolder.exitCode, 0);
+  EXPECT_NE(notAFolder.output.find("cannot write"), std::string::npos) << notAFolder.output;
+
+  const std::string disk = folder.path() + "/ro";
+  SmallDisk readOnly(disk, "size=64k");
+  if (!readOnly.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (not root?)";
+  readOnly.MakeReadOnly();
+  const auto start = std::chrono::steady_clock::now();
+  const CommandResult r = RunCommand({ZAV_RECORD_PATH, "--mute", "--seconds", "5", "--output-dir", disk}, {}, 10s);
+  EXPECT_TRUE(r.finished);
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << "it recorded into a read-only folder";
+  EXPECT_TRUE(Recordings(disk).empty());
+}
+
+}  // namespace
+}  // namespace zav::test
