@@ -15,6 +15,7 @@ BUILD_PACKAGES=(
 TEST_PACKAGES=(
   pulseaudio pulseaudio-utils xvfb xdotool x11-utils libcpp-httplib-dev
   fonts-wqy-microhei ffmpeg qt6-qpa-plugins
+  clang libclang-rt-14-dev
 )
 
 wanted=("${BUILD_PACKAGES[@]}")

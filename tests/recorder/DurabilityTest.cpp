@@ -18,6 +18,7 @@
 
 #include "AudioFile.h"
 #include "ChildProcess.h"
+#include "MediaDuration.h"
 #include "RecorderHarness.h"
 #include "WavFile.h"
 
@@ -187,6 +188,28 @@ TEST(Durability, WavWithPlaceholderSizesIsRepairedWithoutLoss) {
   std::ofstream(notWav) << "hello";
   EXPECT_EQ(RepairWavSizes(notWav), -1);
   EXPECT_EQ(ReadAll(notWav), "hello");
+}
+
+TEST(Durability, KilledWavIsRepairedWhenItsDurationIsRead) {
+  TempFolder folder;
+  const pid_t pid = StartRecorder(folder.path(), "wav", folder.path() + "/.log");
+  ASSERT_GT(pid, 0);
+  std::this_thread::sleep_for(3s);
+  kill(pid, SIGKILL);
+  WaitExit(pid, 5s);
+  const std::string file = Recordings(folder.path()).at(0);
+  // Make it look like a writer that never patched its header at all.
+  {
+    std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(4);
+    f.write("\0\0\0\0", 4);
+  }
+  const uintmax_t bytes = fs::file_size(file);
+  const double duration = ReadMediaDuration(file);
+  EXPECT_NEAR(duration, static_cast<double>(bytes - 100) / 176400, 0.05);
+  EXPECT_GT(duration, 1.5);
+  EXPECT_EQ(fs::file_size(file), bytes) << "repair changed the audio";
+  EXPECT_EQ(ReadMediaDuration(folder.path() + "/missing.wav"), -1);
 }
 
 TEST(Durability, FullDiskStopsTheRecordingAndKeepsWhatWasWritten) {

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Runs the whole test suite under AddressSanitizer + UndefinedBehaviorSanitizer, and the
+# engine, settings-store and sound-server tests under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh --with-tests
+root=$(pwd)
+
+asan_dir=${ZAV_ASAN_BUILD_DIR:-build-asan}
+cmake -S . -B "$asan_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAV_SANITIZE=address,undefined >/dev/null
+cmake --build "$asan_dir"
+(
+  cd "$asan_dir"
+  export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+  export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0"
+  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+  ctest --output-on-failure --timeout 900
+)
+
+tsan_dir=${ZAV_TSAN_BUILD_DIR:-build-tsan}
+cmake -S . -B "$tsan_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAV_SANITIZE=thread -DZAV_BUILD_GUI=OFF >/dev/null
+cmake --build "$tsan_dir" --target engine_tests real_sound_tests durability_tests zav_core_tests endpoint_tests
+(
+  cd "$tsan_dir"
+  export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/sanitizers/tsan.supp"
+  ctest --output-on-failure --timeout 900 -R 'Recorder|RealSound|Durability|KillTest|Config|Voice|Silence|Endpoint'
+)
