@@ -152,4 +152,11 @@ std::string FormatFileSize(int64_t bytes) {
   return text;
 }
 
+std::string_view Trim(std::string_view text, std::string_view blanks) {
+  const auto first = text.find_first_not_of(blanks);
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(blanks);
+  return text.substr(first, last - first + 1);
+}
+
 }  // namespace zav

@@ -17,6 +17,9 @@ std::u16string ToWide(std::string_view text);
 // True when text is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
 bool IsValidUtf8(std::string_view text);
 
+// text without the given characters at either end.
+std::string_view Trim(std::string_view text, std::string_view blanks = " \t");
+
 // "%dB" (below 1024 and negative), "%dKB" (below 2^20), "%.2fM" (below 2^30), "%.2fG".
 std::string FormatFileSize(int64_t bytes);
 

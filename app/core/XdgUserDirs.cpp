@@ -1,6 +1,7 @@
 // Parsing of user-dirs.dirs, the shell-syntax file in which xdg-user-dirs records the
 // user's Documents, Desktop, ... folders:  XDG_DOCUMENTS_DIR="$HOME/Documents"
 
+#include "TextUtil.h"
 #include "UserFolders.h"
 
 namespace zav {
@@ -8,12 +9,6 @@ namespace {
 
 constexpr std::string_view kBlanks = " \t\r";
 
-std::string_view Trim(std::string_view text) {
-  const auto first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  const auto last = text.find_last_not_of(kBlanks);
-  return text.substr(first, last - first + 1);
-}
 
 // The shell word at the start of text: a double-quoted string with backslash escapes, or
 // the characters up to the first blank.
@@ -55,13 +50,13 @@ std::string ParseXdgUserDir(std::string_view userDirsText, std::string_view name
   while (pos < userDirsText.size()) {
     const auto newline = userDirsText.find('\n', pos);
     const std::string_view line = Trim(userDirsText.substr(
-        pos, newline == std::string_view::npos ? std::string_view::npos : newline - pos));
+        pos, newline == std::string_view::npos ? std::string_view::npos : newline - pos), kBlanks);
     pos = newline == std::string_view::npos ? userDirsText.size() : newline + 1;
     if (line.empty() || line.front() == '#') continue;
     const auto equals = line.find('=');
-    if (equals == std::string_view::npos || Trim(line.substr(0, equals)) != name) continue;
+    if (equals == std::string_view::npos || Trim(line.substr(0, equals), kBlanks) != name) continue;
     // As in the shell, a later assignment wins.
-    result = ExpandHome(ShellWord(Trim(line.substr(equals + 1))), home);
+    result = ExpandHome(ShellWord(Trim(line.substr(equals + 1), kBlanks)), home);
   }
   while (result.size() > 1 && result.back() == '/') result.pop_back();
   return result;
