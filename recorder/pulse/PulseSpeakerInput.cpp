@@ -15,7 +15,7 @@ constexpr int kBytesPerSample = 4;
 struct SinkFacts {
   std::string defaultSink;
   std::string monitor;
-  pa_sample_spec spec{};
+  pa_sample_spec sampleSpec{};
   bool found = false;
 };
 
@@ -27,7 +27,7 @@ void OnSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* userdata) 
   auto* facts = static_cast<SinkFacts*>(userdata);
   if (eol || !info) return;
   facts->found = true;
-  facts->spec = info->sample_spec;
+  facts->sampleSpec = info->sample_spec;
   if (info->monitor_source_name) facts->monitor = info->monitor_source_name;
 }
 
@@ -56,8 +56,8 @@ bool PulseSpeakerInput::QueryDefaultSink(std::string* sink, std::string* monitor
   }
   *sink = facts.defaultSink;
   *monitor = facts.monitor;
-  *rate = static_cast<int>(facts.spec.rate);
-  *channels = facts.spec.channels;
+  *rate = static_cast<int>(facts.sampleSpec.rate);
+  *channels = facts.sampleSpec.channels;
   return true;
 }
 
@@ -92,13 +92,13 @@ int PulseSpeakerInput::Open() {
 bool PulseSpeakerInput::ConnectStream(const std::string& monitor) {
   stream_.reset();
   peeked_ = false;
-  pa_sample_spec spec{};
-  spec.format = PA_SAMPLE_S32LE;
-  spec.rate = static_cast<uint32_t>(format_.sampleRate);
-  spec.channels = static_cast<uint8_t>(format_.channels);
+  pa_sample_spec sampleSpec{};
+  sampleSpec.format = PA_SAMPLE_S32LE;
+  sampleSpec.rate = static_cast<uint32_t>(format_.sampleRate);
+  sampleSpec.channels = static_cast<uint8_t>(format_.channels);
   pa_channel_map map;
-  pa_channel_map_init_auto(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
-  pulse::StreamPtr stream(pa_stream_new(connection_.context.get(), "system sound", &spec, &map));
+  pa_channel_map_init_auto(&map, sampleSpec.channels, PA_CHANNEL_MAP_DEFAULT);
+  pulse::StreamPtr stream(pa_stream_new(connection_.context.get(), "system sound", &sampleSpec, &map));
   if (!stream) return false;
   pa_buffer_attr attr;
   attr.maxlength = static_cast<uint32_t>(-1);

@@ -90,12 +90,12 @@ bool LowLatencyReaders::Connect(const std::string& address) {
 
 bool LowLatencyReaders::Add(const std::string& source) {
   if (!state_->context) return false;
-  const pa_sample_spec spec{PA_SAMPLE_S16LE, 44100, 2};
+  const pa_sample_spec sampleSpec{PA_SAMPLE_S16LE, 44100, 2};
   pa_buffer_attr attributes{};
   attributes.maxlength = static_cast<uint32_t>(-1);
-  attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(kFragmentUs, &spec));
+  attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(kFragmentUs, &sampleSpec));
   pa_threaded_mainloop_lock(state_->mainloop.get());
-  pa_stream* stream = pa_stream_new(state_->context.get(), "latency keeper", &spec, nullptr);
+  pa_stream* stream = pa_stream_new(state_->context.get(), "latency keeper", &sampleSpec, nullptr);
   bool started = stream != nullptr;
   if (started) {
     state_->streams.emplace_back(stream);
