@@ -20,7 +20,6 @@ namespace zav {
 namespace {
 
 constexpr int kIdleSleepMs = 100;        // while Idle or Paused
-constexpr int kSpeakerPollMs = 30;       // waiting for a full frame of system sound
 
 int64_t NowMs() {
   using namespace std::chrono;
@@ -56,8 +55,9 @@ void Silence(AVFrame* frame, int from) {
 }
 
 // Waits until the system-sound FIFO holds a whole frame, the sound stops or Stop is called.
+// The speaker thread and Stop wake the FIFO after each of these.
 void WaitForSpeaker(RecorderCore& core, int frameSize) {
-  while (!core.stopRequested && core.speakerActive && core.speakerFifo.size() < frameSize) SleepMs(kSpeakerPollMs);
+  core.speakerFifo.WaitForSamples(frameSize, core.stopRequested, core.speakerActive);
 }
 
 // Reads up to a frame of system sound; the rest of the frame is silence.

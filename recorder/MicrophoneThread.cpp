@@ -5,7 +5,9 @@
 
 #include <glog/logging.h>
 
+#include <algorithm>
 #include <chrono>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -23,6 +25,12 @@ namespace {
 constexpr int kBarrierPollMs = 2;
 constexpr int kRetryMs = 10;          // after a failed read
 constexpr int kReopenEveryMs = 1000;  // how often a vanished microphone is looked for
+// The sound server's input wakes a waiting reader at every message from the server, several
+// times per packet (measured: five wake-ups per 50 ms packet). Napping for most of a
+// packet's length after a read that had to wait lets the next packet gather meanwhile.
+constexpr int kNapPercentOfPacket = 75;
+constexpr int kMaxNapMs = 40;   // keeps Stop prompt
+constexpr int kWaitedReadMs = 2;  // a read that returns sooner came from a backlog: no nap
 
 int64_t NowMs() {
   using namespace std::chrono;
@@ -41,10 +49,15 @@ class MicrophoneLoop {
   int Run() {
     FramePtr frame(av_frame_alloc());
     if (!frame) return -1;
-    if (processor_.Create(core_.noiseSuppression, core_.gainControl, core_.voiceSize) != 0) return -1;
+    // The processing modules and their buffers are made only when they will be used.
+    if (processing_) {
+      processor_ = std::make_unique<VoiceProcessor>();
+      if (processor_->Create(core_.noiseSuppression, core_.gainControl, core_.voiceSize) != 0) return -1;
+    }
     lastAudioMs_ = NowMs();
     while (!core_.stopRequested) {
       if (core_.isBoth()) WaitAtStartBarrier();
+      const int64_t readStartMs = NowMs();
       const MicrophoneInput::ReadResult read = input_.ReadFrame(frame.get());
       if (read == MicrophoneInput::kReadFailed) {
         OnReadFailed();
@@ -57,6 +70,7 @@ class MicrophoneLoop {
         continue;
       }
       if (core_.running && Queue(frame->extended_data, frame->nb_samples) < 0) return -1;
+      if (lastAudioMs_ - readStartMs >= kWaitedReadMs) NapAfter(frame->nb_samples);
       av_frame_unref(frame.get());
     }
     Trace("micophone audio capture thread exit\n");
@@ -93,6 +107,12 @@ class MicrophoneLoop {
   }
 
   void OnRecovered() { failing_ = false; }
+
+  void NapAfter(int samples) {
+    const int64_t packetMs = int64_t{samples} * 1000 / std::max(device_.sampleRate, 1);
+    const int64_t napMs = std::min<int64_t>(packetMs * kNapPercentOfPacket / 100, kMaxNapMs);
+    if (napMs > 0 && !core_.stopRequested) std::this_thread::sleep_for(std::chrono::milliseconds(napMs));
+  }
 
   // Converts one decoded frame (or its processed signal) and queues it. Negative: the
   // thread must end.
@@ -136,7 +156,7 @@ class MicrophoneLoop {
       LOG(ERROR) << "Error while converting";
       return -1;
     }
-    processor_.Process(buffer32k_.data(), converted, &processed_);
+    processor_->Process(buffer32k_.data(), converted, &processed_);
     return 0;
   }
 
@@ -173,7 +193,7 @@ class MicrophoneLoop {
   const CaptureFormat device_;
   const bool processing_;
   const AVSampleFormat outputFormat_;
-  VoiceProcessor processor_;
+  std::unique_ptr<VoiceProcessor> processor_;
   SwrPtr to32k_;
   std::vector<int16_t> buffer32k_;
   std::vector<int16_t> processed_;

@@ -15,6 +15,8 @@ class SampleFifo {
   // Longest single wait on the condition; every waiter re-checks the stop flag after it.
   static constexpr int kWaitMs = 400;
 
+  // The FIFO holds at most capacitySamples. Its memory grows with the most it has held,
+  // so that a large capacity kept for bad moments costs nothing while the reader keeps up.
   int Create(AVSampleFormat format, int channels, int capacitySamples);
   bool exists() const { return fifo_ != nullptr; }
 
@@ -32,13 +34,21 @@ class SampleFifo {
   bool ReadWaiting(void* const* data, int samples, const std::atomic<bool>& stop);
   // Reader: reads what is there, at most `samples`, without waiting. Returns the count.
   int ReadUpTo(void* const* data, int samples);
+  // Reader: waits until `samples` are there, stop is set or active is cleared. Whoever sets
+  // stop or clears active calls WakeAll afterwards; the flags are read under the lock, so
+  // that wake-up is never missed.
+  void WaitForSamples(int samples, const std::atomic<bool>& stop, const std::atomic<bool>& active);
   // Wakes every waiter (used by Stop).
   void WakeAll();
 
  private:
+  // Makes the allocation hold `samples` more (within the capacity). Under the lock.
+  bool Reserve(int samples);
+
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   AudioFifoPtr fifo_;
+  int capacity_ = 0;
 };
 
 }  // namespace zav

@@ -21,8 +21,11 @@ namespace {
 
 constexpr int kChunkFrames = 22050;
 constexpr int kBytesPerSample = 4;   // signed 32-bit
-constexpr int kIdlePollMs = 10;
-constexpr int kInactiveAfterPolls = 100;  // a second without packets: no system sound
+// Each pass takes every pending packet. Waking every 10 ms made this thread cost nearly as
+// much CPU as encoding; the audio is queued in half-second chunks anyway, so a longer nap
+// loses nothing.
+constexpr int kPollMs = 50;
+constexpr int kInactiveAfterPolls = 1000 / kPollMs;  // a second without packets: no system sound
 constexpr int kBarrierPollMs = 2;
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -77,14 +80,15 @@ class SpeakerLoop {
         if (pending > 0) {
           if (Discard() < 0) return -1;
         } else {
-          SleepMs(kIdlePollMs);
+          SleepMs(kPollMs);
         }
         continue;
       }
       if (pending == 0) {
-        SleepMs(kIdlePollMs);
+        SleepMs(kPollMs);
         if (++idlePolls >= kInactiveAfterPolls) {
           core_.speakerActive = false;
+          core_.speakerFifo.WakeAll();  // the encoder may be waiting for system sound
           idlePolls = 0;
         }
         continue;
