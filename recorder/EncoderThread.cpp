@@ -3,6 +3,7 @@
 // silence at real-time pace; encoded and written; whole seconds posted to the owner.
 
 #include <glog/logging.h>
+#include <pthread.h>
 
 #include <chrono>
 #include <thread>
@@ -186,6 +187,7 @@ void ReportProgress(RecorderCore& core) {
 }
 
 int RunEncoderThread(RecorderCore& core) {
+  pthread_setname_np(pthread_self(), "zav-encoder");
   try {
     return EncoderLoop(core).Run();
   } catch (const std::exception& e) {

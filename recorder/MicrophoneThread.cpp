@@ -4,6 +4,7 @@
 // recording resumes with current sound.
 
 #include <glog/logging.h>
+#include <pthread.h>
 
 #include <algorithm>
 #include <chrono>
@@ -207,6 +208,7 @@ class MicrophoneLoop {
 }  // namespace
 
 int RunMicrophoneThread(RecorderCore& core) {
+  pthread_setname_np(pthread_self(), "zav-microphone");
   int result = -1;
   try {
     result = MicrophoneLoop(core).Run();

@@ -3,6 +3,7 @@
 // system-sound FIFO. Tells the encoder whether system sound flows at all (speakerActive).
 
 #include <glog/logging.h>
+#include <pthread.h>
 
 #include <chrono>
 #include <cstring>
@@ -179,6 +180,7 @@ class SpeakerLoop {
 }  // namespace
 
 int RunSpeakerThread(RecorderCore& core) {
+  pthread_setname_np(pthread_self(), "zav-speaker");
   int result = -1;
   try {
     std::unique_ptr<SpeakerInput> input = core.backend->CreateSpeaker();
@@ -190,6 +192,11 @@ int RunSpeakerThread(RecorderCore& core) {
     LOG(ERROR) << "speaker thread failed: " << e.what();
   }
   core.speakerReady = true;  // never hold the microphone at the start barrier
+  if (result != 0) {
+    // No more system sound will come: the encoder mixes silence instead of waiting for it.
+    core.speakerActive = false;
+    core.speakerFifo.WakeAll();
+  }
   return result;
 }
 

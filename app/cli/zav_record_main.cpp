@@ -132,11 +132,16 @@ int main(int argc, char** argv) {
   recorder.Start();
   WaitForEnd(signals, options->seconds);
   recorder.Stop();
+  int status = 0;
   if (owner.writeFailed) {
-    return Fail("the file could not be written any more (is the disk full?); the recording was stopped and " +
-                    recorder.outputPath() + " keeps what was written",
-                3);
+    status = Fail("the file could not be written any more (is the disk full?); the recording was stopped and " +
+                      recorder.outputPath() + " keeps what was written",
+                  3);
+  } else {
+    std::printf("%s\n", recorder.outputPath().c_str());
   }
-  std::printf("%s\n", recorder.outputPath().c_str());
-  return 0;
+  // The file is finished and every worker has ended: nothing is left to clean up, so the
+  // process ends without running the libraries' exit handlers (which only cost memory).
+  std::fflush(nullptr);
+  _exit(status);
 }
