@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "RecorderCore.h"
+#include "ThreadGuard.h"
 #include "SilencePacer.h"
 #include "Trace.h"
 
@@ -187,13 +188,7 @@ void ReportProgress(RecorderCore& core) {
 }
 
 int RunEncoderThread(RecorderCore& core) {
-  pthread_setname_np(pthread_self(), "zav-encoder");
-  try {
-    return EncoderLoop(core).Run();
-  } catch (const std::exception& e) {
-    LOG(ERROR) << "encoder thread failed: " << e.what();
-    return -1;
-  }
+  return RunGuarded("zav-encoder", [&core] { return EncoderLoop(core).Run(); });
 }
 
 void DrainFifos(RecorderCore& core) {

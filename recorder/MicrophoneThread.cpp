@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "RecorderCore.h"
+#include "ThreadGuard.h"
 #include "Trace.h"
 #include "VoiceProcessor.h"
 
@@ -208,13 +209,7 @@ class MicrophoneLoop {
 }  // namespace
 
 int RunMicrophoneThread(RecorderCore& core) {
-  pthread_setname_np(pthread_self(), "zav-microphone");
-  int result = -1;
-  try {
-    result = MicrophoneLoop(core).Run();
-  } catch (const std::exception& e) {
-    LOG(ERROR) << "microphone thread failed: " << e.what();
-  }
+  const int result = RunGuarded("zav-microphone", [&core] { return MicrophoneLoop(core).Run(); });
   core.micReady = true;  // never hold system sound at the start barrier
   return result;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "RecorderCore.h"
+#include "ThreadGuard.h"
 #include "Trace.h"
 
 extern "C" {
@@ -180,17 +181,12 @@ class SpeakerLoop {
 }  // namespace
 
 int RunSpeakerThread(RecorderCore& core) {
-  pthread_setname_np(pthread_self(), "zav-speaker");
-  int result = -1;
-  try {
+  const int result = RunGuarded("zav-speaker", [&core] {
     std::unique_ptr<SpeakerInput> input = core.backend->CreateSpeaker();
-    if (input) {
-      SpeakerLoop loop(core, *input);
-      result = loop.Open() == 0 ? loop.Run() : -1;
-    }
-  } catch (const std::exception& e) {
-    LOG(ERROR) << "speaker thread failed: " << e.what();
-  }
+    if (!input) return -1;
+    SpeakerLoop loop(core, *input);
+    return loop.Open() == 0 ? loop.Run() : -1;
+  });
   core.speakerReady = true;  // never hold the microphone at the start barrier
   if (result != 0) {
     // No more system sound will come: the encoder mixes silence instead of waiting for it.

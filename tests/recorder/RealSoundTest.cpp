@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <numbers>
 #include <thread>
 
@@ -56,12 +57,19 @@ class RealSound : public ::testing::Test {
     return s;
   }
 
-  DecodedAudio Record(const std::string& format, std::chrono::milliseconds length, double* recorded = nullptr) {
+  // Records for `length`; when `change` is given, it runs then and the recording goes on
+  // for `after`. *recorded gets the wall-clock time from Start to Stop.
+  DecodedAudio Record(const std::string& format, std::chrono::milliseconds length, double* recorded = nullptr,
+                      const std::function<bool()>& change = {}, std::chrono::milliseconds after = 0ms) {
     AudioRecorder recorder(&owner, &settings);
     EXPECT_EQ(recorder.Init(Settings(format)), 0);
     const auto start = Clock::now();
     recorder.Start();
     std::this_thread::sleep_for(length);
+    if (change) {
+      EXPECT_TRUE(change()) << (server ? server->error() : "");
+      std::this_thread::sleep_for(after);
+    }
     recorder.Stop();
     if (recorded) *recorded = std::chrono::duration<double>(Clock::now() - start).count();
     return DecodeFile(recorder.outputPath());
@@ -156,16 +164,9 @@ TEST_F(RealSound, WithoutAMicrophoneBothRecordsSystemSound) {
 TEST_F(RealSound, MicrophoneUnloadedMidwayRecordingGoesOnAndFinishes) {
   START_SERVER_OR_SKIP();
   settings.values["voice-source"] = 0;
-  AudioRecorder recorder(&owner, &settings);
-  ASSERT_EQ(recorder.Init(Settings("m4a")), 0);
-  const auto start = Clock::now();
-  recorder.Start();
-  std::this_thread::sleep_for(1500ms);
-  ASSERT_TRUE(server->UnloadMicrophone());
-  std::this_thread::sleep_for(2500ms);
-  recorder.Stop();
-  const double recorded = std::chrono::duration<double>(Clock::now() - start).count();
-  const DecodedAudio audio = DecodeFile(recorder.outputPath());
+  double recorded = 0;
+  const DecodedAudio audio =
+      Record("m4a", 1500ms, &recorded, [this] { return server->UnloadMicrophone(); }, 2500ms);
   ASSERT_TRUE(audio.ok) << audio.error;
   EXPECT_NEAR(audio.seconds(), recorded, 0.6);
   const size_t n = audio.left.size();
@@ -180,19 +181,13 @@ TEST_F(RealSound, MicrophoneUnloadedMidwayRecordingGoesOnAndFinishes) {
 TEST_F(RealSound, SystemSoundFollowsANewDefaultSink) {
   START_SERVER_OR_SKIP();
   settings.values["voice-source"] = 2;
-  AudioRecorder recorder(&owner, &settings);
-  ASSERT_EQ(recorder.Init(Settings("wav")), 0);
-  const auto start = Clock::now();
-  recorder.Start();
-  std::this_thread::sleep_for(1500ms);
-  ASSERT_GE(server->LoadModule("module-null-sink", "sink_name=zav_test_other rate=44100 channels=2"), 0);
-  ASSERT_TRUE(server->KeepLowLatency("zav_test_other"));
-  ASSERT_GE(server->PlayTone("zav_test_other", 700), 0);
-  ASSERT_TRUE(server->SetDefaultSink("zav_test_other"));
-  std::this_thread::sleep_for(3000ms);
-  recorder.Stop();
-  const double recorded = std::chrono::duration<double>(Clock::now() - start).count();
-  const DecodedAudio audio = DecodeFile(recorder.outputPath());
+  double recorded = 0;
+  const auto switchSink = [this] {
+    return server->LoadModule("module-null-sink", "sink_name=zav_test_other rate=44100 channels=2") >= 0 &&
+           server->KeepLowLatency("zav_test_other") && server->PlayTone("zav_test_other", 700) >= 0 &&
+           server->SetDefaultSink("zav_test_other");
+  };
+  const DecodedAudio audio = Record("wav", 1500ms, &recorded, switchSink, 3000ms);
   ASSERT_TRUE(audio.ok) << audio.error;
   EXPECT_NEAR(audio.seconds(), recorded, 0.6);
   const size_t n = audio.left.size();
