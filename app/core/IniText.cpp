@@ -163,7 +163,8 @@ std::string SetValue(std::string_view text, std::string_view section, std::strin
   }
   if (anchor >= 0) {
     const Line& line = lines[anchor];
-    const bool hasBreak = line.end > line.contentEnd;
+    // A last line may end in a bare carriage return and no line feed: it still needs one.
+    const bool hasBreak = line.end > line.begin && text[line.end - 1] == '\n';
     result.insert(line.end, hasBreak ? keyLine + "\n" : "\n" + keyLine);
     return result;
   }

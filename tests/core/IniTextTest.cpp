@@ -89,6 +89,8 @@ TEST(IniSetValue, AddsReplacesAndKeepsEverythingElse) {
   EXPECT_EQ(ini::SetValue(windowsStyle, "hotkey", "c", "3"),
             "; mine\r\n[global]\r\na=1\r\n\r\n[hotkey]\r\nb=2\nc=3");
   EXPECT_EQ(ini::SetValue("[x]", "x", "k", "v"), "[x]\nk=v");
+  // A last line ending in a bare carriage return is not ended: the new key needs its own line.
+  EXPECT_EQ(ValueOf(ini::SetValue("[global]\nx=\r", "global", "k", "v"), "global", "k"), "v");
   EXPECT_EQ(ini::SetValue("k=v", "s", "k", "v"), "k=v\n[s]\nk=v\n");
 }
 
