@@ -94,20 +94,24 @@ TEST(InstanceLockTest, OnlyOneHolderAtATime) {
   EXPECT_EQ(nowhere.TryAcquire(), InstanceLock::Result::kUnavailable);
 }
 
-TEST(InstanceChannelTest, ASecondStartReachesTheRunningCopy) {
-  QTemporaryDir dir;
-  const QString socket = InstanceSocketPath(dir.filePath("instance.lock"));
-  EXPECT_NE(socket, InstanceSocketPath(dir.filePath("other.lock")));
+// A second copy asking the server at socket is answered, and the server activates once.
+void ExpectOneActivation(const QString& socket) {
   int activations = 0;
   InstanceServer server(socket, [&activations] { ++activations; });
   ASSERT_TRUE(server.Listen()) << server.ErrorString().toStdString();
-
   std::atomic<int> answered{-1};
   std::thread second([&] { answered = AskRunningInstanceToActivate(socket, 5000) ? 1 : 0; });
   EXPECT_TRUE(test::WaitUntil([&] { return answered != -1; }, 10000));
   second.join();
   EXPECT_EQ(answered, 1);
   EXPECT_EQ(activations, 1);
+}
+
+TEST(InstanceChannelTest, ASecondStartReachesTheRunningCopy) {
+  QTemporaryDir dir;
+  const QString socket = InstanceSocketPath(dir.filePath("instance.lock"));
+  EXPECT_NE(socket, InstanceSocketPath(dir.filePath("other.lock")));
+  ExpectOneActivation(socket);
 }
 
 TEST(InstanceChannelTest, NobodyListeningMeansNoAnswer) {
@@ -123,15 +127,7 @@ TEST(InstanceChannelTest, AStaleSocketOfACrashedCopyIsReplaced) {
     ASSERT_TRUE(crashed.Listen());
   }
   Touch(socket.toStdString());  // a leftover file where the socket was
-  int activations = 0;
-  InstanceServer server(socket, [&activations] { ++activations; });
-  ASSERT_TRUE(server.Listen()) << server.ErrorString().toStdString();
-  std::atomic<int> answered{-1};
-  std::thread second([&] { answered = AskRunningInstanceToActivate(socket, 5000) ? 1 : 0; });
-  EXPECT_TRUE(test::WaitUntil([&] { return answered != -1; }, 10000));
-  second.join();
-  EXPECT_EQ(answered, 1);
-  EXPECT_EQ(activations, 1);
+  ExpectOneActivation(socket);
 }
 
 }  // namespace
