@@ -7,10 +7,10 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "MessageBoxDialog.h"
-#include "PromptBoxDialog.h"
+#include "dui/MessageBoxDialog.h"
+#include "dui/PromptBoxDialog.h"
 #include "UiTestSupport.h"
-#include "WndShadow.h"
+#include "dui/WndShadow.h"
 #include "dui/Skin.h"
 
 namespace zav {

@@ -1,6 +1,6 @@
 #include "PromptBoxDialog.h"
 
-#include "dui/DialogPattern.h"
+#include "DialogPattern.h"
 
 namespace zav {
 

@@ -1,6 +1,6 @@
 #include "MessageBoxDialog.h"
 
-#include "dui/DialogPattern.h"
+#include "DialogPattern.h"
 
 namespace zav {
 

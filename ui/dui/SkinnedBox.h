@@ -6,7 +6,7 @@
 #include <QString>
 
 #include "WndShadow.h"
-#include "dui/WindowImplBase.h"
+#include "WindowImplBase.h"
 
 namespace zav {
 
