@@ -139,6 +139,7 @@ int main(int argc, char** argv) {
                                                 std::chrono::duration<double>(o.seconds)));
     const Clock::time_point stopping = Clock::now();
     recorder.Stop();
+    recorder.Finish();
     const Clock::time_point stopped = Clock::now();
     const double fileSeconds = FileSeconds(recorder.outputPath());
     const double wallSeconds = Ms(stopping - started) / 1000;

@@ -68,7 +68,10 @@ AudioRecorder::AudioRecorder(RecorderOwner* owner, const SettingsReader* setting
 }
 
 AudioRecorder::~AudioRecorder() {
-  if (core_->initialized && !core_->finished) Stop();
+  if (core_->initialized && !core_->finished) {
+    Stop();
+    Finish();
+  }
 }
 
 int AudioRecorder::Init(RecorderSettings settings) {
@@ -117,14 +120,14 @@ int AudioRecorder::Init(RecorderSettings settings) {
 }
 
 int AudioRecorder::Start() {
-  if (!core_->initialized || core_->finished) return -1;
+  if (!core_->initialized || core_->stopped) return -1;
   core_->state = static_cast<int>(RecorderState::Recording);
   core_->running = true;
   return 0;
 }
 
 int AudioRecorder::Pause() {
-  if (!core_->initialized || core_->finished) return -1;
+  if (!core_->initialized || core_->stopped) return -1;
   core_->state = static_cast<int>(RecorderState::Paused);
   core_->running = false;
   return 0;
@@ -132,7 +135,7 @@ int AudioRecorder::Pause() {
 
 int AudioRecorder::Stop() {
   RecorderCore& core = *core_;
-  if (!core.initialized || core.finished) return 0;
+  if (!core.initialized || core.stopped) return 0;
   core.state = static_cast<int>(RecorderState::Stopped);
   core.running = false;
   core.stopRequested = true;
@@ -143,12 +146,25 @@ int AudioRecorder::Stop() {
     if (t->joinable()) t->join();
   }
   Trace(" WaitForMultipleObjects exit\n");
-  DrainFifos(core);
-  core.output.Finish();
-  core.microphone.reset();
-  core.micToOutput.reset();
-  core.finished = true;
+  core.stopped = true;
   return 0;
+}
+
+int AudioRecorder::Finish(FinishResult* result) {
+  RecorderCore& core = *core_;
+  if (!core.initialized) return -1;
+  if (!core.stopped) Stop();
+  if (!core.finished) {
+    DrainFifos(core);
+    core.finishResult.complete = core.output.Finish() == 0;
+    core.finishResult.writeFailed = core.output.writeFailed();
+    core.finishResult.samplesWritten = core.output.writtenSamples();
+    core.microphone.reset();
+    core.micToOutput.reset();
+    core.finished = true;
+  }
+  if (result) *result = core.finishResult;
+  return core.finishResult.complete ? 0 : -1;
 }
 
 RecorderState AudioRecorder::state() const { return static_cast<RecorderState>(core_->state.load()); }

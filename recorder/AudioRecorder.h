@@ -1,13 +1,15 @@
 #pragma once
 // One recording: turns a RecorderSettings record into one output audio file.
 //
-// Calling order (all from one thread, normally the UI thread): construct; Init; if Init
-// succeeded, Start, then any number of Pause/Start pairs, then Stop; destroy. Stop returns
-// once every worker thread has ended and the file is finalised. A failed Init leaves no
-// thread running; the object is then simply destroyed. Destroying a recorder that was not
-// stopped stops it first.
+// Calling order (from one thread at a time): construct; Init; if Init succeeded, Start, then
+// any number of Pause/Start pairs, then Stop, then Finish; destroy. Stop is quick: it ends
+// the capture and encoder threads and returns once they are joined. Finish then encodes what
+// the threads left behind, writes the trailer and closes the file; it may take as long as
+// the disk needs, so front ends call it on a worker thread. A failed Init leaves no thread
+// running; the object is then simply destroyed. Destroying a recorder that was not stopped
+// and finished does both first.
 //
-// While recording, the encoder thread posts kWmRecordSeconds to the owner each time the
+// While recording, the encoder thread posts WM_RECORD_SECONDS to the owner each time the
 // whole seconds written change, and kWmRecordFault once if the file can no longer be written.
 
 #include <atomic>
@@ -35,6 +37,9 @@ class AudioRecorder {
   int Start();
   int Pause();
   int Stop();
+  // After Stop: finishes the file. 0 when it is complete, -1 otherwise; *result (may be
+  // null) says what the file holds.
+  int Finish(FinishResult* result = nullptr);
 
   RecorderState state() const;
   // The source actually recorded (Init falls back to Speaker without a microphone).

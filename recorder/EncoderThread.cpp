@@ -180,7 +180,7 @@ void ReportProgress(RecorderCore& core) {
   const int64_t seconds = core.output.writtenSeconds();
   if (seconds != core.lastReportedSeconds) {
     core.lastReportedSeconds = seconds;
-    core.Post(kWmRecordSeconds, static_cast<intptr_t>(seconds));
+    core.Post(WM_RECORD_SECONDS, static_cast<intptr_t>(seconds));
   }
   if (core.output.writeFailed() && !core.faultReported.exchange(true)) {
     core.Post(kWmRecordFault, static_cast<intptr_t>(RecorderFault::kWriteFailed));

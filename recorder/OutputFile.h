@@ -40,6 +40,8 @@ class OutputFile {
   const EncoderChoice& choice() const { return choice_; }
   // Whole seconds covered by the packets written so far.
   int64_t writtenSeconds() const { return writtenSeconds_; }
+  // Samples covered by the packets written so far.
+  int64_t writtenSamples() const { return writtenEnd_; }
   // True once a write has failed (a full disk, a vanished file).
   bool writeFailed() const { return writeFailed_; }
 

@@ -59,7 +59,9 @@ struct RecorderCore {
   std::thread speakerThread;
   int64_t lastReportedSeconds = 0;
   bool initialized = false;
-  bool finished = false;
+  bool stopped = false;   // the threads are joined
+  bool finished = false;  // the file is closed
+  FinishResult finishResult;
 
   bool isBoth() const { return voiceSource == static_cast<int>(VoiceSource::Both); }
   void Post(unsigned message, intptr_t lParam) const {

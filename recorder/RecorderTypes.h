@@ -8,13 +8,20 @@
 namespace zav {
 
 // Posted to the owner while recording: wParam 0, lParam = whole seconds of audio written.
-inline constexpr unsigned kWmRecordSeconds = 1724;  // WM_USER + 700
+inline constexpr unsigned WM_RECORD_SECONDS = 1724;  // WM_USER + 700
 // Posted to the owner when the recording cannot go on (the output file cannot be written):
 // wParam 0, lParam = a RecorderFault. The owner is expected to call Stop.
 inline constexpr unsigned kWmRecordFault = 1725;
 
 enum class RecorderFault : int {
   kWriteFailed = 1,  // the disk is full or the file can no longer be written
+};
+
+// What finishing a recording gave.
+struct FinishResult {
+  bool complete = false;     // the file was closed properly (trailer written, M4A made plain)
+  bool writeFailed = false;  // a write failed while recording (a full disk): the file ends early
+  int64_t samplesWritten = 0;  // audio in the file, in samples at the output rate
 };
 
 enum class RecorderState : int { Idle = 0, Recording = 1, Paused = 2, Stopped = 3 };

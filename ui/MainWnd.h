@@ -3,12 +3,11 @@
 // property that a second start looks for, shows the recorder's elapsed time posted by the
 // engine threads, and ends the program's event loop when it is destroyed.
 
+#include "RecorderTypes.h"
 #include "dui/WindowImplBase.h"
 
 namespace zav {
 
-// Posted by the recorder's encoder thread: lParam = whole seconds written.
-inline constexpr unsigned WM_RECORD_SECONDS = 1724;
 // The quit command: a close with this value always ends the program.
 inline constexpr unsigned kCloseForQuit = 1234;
 

@@ -4,20 +4,18 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
-#include <ctime>
-#include <map>
+#include <mutex>
+#include <optional>
 #include <string>
 
-#include "AudioRecorder.h"
+#include "RecordingController.h"
 #include "RecordOptions.h"
-#include "RecordingName.h"
 #include "Trace.h"
 #include "UserFolders.h"
-#include "pulse/MixerWrap.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -27,32 +25,51 @@ namespace {
 
 using namespace zav;
 
-// The recorder's switches come from the command line, never from the desktop program's ini.
-class OptionSettings final : public SettingsReader {
+RecordingChoices ChoicesFrom(const RecordOptions& o, const std::string& folder) {
+  RecordingChoices c;
+  c.source = static_cast<VoiceSource>(o.voiceSource);
+  c.format = o.format;
+  c.bitRate = o.bitRate;
+  c.folder = folder;
+  c.mute = o.mute;
+  c.noiseSuppression = o.noise;
+  c.gainControl = o.agc;
+  c.boost = o.boost;
+  return c;
+}
+
+// Keeps what the controller reports; wakes the main thread when the recording cannot go on.
+class CliListener final : public RecordingListener {
  public:
-  explicit OptionSettings(const RecordOptions& o)
-      : values_{{"voice-source", o.voiceSource}, {"noise-check", o.noise}, {"agc-check", o.agc},
-                {"audio-mute-check", o.mute}, {"voice-size", o.boost}} {}
-  int ReadInt(std::string_view section, std::string_view key, int defaultValue) const override {
-    if (section != "global") return defaultValue;
-    auto it = values_.find(std::string(key));
-    return it == values_.end() ? defaultValue : it->second;
+  void OnStarted(const StartReport& report) override {
+    std::lock_guard lock(mutex_);
+    started_ = report;
+    changed_.notify_all();
+  }
+  void OnSeconds(uint64_t, int64_t) override {}
+  void OnFault(uint64_t, RecordingFault fault) override {
+    if (fault == RecordingFault::kWriteFailed) kill(getpid(), SIGUSR1);
+  }
+  void OnFinished(const FinishReport& report) override {
+    std::lock_guard lock(mutex_);
+    finished_ = report;
+  }
+
+  StartReport WaitForStart() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return started_.has_value(); });
+    return *started_;
+  }
+  std::optional<FinishReport> finished() {
+    std::lock_guard lock(mutex_);
+    return finished_;
   }
 
  private:
-  std::map<std::string, int> values_;
-};
-
-// Wakes the main thread when the recording cannot go on.
-class SignalingOwner final : public RecorderOwner {
- public:
-  std::atomic<bool> writeFailed{false};
-  void PostMessage(unsigned message, uintptr_t, intptr_t) override {
-    if (message == kWmRecordFault) {
-      writeFailed = true;
-      kill(getpid(), SIGUSR1);
-    }
-  }
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::optional<StartReport> started_;
+  std::optional<FinishReport> finished_;
 };
 
 int Fail(const std::string& message, int status = 1) {
@@ -103,42 +120,49 @@ int main(int argc, char** argv) {
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGHUP);  // a closed terminal ends the recording cleanly too
   sigaddset(&signals, SIGUSR1);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   const std::string folder = options->outputDir.empty() ? GetOutputFolder() : options->outputDir;
-  EnsureDirectoryPath(folder);
-  if (access(folder.c_str(), W_OK) != 0) return Fail("cannot write into the folder " + folder);
-
-  RecorderSettings settings;
-  settings.folder = folder;
-  settings.fileName = MakeRecordingFileName(std::time(nullptr), options->format);
-  settings.format = options->format;
-  settings.bitRate = options->bitRate;
-  if (!options->mute) {
-    if (options->voiceSource != 1 && !HasOutputDevice())
+  CliListener listener;
+  RecordingController controller(&listener);
+  controller.Start(ChoicesFrom(*options, folder));
+  const StartReport start = listener.WaitForStart();
+  switch (start.result) {
+    case StartResult::kStarted:
+      break;
+    case StartResult::kStartedWithoutMicrophone:
+      std::fprintf(stderr, "zav-record: no microphone found: recording system sound only\n");
+      break;
+    case StartResult::kNoOutputDevice:
       return Fail("no sound output found: is a sound server (PulseAudio or PipeWire) running?");
-    if (options->voiceSource != 2) {
-      settings.hasMicrophone = GetMicrophoneName(&settings.micEndpointName);
-      if (!settings.hasMicrophone && options->voiceSource == 1) return Fail("no microphone found");
-      if (!settings.hasMicrophone) std::fprintf(stderr, "zav-record: no microphone found: recording system sound only\n");
-    }
+    case StartResult::kNoMicrophone:
+      return Fail("no microphone found");
+    case StartResult::kFolderNotWritable:
+      return Fail("cannot write into the folder " + folder);
+    case StartResult::kBadFormat:
+    case StartResult::kInitFailed:
+      return Fail("could not start recording: " + start.detail);
   }
-
-  OptionSettings reader(*options);
-  SignalingOwner owner;
-  AudioRecorder recorder(&owner, &reader);
-  if (recorder.Init(settings) != 0) return Fail("could not start recording into " + recorder.outputPath());
-  recorder.Start();
   WaitForEnd(signals, options->seconds);
-  recorder.Stop();
+  controller.Stop();
+  controller.WaitUntilIdle();
+
+  const std::optional<FinishReport> finished = listener.finished();
   int status = 0;
-  if (owner.writeFailed) {
+  if (!finished) {
+    status = Fail("the recording did not finish");
+  } else if (finished->writeFailed) {
     status = Fail("the file could not be written any more (is the disk full?); the recording was stopped and " +
-                      recorder.outputPath() + " keeps what was written",
+                      finished->path + " keeps what was written",
                   3);
-  } else {
-    std::printf("%s\n", recorder.outputPath().c_str());
+  } else if (!finished->hasAudio) {
+    status = Fail("no audio was recorded into " + finished->path);
+  } else if (!finished->complete) {
+    status = Fail("the file " + finished->path + " could not be finished properly");
+  } else if (std::printf("%s\n", finished->path.c_str()) < 0 || std::fflush(stdout) != 0) {
+    status = Fail("could not print the path of " + finished->path);
   }
   // The file is finished and every worker has ended: nothing is left to clean up, so the
   // process ends without running the libraries' exit handlers (which only cost memory).

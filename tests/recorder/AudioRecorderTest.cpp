@@ -50,6 +50,7 @@ class RecorderTest : public ::testing::Test {
     recorder.Start();
     std::this_thread::sleep_for(length);
     recorder.Stop();
+    recorder.Finish();
     if (recorded) *recorded = SecondsSince(start);
     path = recorder.outputPath();
     return DecodeFile(path);
@@ -129,6 +130,7 @@ TEST_F(RecorderTest, PauseLeavesNoGapAndDropsWhatPlaysMeanwhile) {
   recorder.Start();
   std::this_thread::sleep_for(1500ms);
   recorder.Stop();
+  recorder.Finish();
 
   const DecodedAudio audio = DecodeFile(recorder.outputPath());
   ASSERT_TRUE(audio.ok) << audio.error;
@@ -152,6 +154,7 @@ TEST_F(RecorderTest, WithoutMicrophoneBothRecordsSystemSoundOnly) {
   recorder.Start();
   std::this_thread::sleep_for(1500ms);
   recorder.Stop();
+  recorder.Finish();
   const DecodedAudio audio = DecodeFile(recorder.outputPath());
   ASSERT_TRUE(audio.ok) << audio.error;
   EXPECT_GT(ToneAmplitude(audio.left, 44100, 1000.0, 4410, 44100), 0.3);
@@ -185,6 +188,7 @@ TEST_F(RecorderTest, StopRightAfterInitGivesAFinishedFile) {
     ASSERT_EQ(recorder.Init(Settings(format)), 0);
     EXPECT_EQ(recorder.state(), RecorderState::Idle);
     recorder.Stop();
+    recorder.Finish();
     EXPECT_EQ(recorder.state(), RecorderState::Stopped);
     EXPECT_EQ(recorder.Start(), -1) << "a stopped recorder starts again";
     const DecodedAudio audio = DecodeFile(recorder.outputPath());
@@ -220,6 +224,7 @@ TEST_F(RecorderTest, VanishedMicrophoneIsReplacedBySilenceAndTimeKeepsPace) {
   backend.mic.failReads = false;
   std::this_thread::sleep_for(1000ms);
   recorder.Stop();
+  recorder.Finish();
   const double recorded = SecondsSince(start);
   const DecodedAudio audio = DecodeFile(recorder.outputPath());
   ASSERT_TRUE(audio.ok) << audio.error;

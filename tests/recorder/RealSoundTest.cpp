@@ -71,6 +71,7 @@ class RealSound : public ::testing::Test {
       std::this_thread::sleep_for(after);
     }
     recorder.Stop();
+    recorder.Finish();
     if (recorded) *recorded = std::chrono::duration<double>(Clock::now() - start).count();
     return DecodeFile(recorder.outputPath());
   }
@@ -136,6 +137,7 @@ TEST_F(RealSound, PauseDropsWhatIsHeardMeanwhileAndResumesWithCurrentSound) {
   recorder.Start();
   std::this_thread::sleep_for(1500ms);
   recorder.Stop();
+  recorder.Finish();
 
   const DecodedAudio audio = DecodeFile(recorder.outputPath());
   ASSERT_TRUE(audio.ok) << audio.error;
@@ -156,6 +158,7 @@ TEST_F(RealSound, WithoutAMicrophoneBothRecordsSystemSound) {
   recorder.Start();
   std::this_thread::sleep_for(2000ms);
   recorder.Stop();
+  recorder.Finish();
   const DecodedAudio audio = DecodeFile(recorder.outputPath());
   ASSERT_TRUE(audio.ok) << audio.error;
   EXPECT_NEAR(PeakFrequency(audio.left, kRate, kRate / 2), kSpeakerHz, 6);

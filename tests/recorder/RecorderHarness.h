@@ -37,7 +37,7 @@ class RecordingOwner final : public RecorderOwner {
     std::lock_guard lock(mutex_);
     std::vector<intptr_t> out;
     for (const auto& m : messages_)
-      if (m.message == kWmRecordSeconds) out.push_back(m.lParam);
+      if (m.message == WM_RECORD_SECONDS) out.push_back(m.lParam);
     return out;
   }
   std::vector<Message> All() const {

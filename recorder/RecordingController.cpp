@@ -1,0 +1,312 @@
+#include "RecordingController.h"
+
+#include <glog/logging.h>
+#include <unistd.h>
+
+#include <ctime>
+
+#include "AudioRecorder.h"
+#include "EncoderChoice.h"
+#include "RecordingName.h"
+#include "ThreadGuard.h"
+#include "UserFolders.h"
+#include "pulse/MixerWrap.h"
+
+namespace zav {
+namespace {
+
+class SoundServerProbe final : public DeviceProbe {
+ public:
+  bool HasOutputDevice() override { return zav::HasOutputDevice(); }
+  bool GetMicrophoneName(std::u16string* name) override { return zav::GetMicrophoneName(name); }
+};
+
+// The recorder reads its switches through a SettingsReader; here they come from the choices.
+class ChoicesSettings final : public SettingsReader {
+ public:
+  explicit ChoicesSettings(const RecordingChoices& c) : c_(c) {}
+  int ReadInt(std::string_view section, std::string_view key, int defaultValue) const override {
+    if (section != "global") return defaultValue;
+    if (key == "voice-source") return static_cast<int>(c_.source);
+    if (key == "noise-check") return c_.noiseSuppression ? 1 : 0;
+    if (key == "agc-check") return c_.gainControl ? 1 : 0;
+    if (key == "audio-mute-check") return c_.mute ? 1 : 0;
+    if (key == "voice-size") return c_.boost;
+    return defaultValue;
+  }
+
+ private:
+  const RecordingChoices& c_;
+};
+
+bool KnownFormat(const std::string& format) { return format == "mp3" || format == "m4a" || format == "wav"; }
+
+RecordingFault FaultOf(intptr_t lParam) {
+  switch (static_cast<RecorderFault>(lParam)) {
+    case RecorderFault::kWriteFailed:
+      return RecordingFault::kWriteFailed;
+  }
+  return RecordingFault::kWriteFailed;
+}
+
+}  // namespace
+
+DeviceProbe& SoundServerDevices() {
+  static SoundServerProbe probe;
+  return probe;
+}
+
+// One recording, from the start request until its file is finished. Shared by the controller
+// (while it is current) and the worker that starts or finishes it.
+struct RecordingController::Session {
+  enum class Phase { kStarting, kRecording, kPaused };
+
+  uint64_t id = 0;
+  RecordingChoices choices;
+  std::string fileName;
+  std::string path;
+
+  std::mutex mutex;                  // guards phase, stopAsked and the recorder's creation
+  Phase phase = Phase::kStarting;
+  bool stopAsked = false;
+  std::atomic<bool> current{true};   // false once stopped: no more seconds are reported
+  std::unique_ptr<SettingsReader> settings;
+  std::unique_ptr<SessionOwner> owner;
+  std::unique_ptr<AudioRecorder> recorder;
+};
+
+// Turns what the recorder posts into listener events of its session.
+class RecordingController::SessionOwner final : public RecorderOwner {
+ public:
+  SessionOwner(RecordingListener* listener, Session* session) : listener_(listener), session_(session) {}
+  void PostMessage(unsigned message, uintptr_t, intptr_t lParam) override {
+    if (!listener_) return;
+    if (message == WM_RECORD_SECONDS) {
+      if (session_->current) listener_->OnSeconds(session_->id, lParam);
+    } else if (message == kWmRecordFault) {
+      listener_->OnFault(session_->id, FaultOf(lParam));
+    }
+  }
+
+ private:
+  RecordingListener* listener_;
+  Session* session_;
+};
+
+RecordingController::RecordingController(RecordingListener* listener, CaptureBackend* backend, DeviceProbe* probe)
+    : listener_(listener), backend_(backend), probe_(probe ? probe : &SoundServerDevices()) {}
+
+RecordingController::~RecordingController() {
+  Stop();
+  ReapWorkers(true);
+}
+
+uint64_t RecordingController::Start(const RecordingChoices& choices) {
+  ReapWorkers(false);
+  auto session = std::make_shared<Session>();
+  {
+    std::lock_guard lock(mutex_);
+    if (current_) return 0;
+    session->id = ++nextId_;
+    session->choices = choices;
+    current_ = session;
+  }
+  Spawn([this, session] { RunStart(session); });
+  return session->id;
+}
+
+void RecordingController::RunStart(std::shared_ptr<Session> session) {
+  const RecordingChoices& c = session->choices;
+  StartReport report;
+  report.recording = session->id;
+  auto fail = [&](StartResult result, std::string detail) {
+    {
+      std::lock_guard lock(mutex_);
+      if (current_ == session) current_.reset();
+    }
+    report.result = result;
+    report.detail = std::move(detail);
+    LOG(ERROR) << "recording not started: " << report.detail;
+    if (listener_) listener_->OnStarted(report);
+  };
+
+  if (!KnownFormat(c.format)) return fail(StartResult::kBadFormat, "unknown format '" + c.format + "'");
+  EnsureDirectoryPath(c.folder);
+  if (c.folder.empty() || access(c.folder.c_str(), W_OK) != 0)
+    return fail(StartResult::kFolderNotWritable, "cannot write into the folder " + c.folder);
+
+  RecorderSettings settings;
+  settings.folder = c.folder;
+  settings.format = c.format;
+  settings.bitRate = c.bitRate;
+  bool withoutMicrophone = false;
+  if (!c.mute) {
+    const bool wantsSystemSound = c.source != VoiceSource::Microphone;
+    if (wantsSystemSound && !probe_->HasOutputDevice())
+      return fail(StartResult::kNoOutputDevice, "no sound output device");
+    if (c.source != VoiceSource::Speaker) {
+      settings.hasMicrophone = probe_->GetMicrophoneName(&settings.micEndpointName);
+      if (!settings.hasMicrophone && c.source == VoiceSource::Microphone)
+        return fail(StartResult::kNoMicrophone, "no microphone");
+      withoutMicrophone = !settings.hasMicrophone;
+    }
+  }
+
+  settings.fileName = MakeRecordingFileName(std::time(nullptr), c.format);
+  session->fileName = settings.fileName;
+  session->path = c.folder + "/" + settings.fileName;
+
+  session->settings = std::make_unique<ChoicesSettings>(session->choices);
+  session->owner = std::make_unique<SessionOwner>(listener_, session.get());
+  auto recorder = std::make_unique<AudioRecorder>(session->owner.get(), session->settings.get(), backend_);
+  if (recorder->Init(settings) != 0) return fail(StartResult::kInitFailed, "could not open " + session->path);
+
+  bool stopAsked = false;
+  {
+    std::lock_guard lock(session->mutex);
+    session->recorder = std::move(recorder);
+    stopAsked = session->stopAsked;
+    if (!stopAsked) {
+      session->phase = Session::Phase::kRecording;
+      session->recorder->Start();
+    }
+  }
+  report.result = withoutMicrophone ? StartResult::kStartedWithoutMicrophone : StartResult::kStarted;
+  report.path = session->path;
+  if (listener_) listener_->OnStarted(report);
+  // Stopped while it was starting: nobody else will finish it.
+  if (stopAsked) RunFinish(session);
+}
+
+void RecordingController::RunFinish(std::shared_ptr<Session> session) {
+  FinishReport report;
+  report.recording = session->id;
+  report.path = session->path;
+  report.folder = session->choices.folder;
+  report.fileName = session->fileName;
+  FinishResult result;
+  if (session->recorder) {
+    session->recorder->Stop();
+    session->recorder->Finish(&result);
+    session->recorder.reset();
+  }
+  report.complete = result.complete;
+  report.writeFailed = result.writeFailed;
+  report.hasAudio = result.samplesWritten > 0;
+  report.seconds = static_cast<double>(result.samplesWritten) / kOutputSampleRate;
+  if (!report.good()) {
+    LOG(ERROR) << "recording " << report.path << " finished " << (report.complete ? "" : "incomplete ")
+               << (report.writeFailed ? "after a write failure " : "") << (report.hasAudio ? "" : "without audio");
+  }
+  if (listener_) listener_->OnFinished(report);
+}
+
+bool RecordingController::Pause() {
+  std::lock_guard lock(mutex_);
+  if (!current_) return false;
+  std::lock_guard sessionLock(current_->mutex);
+  if (current_->phase != Session::Phase::kRecording) return false;
+  current_->recorder->Pause();
+  current_->phase = Session::Phase::kPaused;
+  return true;
+}
+
+bool RecordingController::Resume() {
+  std::lock_guard lock(mutex_);
+  if (!current_) return false;
+  std::lock_guard sessionLock(current_->mutex);
+  if (current_->phase != Session::Phase::kPaused) return false;
+  current_->recorder->Start();
+  current_->phase = Session::Phase::kRecording;
+  return true;
+}
+
+bool RecordingController::Stop() {
+  std::shared_ptr<Session> session;
+  {
+    std::lock_guard lock(mutex_);
+    session = std::move(current_);
+    current_.reset();
+  }
+  if (!session) return false;
+  session->current = false;
+  bool starting = false;
+  {
+    std::lock_guard lock(session->mutex);
+    session->stopAsked = true;
+    starting = session->phase == Session::Phase::kStarting;
+  }
+  // A session still starting is finished by its start worker once the recorder exists.
+  if (!starting) Spawn([this, session] { RunFinish(session); });
+  ReapWorkers(false);
+  return true;
+}
+
+RecordingController::State RecordingController::Toggle(const RecordingChoices& choicesForStart) {
+  switch (state()) {
+    case State::kIdle:
+      Start(choicesForStart);
+      break;
+    case State::kRecording:
+      Pause();
+      break;
+    case State::kPaused:
+      Resume();
+      break;
+    case State::kStarting:
+      break;
+  }
+  return state();
+}
+
+RecordingController::State RecordingController::state() const {
+  std::lock_guard lock(mutex_);
+  if (!current_) return State::kIdle;
+  std::lock_guard sessionLock(current_->mutex);
+  switch (current_->phase) {
+    case Session::Phase::kStarting:
+      return State::kStarting;
+    case Session::Phase::kRecording:
+      return State::kRecording;
+    case Session::Phase::kPaused:
+      return State::kPaused;
+  }
+  return State::kIdle;
+}
+
+uint64_t RecordingController::current() const {
+  std::lock_guard lock(mutex_);
+  return current_ ? current_->id : 0;
+}
+
+void RecordingController::WaitUntilIdle() { ReapWorkers(true); }
+
+void RecordingController::Spawn(std::function<void()> work) {
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  std::lock_guard lock(workersMutex_);
+  workers_.push_back({std::thread([work = std::move(work), done] {
+                        RunGuarded("zav-control", [&work] {
+                          work();
+                          return 0;
+                        });
+                        *done = true;
+                      }),
+                      done});
+}
+
+void RecordingController::ReapWorkers(bool all) {
+  std::list<Worker> ended;
+  {
+    std::lock_guard lock(workersMutex_);
+    for (auto it = workers_.begin(); it != workers_.end();) {
+      if (all || *it->done) {
+        ended.splice(ended.end(), workers_, it++);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (Worker& w : ended) w.thread.join();
+}
+
+}  // namespace zav

@@ -1,0 +1,185 @@
+// The controller over generated tones: the device checks and their answers, the life of a
+// recording through its events, and files finished while the next recording already runs.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "AudioFile.h"
+#include "RecorderHarness.h"
+#include "RecordingController.h"
+#include "ToneInputs.h"
+#include "Trace.h"
+
+namespace zav::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class FixedDevices final : public DeviceProbe {
+ public:
+  bool output = true;
+  bool microphone = true;
+  bool HasOutputDevice() override { return output; }
+  bool GetMicrophoneName(std::u16string* name) override {
+    if (microphone) *name = u"Tone microphone";
+    return microphone;
+  }
+};
+
+// Keeps every event and lets the test wait for the ones it expects.
+class EventLog final : public RecordingListener {
+ public:
+  void OnStarted(const StartReport& r) override { Add([&] { started.push_back(r); }); }
+  void OnSeconds(uint64_t id, int64_t s) override { Add([&] { seconds.emplace_back(id, s); }); }
+  void OnFault(uint64_t, RecordingFault f) override { Add([&] { faults.push_back(f); }); }
+  void OnFinished(const FinishReport& r) override { Add([&] { finished.push_back(r); }); }
+
+  bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, timeout, done);
+  }
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<StartReport> started;
+  std::vector<std::pair<uint64_t, int64_t>> seconds;
+  std::vector<RecordingFault> faults;
+  std::vector<FinishReport> finished;
+
+ private:
+  template <typename F>
+  void Add(F&& f) {
+    std::lock_guard lock(mutex);
+    f();
+    changed.notify_all();
+  }
+};
+
+class ControllerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetTraceEnabled(false); }
+
+  RecordingChoices Choices(const std::string& format = "mp3", VoiceSource source = VoiceSource::Both) {
+    RecordingChoices c;
+    c.format = format;
+    c.source = source;
+    c.folder = folder.path();
+    return c;
+  }
+  StartReport WaitStarted(size_t n = 1) {
+    EXPECT_TRUE(events.WaitFor([&] { return events.started.size() >= n; }));
+    std::lock_guard lock(events.mutex);
+    return events.started.at(n - 1);
+  }
+  FinishReport WaitFinished(size_t n = 1) {
+    EXPECT_TRUE(events.WaitFor([&] { return events.finished.size() >= n; }));
+    std::lock_guard lock(events.mutex);
+    return events.finished.at(n - 1);
+  }
+
+  TempFolder folder;
+  ToneBackend backend;
+  FixedDevices devices;
+  EventLog events;
+  RecordingController controller{&events, &backend, &devices};
+};
+
+TEST_F(ControllerTest, DeviceChecksAnswerAsValuesAndLeaveNothingRunning) {
+  struct Case {
+    bool output, microphone;
+    VoiceSource source;
+    StartResult expected;
+  };
+  const Case cases[] = {
+      {false, true, VoiceSource::Both, StartResult::kNoOutputDevice},
+      {false, true, VoiceSource::Speaker, StartResult::kNoOutputDevice},
+      {false, true, VoiceSource::Microphone, StartResult::kStarted},
+      {true, false, VoiceSource::Microphone, StartResult::kNoMicrophone},
+      {true, false, VoiceSource::Both, StartResult::kStartedWithoutMicrophone},
+      {true, false, VoiceSource::Speaker, StartResult::kStarted},
+  };
+  size_t n = 0;
+  for (const Case& c : cases) {
+    devices.output = c.output;
+    devices.microphone = c.microphone;
+    ASSERT_NE(controller.Start(Choices("mp3", c.source)), 0u);
+    const StartReport report = WaitStarted(++n);
+    EXPECT_EQ(report.result, c.expected) << "case " << n;
+    if (IsStarted(report.result)) {
+      EXPECT_EQ(controller.state(), RecordingController::State::kRecording);
+      controller.Stop();
+    }
+    controller.WaitUntilIdle();
+    EXPECT_EQ(controller.state(), RecordingController::State::kIdle);
+  }
+
+  controller.Start(Choices("ogg"));
+  EXPECT_EQ(WaitStarted(++n).result, StartResult::kBadFormat);
+  RecordingChoices nowhere = Choices();
+  nowhere.folder = "/proc/zav-no-such-folder";
+  controller.Start(nowhere);
+  EXPECT_EQ(WaitStarted(++n).result, StartResult::kFolderNotWritable);
+  controller.WaitUntilIdle();
+  EXPECT_EQ(controller.state(), RecordingController::State::kIdle);
+}
+
+TEST_F(ControllerTest, PauseAndResumeLeaveOnlyTheRecordedTimeAndStopFinishesTheFile) {
+  const uint64_t id = controller.Start(Choices("m4a"));
+  ASSERT_EQ(WaitStarted().result, StartResult::kStarted);
+  EXPECT_EQ(controller.Start(Choices()), 0u) << "one recording at a time";
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(controller.Toggle(Choices()), RecordingController::State::kPaused);
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(controller.Toggle(Choices()), RecordingController::State::kRecording);
+  std::this_thread::sleep_for(1000ms);
+  ASSERT_TRUE(controller.Stop());
+  EXPECT_EQ(controller.state(), RecordingController::State::kIdle) << "idle at once, before the file is done";
+  EXPECT_FALSE(controller.Stop());
+
+  const FinishReport done = WaitFinished();
+  EXPECT_EQ(done.recording, id);
+  EXPECT_TRUE(done.good());
+  EXPECT_EQ(std::filesystem::path(done.path).parent_path(), folder.path());
+  const DecodedAudio audio = DecodeFile(done.path);
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_NEAR(audio.seconds(), 2.5, 0.3);
+  EXPECT_NEAR(done.seconds, audio.seconds(), 0.1);
+  std::lock_guard lock(events.mutex);
+  ASSERT_FALSE(events.seconds.empty());
+  EXPECT_EQ(events.seconds.front(), std::make_pair(id, int64_t{1}));
+}
+
+TEST_F(ControllerTest, ANewRecordingStartsWhileThePreviousIsStillFinishing) {
+  controller.Start(Choices("m4a"));
+  ASSERT_TRUE(IsStarted(WaitStarted(1).result));
+  std::this_thread::sleep_for(1200ms);
+  controller.Stop();
+  controller.Start(Choices("wav", VoiceSource::Speaker));  // the same second: another name
+  ASSERT_TRUE(IsStarted(WaitStarted(2).result));
+  std::this_thread::sleep_for(1200ms);
+  controller.Stop();
+  controller.WaitUntilIdle();
+  std::lock_guard lock(events.mutex);
+  ASSERT_EQ(events.finished.size(), 2u);
+  EXPECT_NE(events.finished[0].path, events.finished[1].path);
+  for (const FinishReport& r : events.finished) EXPECT_TRUE(r.good()) << r.path;
+}
+
+TEST_F(ControllerTest, StopWhileStartingStillFinishesTheFile) {
+  controller.Start(Choices("wav"));
+  controller.Stop();
+  EXPECT_EQ(controller.state(), RecordingController::State::kIdle);
+  const FinishReport done = WaitFinished();
+  EXPECT_TRUE(done.complete);
+  EXPECT_TRUE(std::filesystem::exists(done.path));
+}
+
+}  // namespace
+}  // namespace zav::test
