@@ -1,0 +1,26 @@
+#pragma once
+// A scheduled job. The new-job dialog hands a new one to the job list as window message
+// kNewCronJobMessage: wParam = a CronJob allocated with new, owned by the receiver from the
+// moment the message arrives; lParam = 0.
+
+#include <cstdint>
+#include <string>
+
+namespace zav {
+
+inline constexpr unsigned kNewCronJobMessage = 1729;
+
+struct CronJob {
+  std::string cronJobName;  // UTF-8, trimmed
+  std::string starttime;    // UTF-8, "YYYY-MM-DD HH:MM:SS" as typed
+  std::string endtime;
+  int32_t status = 0;  // 1 marks a completed job; the program itself only ever stores 0
+};
+
+// A job as the job file holds it: the job and the number it was given when it was added.
+struct StoredJob {
+  int32_t cronJobId = 0;
+  CronJob job;
+};
+
+}  // namespace zav

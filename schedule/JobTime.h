@@ -1,0 +1,37 @@
+#pragma once
+// Job times ("YYYY-MM-DD HH:MM:SS", local time) and the state that a job's start time gives it
+// in the job list. The state is worked out for display only and never stored.
+
+#include <cstdint>
+#include <string_view>
+
+namespace zav {
+
+// A time text needs the field positions up to the seconds (index 17) to exist.
+inline constexpr std::size_t kMinJobTimeLength = 17;
+
+// The local time that text describes, in seconds since the epoch, held in 32 bits as the job
+// list compares it. Only fixed positions are read: year 0-3, month 5-6, day 8-9, hour 11-12,
+// minute 14-15, second 17-18, each as a leading decimal number (0 without digits); values out
+// of range carry into the next unit. Daylight saving is taken as off.
+int32_t ParseJobTime(std::string_view text);
+
+// False for a text too short to hold every field (an empty field, say).
+bool IsCompleteJobTime(std::string_view text);
+
+// True when both times are complete and the end is strictly later than the start.
+bool IsValidJobPeriod(std::string_view starttime, std::string_view endtime);
+
+enum class JobState { kNotStarted = 0, kDone = 1, kExpired = 2 };
+
+// Stored status 1 is done, whatever the times; otherwise a start earlier than now is expired.
+// An incomplete start time cannot be read and counts as not started. The end time plays no part.
+JobState WorkOutJobState(int32_t status, std::string_view starttime, int32_t now);
+
+// "未开始", "已完成", "已失效" (UTF-8).
+const char* JobStateText(JobState state);
+
+// The current time as the job list compares it.
+int32_t NowSeconds();
+
+}  // namespace zav

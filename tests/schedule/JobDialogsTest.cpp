@@ -1,0 +1,209 @@
+// The job list and the new-job dialog as real windows: a job typed in the new-job dialog
+// travels as message 1729 to the list, reaches the file and gets its row; rows remove their
+// own job; stored jobs are listed with their states; wrong input is refused.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "CronJobDialog.h"
+#include "JobDocument.h"
+#include "NewCronJobDialog.h"
+#include "UiTestSupport.h"
+#include "dui/ControlTag.h"
+#include "dui/DialogBuilder.h"
+#include "dui/Skin.h"
+
+namespace zav {
+namespace {
+
+std::string ReadJobFile() {
+  std::ifstream in(DefaultJobFilePath(), std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<StoredJob> StoredJobs() { return ReadJobDocument(ReadJobFile()).value_or(std::vector<StoredJob>{}); }
+
+void Click(QWidget* window, const QString& name) {
+  auto* button = window->findChild<QPushButton*>(name);
+  ASSERT_NE(button, nullptr) << name.toStdString();
+  button->click();
+}
+
+void Type(QWidget* window, const char* name, const QString& text) {
+  auto* edit = window->findChild<QLineEdit*>(QLatin1String(name));
+  ASSERT_NE(edit, nullptr) << name;
+  edit->setText(text);
+}
+
+QString LabelText(QWidget* row, const char* name) {
+  auto* label = qobject_cast<QLabel*>(FindSubControl(row, QLatin1String(name)));
+  return label ? label->text() : QStringLiteral("<missing>");
+}
+
+// Types a job into the new-job dialog that the next modal run shows, and saves it.
+void EnterNextJob(const QString& name, const QString& start, const QString& end) {
+  QTimer::singleShot(0, [=] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    ASSERT_NE(dialog, nullptr);
+    Type(dialog, "cron-job-name", name);
+    Type(dialog, "start-time", start);
+    Type(dialog, "end-time", end);
+    Click(dialog, QStringLiteral("cron-job-save-btn"));
+  });
+}
+
+// Stands in for the job list: keeps the jobs that arrive as message 1729.
+class JobReceiver : public WindowImplBase {
+ public:
+  std::vector<CronJob> jobs;
+
+ protected:
+  QString GetSkinFile() override { return QStringLiteral("CronJobDialog.xml"); }
+  intptr_t HandleCustomMessage(unsigned message, uintptr_t wParam, intptr_t, bool& handled) override {
+    handled = message == kNewCronJobMessage;
+    if (handled) jobs.push_back(*std::unique_ptr<CronJob>(reinterpret_cast<CronJob*>(wParam)));
+    return 0;
+  }
+};
+
+class JobDialogsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetSkinFolder(test::SourceSkinFolder());
+    std::filesystem::remove(DefaultJobFilePath());
+  }
+
+  void TearDown() override {
+    if (list_) list_->Close();
+    EXPECT_TRUE(test::WaitUntil([this] { return list_.isNull(); }));
+  }
+
+  CronJobDialog* OpenList() {
+    auto* dialog = new CronJobDialog();
+    list_ = dialog;
+    EXPECT_TRUE(dialog->Create(nullptr, QStringLiteral("定时任务")));
+    dialog->ShowWindow();
+    return dialog;
+  }
+
+  QWidget* Row(int id) const { return list_ ? list_->FindControl(QStringLiteral("item-%1").arg(id)) : nullptr; }
+  int RowCount() const { return list_->FindControl<QListWidget>(QStringLiteral("cron-job-list"))->count(); }
+
+  QPointer<CronJobDialog> list_;
+};
+
+TEST_F(JobDialogsTest, AJobEnteredInTheNewJobDialogIsStoredListedAndRemovedByItsRow) {
+  CronJobDialog* list = OpenList();
+  EnterNextJob(QStringLiteral("  每周例会 "), QStringLiteral("2037-12-31 09:30:00"), QStringLiteral("2037-12-31 10:30:00"));
+  Click(list, QStringLiteral("new-cron-job-btn"));
+  ASSERT_TRUE(test::WaitUntil([this] { return Row(1) != nullptr; }));
+  QWidget* row = Row(1);
+  EXPECT_EQ(GetTag(row), 1);
+  EXPECT_EQ(LabelText(row, "cron-job-name"), QStringLiteral("每周例会"));
+  EXPECT_EQ(LabelText(row, "starttime"), QStringLiteral("2037-12-31 09:30:00"));
+  EXPECT_EQ(LabelText(row, "endtime"), QStringLiteral("2037-12-31 10:30:00"));
+  EXPECT_EQ(LabelText(row, "status"), QStringLiteral("未开始"));
+  ASSERT_EQ(StoredJobs().size(), 1u);
+  EXPECT_EQ(StoredJobs()[0].job.cronJobName, "每周例会");
+
+  // A start already past is accepted and shows as expired at once.
+  EnterNextJob(QStringLiteral("晨读"), QStringLiteral("2020-01-01 07:00:00"), QStringLiteral("2020-01-01 07:00:01"));
+  Click(list, QStringLiteral("new-cron-job-btn"));
+  ASSERT_TRUE(test::WaitUntil([this] { return Row(2) != nullptr; }));
+  EXPECT_EQ(LabelText(Row(2), "status"), QStringLiteral("已失效"));
+
+  auto* remove = qobject_cast<QPushButton*>(FindSubControl(Row(1), QStringLiteral("cron-job-remove")));
+  ASSERT_NE(remove, nullptr);
+  EXPECT_EQ(GetTag(remove), 1);
+  remove->click();
+  ASSERT_TRUE(test::WaitUntil([this] { return Row(1) == nullptr; }));
+  EXPECT_EQ(RowCount(), 1);
+  const std::vector<StoredJob> stored = StoredJobs();
+  ASSERT_EQ(stored.size(), 1u);
+  EXPECT_EQ(stored[0].cronJobId, 2);
+}
+
+TEST_F(JobDialogsTest, StoredJobsAreListedWithTheirStatesAndClearThenAddContinuesTheNumbering) {
+  std::ofstream(DefaultJobFilePath()) << R"({"list": [
+    {"cronJobId": 1, "cronJobName": "done", "starttime": "2037-12-31 09:30:00", "endtime": "2037-12-31 10:00:00", "status": 1},
+    {"cronJobId": 2, "cronJobName": "<b>past</b>", "starttime": "2020-01-01 09:30:00", "endtime": "2037-12-31 10:00:00"},
+    {"cronJobId": 7, "cronJobName": "short", "starttime": "2020-01-01", "endtime": ""},
+    {"cronJobId": 3, "cronJobName": "ahead", "starttime": "2037-12-31 09:30:00", "endtime": "2037-12-31 10:00:00"}]})";
+  CronJobDialog* list = OpenList();
+  ASSERT_TRUE(test::WaitUntil([this] { return RowCount() == 4; }));
+  EXPECT_EQ(LabelText(Row(1), "status"), QStringLiteral("已完成"));
+  EXPECT_EQ(LabelText(Row(2), "status"), QStringLiteral("已失效"));
+  EXPECT_EQ(LabelText(Row(2), "cron-job-name"), QStringLiteral("<b>past</b>"));
+  EXPECT_EQ(LabelText(Row(7), "status"), QStringLiteral("未开始"));
+  EXPECT_EQ(LabelText(Row(3), "status"), QStringLiteral("未开始"));
+  auto* rows = list->FindControl<QListWidget>(QStringLiteral("cron-job-list"));
+  EXPECT_EQ(rows->itemWidget(rows->item(2)), Row(7));  // file order
+
+  Click(list, QStringLiteral("clear-cron-job-btn"));
+  ASSERT_TRUE(test::WaitUntil([this] { return RowCount() == 0; }));
+  EXPECT_FALSE(std::filesystem::exists(DefaultJobFilePath()));
+
+  // The next number follows the last job that was listed (3), not the largest (7).
+  list->PostMessage(kNewCronJobMessage, reinterpret_cast<uintptr_t>(new CronJob{"next", "2037-12-31 09:30:00",
+                                                                               "2037-12-31 10:00:00", 0}));
+  ASSERT_TRUE(test::WaitUntil([this] { return Row(4) != nullptr; }));
+  ASSERT_EQ(StoredJobs().size(), 1u);
+  EXPECT_EQ(StoredJobs()[0].cronJobId, 4);
+}
+
+TEST_F(JobDialogsTest, TheNewJobDialogRefusesAnEmptyNameAndTimesThatAreNotInOrderOrTooShort) {
+  JobReceiver receiver;
+  QPointer<NewCronJobDialog> dialog = new NewCronJobDialog(&receiver);
+  ASSERT_TRUE(dialog->Create(&receiver, QStringLiteral("新建定时任务")));
+  dialog->ShowWindow();
+  auto* tips = dialog->FindControl<QLabel>(QStringLiteral("error-tips"));
+  ASSERT_NE(tips, nullptr);
+  auto save = [&] {
+    Click(dialog, QStringLiteral("cron-job-save-btn"));
+    QCoreApplication::processEvents();
+  };
+
+  Type(dialog, "cron-job-name", QStringLiteral(" \u3000 "));
+  Type(dialog, "start-time", QStringLiteral("2024-05-01 09:30:00"));
+  Type(dialog, "end-time", QStringLiteral("2024-05-01 09:30:00"));
+  save();
+  EXPECT_EQ(tips->text(), kEmptyJobNameText);
+
+  Type(dialog, "cron-job-name", QStringLiteral(" 会议 "));
+  save();
+  EXPECT_EQ(tips->text(), kBadJobTimesText);
+  EXPECT_EQ(dialog->FindControl<QLineEdit>(QStringLiteral("start-time"))->text(), QStringLiteral("2024-05-01 09:30:00"));
+
+  Type(dialog, "start-time", QString());
+  Type(dialog, "end-time", QStringLiteral("2024-05-01 09:30:01"));
+  save();
+  EXPECT_EQ(tips->text(), kBadJobTimesText);
+  ASSERT_FALSE(dialog.isNull());
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_TRUE(receiver.jobs.empty());
+
+  // One second later than a start in the past is accepted.
+  Type(dialog, "start-time", QStringLiteral("2024-05-01 09:30:00"));
+  save();
+  ASSERT_TRUE(test::WaitUntil([&] { return dialog.isNull() && !receiver.jobs.empty(); }));
+  ASSERT_EQ(receiver.jobs.size(), 1u);
+  EXPECT_EQ(receiver.jobs[0].cronJobName, "会议");
+  EXPECT_EQ(receiver.jobs[0].starttime, "2024-05-01 09:30:00");
+  EXPECT_EQ(receiver.jobs[0].endtime, "2024-05-01 09:30:01");
+  EXPECT_EQ(receiver.jobs[0].status, 0);
+}
+
+}  // namespace
+}  // namespace zav
