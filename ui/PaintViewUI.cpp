@@ -112,8 +112,8 @@ void CPaintViewUI::paintEvent(QPaintEvent*) {
   PaintPosition(painter, box);
   PaintEndMarks(painter, box);
   PaintWaveform(painter, box);
-  if (!startPlaced_) startPoint_ = QPoint(box.StartX(), box.top + kMarkTopPx);
-  if (!endPlaced_) endPoint_ = QPoint(box.EndX(), box.top + kMarkTopPx);
+  if (!start_.placed) start_.point = QPoint(box.StartX(), box.top + kMarkTopPx);
+  if (!end_.placed) end_.point = QPoint(box.EndX(), box.top + kMarkTopPx);
   PaintStartHandle(painter, box);
   PaintEndHandle(painter, box);
 }
@@ -159,8 +159,8 @@ void CPaintViewUI::PaintEndMarks(QPainter& painter, const TimelineBox& box) {
     painter.drawLine(QPointF(x, baseline - kMarkAboveBaselinePx), QPointF(x, box.top + kMarkTopPx));
     FillEllipse(painter, QRectF(x - kKnobSizePx / 2, box.top + kKnobTopPx, kKnobSizePx, kKnobSizePx), kGreen);
   }
-  startKnob_ = QRectF(box.StartX() - kKnobSizePx / 2, box.top + kKnobTopPx, kKnobSizePx, kKnobSizePx);
-  endKnob_ = QRectF(box.EndX() - kKnobSizePx / 2, box.top + kKnobTopPx, kKnobSizePx, kKnobSizePx);
+  start_.knob = QRectF(box.StartX() - kKnobSizePx / 2, box.top + kKnobTopPx, kKnobSizePx, kKnobSizePx);
+  end_.knob = QRectF(box.EndX() - kKnobSizePx / 2, box.top + kKnobTopPx, kKnobSizePx, kKnobSizePx);
 }
 
 void CPaintViewUI::PaintWaveform(QPainter& painter, const TimelineBox& box) {
@@ -169,67 +169,58 @@ void CPaintViewUI::PaintWaveform(QPainter& painter, const TimelineBox& box) {
   for (const QLineF& segment : WaveformSegments(box, samples_)) painter.drawLine(segment);
 }
 
-QRectF CPaintViewUI::PaintHandle(QPainter& painter, const TimelineBox& box, int x) {
+QPoint CPaintViewUI::WantedPoint(const Handle& handle, const TimelineBox& box) const {
+  if (handle.dragging) return cursor_;
+  if (handle.time > kTimelineMinTotalSeconds) return {TimeToX(box, totalSeconds_, handle.time), handle.point.y()};
+  return handle.point;
+}
+
+void CPaintViewUI::PlaceHandle(QPainter& painter, const TimelineBox& box, Handle& handle, QPoint point,
+                               const QRectF& outside, unsigned movedMessage) {
+  handle.point = point;
+  painter.fillRect(outside, QColor::fromRgba(kShade));
   painter.setPen(LinePen(kOrange));
-  painter.drawLine(QPointF(x, box.BaselineY() - kMarkAboveBaselinePx), QPointF(x, box.top + kMarkTopPx));
-  const QRectF knob(x - kKnobSizePx / 2, box.top + kKnobTopPx, kKnobSizePx, kKnobSizePx);
-  FillEllipse(painter, knob, kKnobOrange);
-  return knob;
+  painter.drawLine(QPointF(point.x(), box.BaselineY() - kMarkAboveBaselinePx),
+                   QPointF(point.x(), box.top + kMarkTopPx));
+  handle.knob = QRectF(point.x() - kKnobSizePx / 2, box.top + kKnobTopPx, kKnobSizePx, kKnobSizePx);
+  FillEllipse(painter, handle.knob, kKnobOrange);
+  if (pressed_ && handle.dragging && totalSeconds_ > kTimelineMinTotalSeconds) {
+    handle.time = XToTime(box, totalSeconds_, point.x());
+    Post(movedMessage, &handle.time);
+  }
 }
 
 void CPaintViewUI::PaintStartHandle(QPainter& painter, const TimelineBox& box) {
-  if (!draggingStart_ && !startPlaced_) return;
-  QPoint point = startPoint_;
-  if (draggingStart_) {
-    point = cursor_;
-  } else if (startTime_ > kTimelineMinTotalSeconds) {
-    point.setX(TimeToX(box, totalSeconds_, startTime_));
-  }
-  if (endPoint_.x() < box.StartX()) endPoint_.setX(box.StartX());
-  const int x = ClampStartHandleX(box, point.x(), endPoint_.x());
-  startPoint_ = QPoint(x, point.y());
-
-  painter.fillRect(QRectF(box.StartX(), box.top + kShadeTopPx, x - box.StartX(), kShadeHeightPx),
-                   QColor::fromRgba(kShade));
-  startKnob_ = PaintHandle(painter, box, x);
-  if (pressed_ && draggingStart_ && totalSeconds_ > kTimelineMinTotalSeconds) {
-    startTime_ = XToTime(box, totalSeconds_, x);
-    Post(kPaintViewStartMoved, &startTime_);
-  }
+  if (!start_.dragging && !start_.placed) return;
+  const QPoint wanted = WantedPoint(start_, box);
+  if (end_.point.x() < box.StartX()) end_.point.setX(box.StartX());
+  const int x = ClampStartHandleX(box, wanted.x(), end_.point.x());
+  PlaceHandle(painter, box, start_, {x, wanted.y()},
+              QRectF(box.StartX(), box.top + kShadeTopPx, x - box.StartX(), kShadeHeightPx), kPaintViewStartMoved);
 }
 
 void CPaintViewUI::PaintEndHandle(QPainter& painter, const TimelineBox& box) {
-  if (!draggingEnd_ && !endPlaced_) return;
-  QPoint point = endPoint_;
-  if (draggingEnd_) {
-    point = cursor_;
-  } else if (endTime_ > kTimelineMinTotalSeconds) {
-    point.setX(TimeToX(box, totalSeconds_, endTime_));
-  }
-  const int x = ClampEndHandleX(box, point.x(), startPoint_.x());
-  endPoint_ = QPoint(x, point.y());
-
-  painter.fillRect(QRectF(x, box.top + kShadeTopPx, box.EndX() - x, kShadeHeightPx), QColor::fromRgba(kShade));
-  endKnob_ = PaintHandle(painter, box, x);
-  if (pressed_ && draggingEnd_ && totalSeconds_ > kTimelineMinTotalSeconds) {
-    endTime_ = XToTime(box, totalSeconds_, x);
-    Post(kPaintViewEndMoved, &endTime_);
-  }
+  if (!end_.dragging && !end_.placed) return;
+  const QPoint wanted = WantedPoint(end_, box);
+  const int x = ClampEndHandleX(box, wanted.x(), start_.point.x());
+  PlaceHandle(painter, box, end_, {x, wanted.y()},
+              QRectF(x, box.top + kShadeTopPx, box.EndX() - x, kShadeHeightPx), kPaintViewEndMoved);
 }
 
-void CPaintViewUI::UpdateCursor(QPoint pos) {
+QPoint CPaintViewUI::NoteMouse(QMouseEvent* event) {
+  const QPoint pos = event->position().toPoint();
+  cursor_ = pos;
   if (InSeekZone(Box(), pos)) {
     setCursor(Qt::PointingHandCursor);
   } else {
     unsetCursor();
   }
+  event->accept();  // mouse events end here, none goes on to the window
+  return pos;
 }
 
 void CPaintViewUI::mousePressEvent(QMouseEvent* event) {
-  const QPoint pos = event->position().toPoint();
-  cursor_ = pos;
-  UpdateCursor(pos);
-  event->accept();
+  const QPoint pos = NoteMouse(event);
   if (event->button() != Qt::LeftButton) return;
   pressed_ = true;
   const TimelineBox box = Box();
@@ -240,38 +231,32 @@ void CPaintViewUI::mousePressEvent(QMouseEvent* event) {
 }
 
 void CPaintViewUI::mouseMoveEvent(QMouseEvent* event) {
-  const QPoint pos = event->position().toPoint();
-  cursor_ = pos;
-  UpdateCursor(pos);
-  event->accept();
+  const QPoint pos = NoteMouse(event);
   if (!pressed_) return;
   if (dragging_) {
     repaint();  // the paint moves the handle and tells the owner
-  } else if (KnobContains(startKnob_, pos)) {
-    dragging_ = draggingStart_ = startPlaced_ = true;
+  } else if (KnobContains(start_.knob, pos)) {
+    dragging_ = start_.dragging = start_.placed = true;
     Post(kPaintViewStartDragBegun);
-  } else if (KnobContains(endKnob_, pos)) {
-    dragging_ = draggingEnd_ = endPlaced_ = true;
+  } else if (KnobContains(end_.knob, pos)) {
+    dragging_ = end_.dragging = end_.placed = true;
     Post(kPaintViewEndDragBegun);
   }
 }
 
 void CPaintViewUI::mouseReleaseEvent(QMouseEvent* event) {
-  const QPoint pos = event->position().toPoint();
-  cursor_ = pos;
-  UpdateCursor(pos);
-  event->accept();
+  const QPoint pos = NoteMouse(event);
   if (event->button() != Qt::LeftButton) return;
   pressed_ = false;
-  if (draggingStart_) {
-    startPoint_ = pos;
+  if (start_.dragging) {
+    start_.point = pos;
     Post(kPaintViewStartDragEnded);
   }
-  if (draggingEnd_) {
-    endPoint_ = pos;
+  if (end_.dragging) {
+    end_.point = pos;
     Post(kPaintViewEndDragEnded);
   }
-  dragging_ = draggingStart_ = draggingEnd_ = false;
+  dragging_ = start_.dragging = end_.dragging = false;
 }
 
 }  // namespace zav

@@ -56,11 +56,11 @@ class CPaintViewUI : public QWidget {
   void SetSamples(std::vector<int32_t> samples);
 
   double TotalLength() const { return totalSeconds_; }
-  const double& StartTime() const { return startTime_; }
-  const double& EndTime() const { return endTime_; }
+  const double& StartTime() const { return start_.time; }
+  const double& EndTime() const { return end_.time; }
   const double& SeekTime() const { return seekTime_; }
-  QRectF StartKnob() const { return startKnob_; }
-  QRectF EndKnob() const { return endKnob_; }
+  QRectF StartKnob() const { return start_.knob; }
+  QRectF EndKnob() const { return end_.knob; }
 
   // The ruler's font: 12 pixels of "宋体", or the face that stands in for it.
   static QFont LabelFont();
@@ -74,33 +74,40 @@ class CPaintViewUI : public QWidget {
  private:
   TimelineBox Box() const;
   void Post(unsigned message, const double* time = nullptr);
-  void UpdateCursor(QPoint pos);
+  // What every mouse event does first: remembers the position, shows the hand over the zone
+  // that seeks. Returns the position.
+  QPoint NoteMouse(QMouseEvent* event);
   void PaintRuler(QPainter& painter, const TimelineBox& box);
   void PaintPosition(QPainter& painter, const TimelineBox& box);
   void PaintEndMarks(QPainter& painter, const TimelineBox& box);
   void PaintWaveform(QPainter& painter, const TimelineBox& box);
   void PaintStartHandle(QPainter& painter, const TimelineBox& box);
   void PaintEndHandle(QPainter& painter, const TimelineBox& box);
-  // The orange line and knob of a handle at column x; returns the knob's box.
-  QRectF PaintHandle(QPainter& painter, const TimelineBox& box, int x);
+
+  struct Handle {
+    double time = 0.0;     // posted by address while the handle is dragged
+    QPoint point{-1, -1};  // column (and row) where it was last drawn or released
+    QRectF knob;           // hit box, set by each paint
+    bool dragging = false;
+    bool placed = false;   // dragged at least once, so drawn from its time from now on
+  };
+  // Where a shown handle wants to stand before it is kept in its limits: at the cursor while
+  // dragged, else at its time, else at its stored point.
+  QPoint WantedPoint(const Handle& handle, const TimelineBox& box) const;
+  // Draws the handle at point (shading `outside`), stores it and, while it is dragged, its
+  // time, which movedMessage tells the owner.
+  void PlaceHandle(QPainter& painter, const TimelineBox& box, Handle& handle, QPoint point, const QRectF& outside,
+                   unsigned movedMessage);
 
   WindowImplBase* owner_;
   double totalSeconds_ = 0.0;
   double playPosition_ = 0.0;
-  double startTime_ = 0.0;
-  double endTime_ = 0.0;
   double seekTime_ = 0.0;
-  QPoint startPoint_{-1, -1};
-  QPoint endPoint_{-1, -1};
-  QRectF startKnob_;
-  QRectF endKnob_;
+  Handle start_;
+  Handle end_;
   QPoint cursor_;  // where the mouse was at its last event, in the control's pixels
   bool pressed_ = false;
   bool dragging_ = false;
-  bool draggingStart_ = false;
-  bool draggingEnd_ = false;
-  bool startPlaced_ = false;
-  bool endPlaced_ = false;
   std::vector<int32_t> samples_;
   bool samplesReady_ = false;
 };

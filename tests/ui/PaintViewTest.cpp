@@ -150,7 +150,9 @@ class PaintViewTest : public ::testing::Test {
   CPaintViewUI* timeline_ = nullptr;
 };
 
-bool IsGreen(QRgb c) { return std::abs(qRed(c) - 0x27) < 12 && std::abs(qGreen(c) - 0xB7) < 12 && std::abs(qBlue(c) - 0x65) < 12; }
+bool IsGreen(QRgb c) {
+  return std::abs(qRed(c) - 0x27) < 12 && std::abs(qGreen(c) - 0xB7) < 12 && std::abs(qBlue(c) - 0x65) < 12;
+}
 // Orange, also the light shade of the parts outside the range (grey stays below this).
 bool IsOrangeish(QRgb c) { return qRed(c) - qBlue(c) > 30 && qRed(c) > qGreen(c); }
 
