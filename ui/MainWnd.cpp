@@ -4,6 +4,7 @@
 #include <QLabel>
 
 #include "ElapsedTime.h"
+#include "PaintViewUI.h"
 
 namespace zav {
 
@@ -29,9 +30,8 @@ intptr_t CMainWnd::HandleCustomMessage(unsigned message, uintptr_t wParam, intpt
   return WindowImplBase::HandleCustomMessage(message, wParam, lParam, handled);
 }
 
-QWidget* CMainWnd::CreateControl(const QString&, QWidget*) {
-  // The timeline control ("PaintView") joins here once it exists; no other custom names.
-  return nullptr;
+QWidget* CMainWnd::CreateControl(const QString& className, QWidget* parent) {
+  return CPaintViewUI::CreateForSkin(className, this, parent);
 }
 
 void CMainWnd::OnFinalMessage() {

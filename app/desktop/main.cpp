@@ -26,6 +26,7 @@ extern "C" {
 #include "TerminationSignals.h"
 #include "UserFolders.h"
 #include "dui/Skin.h"
+#include "dui/WndShadow.h"
 
 namespace {
 
@@ -80,6 +81,9 @@ int main(int argc, char** argv) {
     if (lockResult == zav::InstanceLock::Result::kAcquired && !server.Listen()) {
       LOG(ERROR) << "instance socket " << socketPath.toStdString() << ": " << server.ErrorString().toStdString();
     }
+
+    // 6. Shadows of the frameless boxes, where windows can be seen through.
+    if (!zav::CWndShadow::InitShadowSupport()) LOG(INFO) << "no per-pixel alpha here: boxes have no shadow";
 
     // 10. Skin.
     const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();
