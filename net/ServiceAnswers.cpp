@@ -59,7 +59,9 @@ UpgradeAnswer ReadUpgradeEnvelope(const Json::Value& envelope, std::string_view 
   const auto url = MemberText(data, "download_url");
   const auto forceText = MemberText(data, "force_upgrade");
   const auto force = forceText ? ReadLeadingInt(*forceText) : std::nullopt;
-  if (!url || url->empty() || !force) return answer;
+  const bool urlUsable = url && !url->empty() &&
+                         std::none_of(url->begin(), url->end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; });
+  if (!urlUsable || !force) return answer;
   std::string sha256;
   if (data.isMember("sha256")) {
     const Json::Value& sum = data["sha256"];

@@ -29,8 +29,9 @@ struct UpgradeAnswer {
 };
 
 // Reads the answer to the upgrade check against our version localVersion.
-// "data" holds "app_version" (text, or a number read as its text), "download_url" (text)
-// and "force_upgrade" (a number or the text of one); "sha256" (64 hex digits) is optional.
+// "data" holds "app_version" (text, or a number read as its text), "download_url" (text
+// without control characters) and "force_upgrade" (a number or the text of one); "sha256"
+// (64 hex digits) is optional.
 UpgradeAnswer ReadUpgradeAnswer(std::string_view response, std::string_view localVersion = kAppVersion);
 
 enum class FeedbackOutcome {

@@ -72,7 +72,8 @@ TEST(ServiceAnswersTest, AnswersThatCannotBeReadGiveNoOffer) {
            UpgradeEnvelope(R"("1.7.0")", R"("yes")"), UpgradeEnvelope(R"("1.7.0")", "true"),
            UpgradeEnvelope(R"("1.7.0")", "{}"), UpgradeEnvelope("[]", "1"),
            UpgradeEnvelope(R"("1.7.0")", "1", R"(,"sha256":"abc")"),
-           R"({"ret":0,"data":{"app_version":"1.7.0","download_url":"","force_upgrade":0}})"}) {
+           R"({"ret":0,"data":{"app_version":"1.7.0","download_url":"","force_upgrade":0}})",
+           R"({"ret":0,"data":{"app_version":"1.7.0","download_url":"http://h/a\u0000.exe","force_upgrade":0}})"}) {
     EXPECT_EQ(ReadUpgradeAnswer(answer).verdict, UpgradeVerdict::kUnusable) << answer;
   }
   const UpgradeAnswer withSum = ReadUpgradeAnswer(UpgradeEnvelope(R"("1.7.0")", "0", R"(,"sha256":")" + sum + "\""));
