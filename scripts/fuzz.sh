@@ -8,7 +8,7 @@ seconds=${ZAV_FUZZ_SECONDS:-30}
 build_dir=${ZAV_FUZZ_BUILD_DIR:-build-fuzz}
 CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZAV_BUILD_GUI=OFF -DZAV_BUILD_TESTS=OFF -DZAV_FUZZ=ON -DZAV_SANITIZE=address,undefined >/dev/null
-targets=(fuzz_ini fuzz_user_dirs fuzz_record_options fuzz_wav_header fuzz_job_file)
+targets=(fuzz_ini fuzz_user_dirs fuzz_record_options fuzz_wav_header fuzz_job_file fuzz_service_answer)
 cmake --build "$build_dir" --target "${targets[@]}"
 for target in "${targets[@]}"; do
   corpus=tests/fuzz/corpus/${target#fuzz_}
