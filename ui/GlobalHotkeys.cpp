@@ -2,10 +2,10 @@
 
 #include <xcb/xcb.h>
 
-#include <cstdlib>
-
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
+
+#include <cstdlib>
 
 #include "X11GlobalHotkeys.h"
 

@@ -100,13 +100,13 @@ std::optional<XKeys> ResolveCombo(xcb_connection_t* connection, HotkeyCombo comb
   return keys;
 }
 
-// The lock states a grab must cover: none, CapsLock, NumLock, both.
+// Every mix of the lock bits in ignoredLocks (CapsLock, NumLock): none, each, all.
 std::vector<uint16_t> LockVariants(uint16_t ignoredLocks) {
   std::vector<uint16_t> variants = {0};
-  for (const uint16_t lock : {static_cast<uint16_t>(XCB_MOD_MASK_LOCK), static_cast<uint16_t>(ignoredLocks & ~XCB_MOD_MASK_LOCK)}) {
-    if (lock == 0) continue;
+  for (unsigned bit = 1; bit <= ignoredLocks; bit <<= 1) {
+    if ((ignoredLocks & bit) == 0) continue;
     const std::size_t count = variants.size();
-    for (std::size_t i = 0; i < count; ++i) variants.push_back(variants[i] | lock);
+    for (std::size_t i = 0; i < count; ++i) variants.push_back(static_cast<uint16_t>(variants[i] | bit));
   }
   return variants;
 }

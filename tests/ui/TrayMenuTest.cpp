@@ -1,6 +1,5 @@
 // The tray's part of the main window: where the menu opens, what its entries post, when it
-// closes, what a close of the main window does, and a desktop without a tray. Also the
-// hotkeys on a platform without X11.
+// closes, what a close of the main window does. Also the hotkeys on a platform without X11.
 #include <gtest/gtest.h>
 
 #include <QPointer>
@@ -8,6 +7,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 
+#include <filesystem>
 #include <vector>
 
 #include "CloseRule.h"
@@ -15,7 +15,6 @@
 #include "MainTaskMenu.h"
 #include "MenuPlacement.h"
 #include "RecorderHotkeys.h"
-#include "TrayIcon.h"
 #include "TrayMessages.h"
 #include "UiTestSupport.h"
 #include "dui/Skin.h"
@@ -25,32 +24,23 @@ namespace {
 
 using test::WaitUntil;
 
-TEST(MenuPlacementTest, NearTheBottomRightTheMenuOpensAboveAndPushedLeft) {
+TEST(MenuPlacementTest, TheMenuFitsTheWorkAreaThenShiftsSixRightAndSixUp) {
   const QRect work(0, 0, 1920, 1040);
   const QSize menu(168, 232);
-  const QPoint at = PlaceMenu(QPoint(1900, 1030), menu, work);
-  EXPECT_EQ(at, QPoint(1920 - 168 + 6, 1030 - 232 - 6));
-  EXPECT_EQ(at.x() + menu.width(), 1920 + 6);  // right edge 6 pixels beyond the work area's
-  EXPECT_LT(at.y() + menu.height(), 1030);     // above the cursor
-
-  // The same on a second screen to the right of the first.
+  // Near the bottom-right corner: above the cursor, pushed left, right edge 6 beyond the work area's.
+  EXPECT_EQ(PlaceMenu(QPoint(1900, 1030), menu, work), QPoint(1920 - 168 + 6, 1030 - 232 - 6));
+  // Near the top-left corner: below and right of the cursor.
+  EXPECT_EQ(PlaceMenu(QPoint(10, 20), menu, work), QPoint(16, 14));
+  // Ending exactly on the edges is not crossing them.
+  EXPECT_EQ(PlaceMenu(QPoint(1920 - 168, 1040 - 232), menu, work), QPoint(1920 - 168 + 6, 1040 - 232 - 6));
+  // A second screen right of the first; a menu taller than the work area starts at its top.
   EXPECT_EQ(PlaceMenu(QPoint(3190, 1000), menu, QRect(1920, 0, 1280, 1024)), QPoint(3200 - 168 + 6, 1000 - 232 - 6));
-  // A menu taller than the work area starts at its top.
   EXPECT_EQ(PlaceMenu(QPoint(100, 150), QSize(168, 300), QRect(0, 0, 800, 200)), QPoint(106, -6));
-}
-
-TEST(MenuPlacementTest, NearTheTopLeftTheMenuOpensBelowAndRightOfTheCursor) {
-  EXPECT_EQ(PlaceMenu(QPoint(10, 20), QSize(168, 232), QRect(0, 0, 1920, 1040)), QPoint(16, 14));
-  // Ending exactly on the work area's edges is not crossing them.
-  EXPECT_EQ(PlaceMenu(QPoint(1920 - 168, 1040 - 232), QSize(168, 232), QRect(0, 0, 1920, 1040)),
-            QPoint(1920 - 168 + 6, 1040 - 232 - 6));
 }
 
 TEST(CloseRuleTest, TheQuitCommandAlwaysQuitsOtherwiseTheSettingDecides) {
   EXPECT_EQ(DecideClose(kMenuQuit, 1), CloseAction::kQuit);
-  EXPECT_EQ(DecideClose(kMenuQuit, 0), CloseAction::kQuit);
   EXPECT_EQ(DecideClose(0, 1), CloseAction::kMinimize);
-  EXPECT_EQ(DecideClose(0, 7), CloseAction::kMinimize);
   EXPECT_EQ(DecideClose(0, 0), CloseAction::kQuit);
 }
 
@@ -100,7 +90,6 @@ TEST_F(MainTaskMenuTest, EachEntryPostsItsCommandToTheOwnerAndClosesTheMenu) {
 
 TEST_F(MainTaskMenuTest, LosingTheFocusClosesTheMenuWithoutACommand) {
   QPointer<CMainTaskMenu> menu = Open();
-  ASSERT_TRUE(menu);
   QCoreApplication::processEvents();
   ASSERT_TRUE(menu) << "the menu closed by itself";
   QWidget elsewhere;
@@ -109,13 +98,6 @@ TEST_F(MainTaskMenuTest, LosingTheFocusClosesTheMenuWithoutACommand) {
   EXPECT_TRUE(WaitUntil([&] { return menu.isNull(); }));
   QCoreApplication::processEvents();
   EXPECT_TRUE(owner_.messages.empty());
-}
-
-TEST(TrayIconTest, WithoutANotificationAreaThereIsNoIconAndNothingBreaks) {
-  OwnerWindow owner;
-  TrayIcon icon(&owner, QIcon(), TrayIcon::kTip);
-  EXPECT_FALSE(icon.IsShown());
-  icon.SetTip(QStringLiteral("ZAV电脑录音软件 - 正在录音"));
 }
 
 TEST(HotkeysWithoutX11Test, EveryRegistrationFailsQuietlyAndNothingIsWritten) {
@@ -127,12 +109,8 @@ TEST(HotkeysWithoutX11Test, EveryRegistrationFailsQuietlyAndNothingIsWritten) {
   hotkeys.RegisterAtStartup();
   EXPECT_FALSE(hotkeys.Current(HotkeyAction::kStartPause));
   EXPECT_FALSE(hotkeys.Current(HotkeyAction::kStop));
-  EXPECT_EQ(config.ReadString(kHotkeySection, "start-pause-key1", "<missing>"), "<missing>");
-  EXPECT_EQ(config.ReadString(kHotkeySection, "stop-key2", "<missing>"), "<missing>");
+  EXPECT_FALSE(std::filesystem::exists(config.path()));  // nothing written back
   EXPECT_FALSE(hotkeys.Change(HotkeyAction::kStop, {kHotkeyCtrl, kVirtualKeyF12}));
-  bool ran = false;
-  EXPECT_FALSE(hotkeys.Dispatch(RecorderHotkeys::kStartPauseId, [&] { ran = true; }, [&] { ran = true; }));
-  EXPECT_FALSE(ran);
 }
 
 }  // namespace
