@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "ChildProcess.h"
 #include "ConfigStore.h"
@@ -109,6 +110,11 @@ class HotkeysX11Test : public ::testing::Test {
   }
 
   std::string Value(std::string_view key) const { return config_.ReadString(kHotkeySection, key, "<missing>"); }
+  // Both hotkeys as stored: modifier and key of start/pause, then of stop.
+  std::vector<std::string> StoredValues() const {
+    return {Value("start-pause-key1"), Value("start-pause-key2"), Value("stop-key1"), Value("stop-key2")};
+  }
+  const std::vector<std::string> kDefaults{"1", "119", "1", "123"};
 
   // Opens the hotkey dialog, checks that lists without a stored row show no selection, picks
   // the given rows (-1 leaves a list as it is) and saves. Returns the prompts' texts.
@@ -148,10 +154,7 @@ TEST_F(HotkeysX11Test, StartUpTakesTheStoredOrDefaultCombinationsWritesThemBackA
   {
     RecorderHotkeys hotkeys(&owner_, config_);
     hotkeys.RegisterAtStartup();
-    EXPECT_EQ(Value("start-pause-key1"), "1");
-    EXPECT_EQ(Value("start-pause-key2"), "119");
-    EXPECT_EQ(Value("stop-key1"), "1");
-    EXPECT_EQ(Value("stop-key2"), "123");
+    EXPECT_EQ(StoredValues(), kDefaults);
     EXPECT_FALSE(other_.IsFree(kAlt, kF8));
     EXPECT_FALSE(other_.IsFree(kAlt, kF12));
     EXPECT_FALSE(other_.IsFree(kAlt | kNumLock, kF8));  // the lock variants are held too
@@ -164,8 +167,7 @@ TEST_F(HotkeysX11Test, StartUpTakesTheStoredOrDefaultCombinationsWritesThemBackA
   config_.WriteString(kHotkeySection, "start-pause-key2", "0");
   RecorderHotkeys hotkeys(&owner_, config_);
   hotkeys.RegisterAtStartup();
-  EXPECT_EQ(Value("start-pause-key1"), "1");
-  EXPECT_EQ(Value("start-pause-key2"), "119");
+  EXPECT_EQ(StoredValues(), kDefaults);
   EXPECT_FALSE(other_.IsFree(kAlt, kF8));
 }
 
@@ -179,14 +181,12 @@ TEST_F(HotkeysX11Test, SavingCtrlF5StoresRowsAndValuesFreesAltF8AndKeepsAnUnchos
                                   QStringLiteral("[停止], 未选择按键, 热键保持不变!")}));
   EXPECT_EQ(Value("start-pause-key1-index"), "1");
   EXPECT_EQ(Value("start-pause-key2-index"), "4");
-  EXPECT_EQ(Value("start-pause-key1"), "2");
-  EXPECT_EQ(Value("start-pause-key2"), "116");
+  EXPECT_EQ(StoredValues(), (std::vector<std::string>{"2", "116", "1", "123"}));
   EXPECT_FALSE(other_.IsFree(kCtrl, kF5));
   EXPECT_TRUE(other_.IsFree(kAlt, kF8));  // free again at once
   // Stop was not chosen: still Alt+F12, nothing written for it.
   EXPECT_FALSE(other_.IsFree(kAlt, kF12));
   EXPECT_EQ(Value("stop-key1-index"), "<missing>");
-  EXPECT_EQ(Value("stop-key2"), "123");
 }
 
 TEST_F(HotkeysX11Test, ACombinationHeldByAnotherClientFailsAndTheSaveStopsThere) {
@@ -199,10 +199,8 @@ TEST_F(HotkeysX11Test, ACombinationHeldByAnotherClientFailsAndTheSaveStopsThere)
   EXPECT_EQ(prompts, QStringList({QStringLiteral("[开始/暂停], 热键设置失败!")}));
   // Nothing written; start/pause keeps Alt+F8, stop keeps Alt+F12 and Ctrl+F6 stays free.
   EXPECT_EQ(Value("start-pause-key1-index"), "<missing>");
-  EXPECT_EQ(Value("start-pause-key1"), "1");
-  EXPECT_EQ(Value("start-pause-key2"), "119");
   EXPECT_EQ(Value("stop-key1-index"), "<missing>");
-  EXPECT_EQ(Value("stop-key2"), "123");
+  EXPECT_EQ(StoredValues(), kDefaults);
   EXPECT_FALSE(other_.IsFree(kAlt, kF8));
   EXPECT_FALSE(other_.IsFree(kAlt, kF12));
   EXPECT_TRUE(other_.IsFree(kCtrl, kF6));
