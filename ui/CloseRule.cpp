@@ -1,0 +1,12 @@
+#include "CloseRule.h"
+
+#include "TrayMessages.h"
+
+namespace zav {
+
+CloseAction DecideClose(uintptr_t closeParam, int windowClose) {
+  if (closeParam == kMenuQuit) return CloseAction::kQuit;
+  return windowClose != 0 ? CloseAction::kMinimize : CloseAction::kQuit;
+}
+
+}  // namespace zav

@@ -1,0 +1,35 @@
+#include "FolderWriteCheck.h"
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace zav {
+namespace {
+// Names tried before giving up on a folder full of leftovers of that name.
+constexpr int kMaxNameAttempts = 100;
+}  // namespace
+
+bool CanCreateFilesIn(const std::string& folder) {
+  if (folder.empty()) return false;
+  const std::string base = folder + (folder.back() == '/' ? "" : "/") + kWriteCheckFileName;
+  for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
+    const std::string path = attempt == 0 ? base : base + "-" + std::to_string(attempt);
+    int fd = -1;
+    do {
+      // O_EXCL: a file of that name, or a link of that name, is left untouched and never followed.
+      fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+    ::close(fd);
+    ::unlink(path.c_str());
+    return true;
+  }
+  return false;
+}
+
+}  // namespace zav

@@ -1,0 +1,16 @@
+#pragma once
+// Whether new files can be made in a folder. Touches the disk and may wait long on a dead
+// network mount: call it on a worker thread.
+
+#include <string>
+
+namespace zav {
+
+inline constexpr char kWriteCheckFileName[] = "ZavAudioTmp";
+
+// Creates a file in folder and removes it again. The file never replaces one that exists: the
+// first free name of "ZavAudioTmp", "ZavAudioTmp-1", "ZavAudioTmp-2", ... is made with
+// exclusive creation. False when the folder is missing, not a folder, or refuses new files.
+bool CanCreateFilesIn(const std::string& folder);
+
+}  // namespace zav

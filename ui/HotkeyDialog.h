@@ -1,0 +1,51 @@
+#pragma once
+// HotkeyDialog ("快捷键"): changes the two hotkeys. Each hotkey has a modifier list (row 0
+// Alt, row 1 Ctrl) and a key list (rows 0-11, F1-F12); the rows last saved are selected when
+// it opens. Saving moves start/pause first, then stop, and tells the result of each in a
+// prompt; only a hotkey that was taken is written to the settings. A failed start/pause
+// ends the save there. Deletes itself when its window is destroyed.
+
+#include <optional>
+
+#include "RecorderHotkeys.h"
+#include "dui/WindowImplBase.h"
+
+class QComboBox;
+
+namespace zav {
+
+class HotkeyDialog : public WindowImplBase {
+  Q_OBJECT
+
+ public:
+  // hotkeys: the object that holds the hotkeys (the main window's); it outlives the dialog.
+  explicit HotkeyDialog(RecorderHotkeys& hotkeys) : hotkeys_(hotkeys) {}
+
+  // The combination that the selected rows mean; nullopt when a row is not one of the list's.
+  static std::optional<HotkeyCombo> ComboForRows(int modifierRow, int keyRow);
+
+ protected:
+  QString GetWindowClassName() const override { return QStringLiteral("快捷键"); }
+  QString GetSkinFile() override { return QStringLiteral("HotkeyDialog.xml"); }
+  void InitWindow() override;
+  void Notify(TNotifyUI& msg) override;
+  void OnFinalMessage() override { delete this; }
+
+ private:
+  struct Lists {
+    QComboBox* modifier = nullptr;
+    QComboBox* key = nullptr;
+  };
+
+  void Save();
+  // One hotkey's part of the save. False when the save must stop here.
+  bool SaveOne(HotkeyAction action);
+  Lists ListsOf(HotkeyAction action) const;
+
+  RecorderHotkeys& hotkeys_;
+};
+
+// What the main window's "hotkey-btn" runs: the dialog, modal over owner.
+void ShowHotkeyDialog(QWidget* owner, RecorderHotkeys& hotkeys);
+
+}  // namespace zav
