@@ -84,7 +84,8 @@ std::vector<FramePtr> MakeFrames(const EncoderChoice& choice, int64_t samples, d
 
 // Encodes the frames (mixing speaker and mic frames through the graph when mix is set);
 // returns the CPU seconds spent, or a negative value on failure.
-double Run(const std::string& path, const std::string& format, int bitRate, int seconds, bool mix) {
+double Run(const std::string& dir, const std::string& name, const std::string& format, int bitRate, int seconds,
+           bool mix) {
   const EncoderChoice choice = ChooseEncoder(format);
   const int64_t samples = static_cast<int64_t>(seconds) * kOutputSampleRate;
   // Without the graph: the mixed signal. With it: system sound (a) and microphone (b).
@@ -94,7 +95,7 @@ double Run(const std::string& path, const std::string& format, int bitRate, int 
 
   const double start = CpuSeconds();
   OutputFile out;
-  if (out.Allocate(path) != 0 || out.Open(choice, bitRate) != 0) return -1;
+  if (out.Allocate(dir, name) != 0 || out.Open(choice, bitRate) != 0) return -1;
   MixGraph graph;
   FramePtr mixed(av_frame_alloc());
   if (mix && graph.Build(out.codec(), choice.frameSize) != 0) return -1;
@@ -108,8 +109,10 @@ double Run(const std::string& path, const std::string& format, int bitRate, int 
     if (out.Encode(mixed.get()) < 0) return -1;
     av_frame_unref(mixed.get());
   }
-  if (out.Finish() != 0) return -1;
-  return CpuSeconds() - start;
+  const bool finished = out.Finish() == 0;
+  const double spent = CpuSeconds() - start;
+  std::remove(out.path().c_str());
+  return finished ? spent : -1;
 }
 
 int Usage() {
@@ -138,10 +141,9 @@ int main(int argc, char** argv) {
   SetTraceEnabled(false);
   av_log_set_level(AV_LOG_ERROR);
 
-  const std::string path = dir + "/bench-floor-" + std::to_string(getpid()) + "." + format;
-  const double encode = Run(path, format, bitRate, seconds, false);
-  const double mixEncode = Run(path, format, bitRate, seconds, true);
-  std::remove(path.c_str());
+  const std::string name = "bench-floor-" + std::to_string(getpid()) + "." + format;
+  const double encode = Run(dir, name, format, bitRate, seconds, false);
+  const double mixEncode = Run(dir, name, format, bitRate, seconds, true);
   if (encode < 0 || mixEncode < 0) {
     std::fprintf(stderr, "bench_encode_floor: encoding %s failed\n", format.c_str());
     return 1;

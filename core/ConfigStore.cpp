@@ -1,9 +1,12 @@
 #include "ConfigStore.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <utility>
 
 #include "AtomicFile.h"
+#include "IniLines.h"
 #include "TextUtil.h"
 #include "UserFolders.h"
 
@@ -12,20 +15,39 @@ namespace {
 
 constexpr std::string_view kIniFileName = "configure.ini";
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+// Collects written text into blocks, so that a large file is not written a line per call.
+constexpr std::size_t kWriteBlockBytes = 64 * 1024;
 
 // The current value of section/key in the file at path; false when the key, or a readable
 // file, is missing.
 bool ReadValue(const std::string& path, std::string_view section, std::string_view key,
                std::string* value) {
-  std::string text;
-  if (ReadWholeFile(path, &text) != ReadResult::kOk) return false;
-  return ini::Lookup(text, section, key, value);
+  UniqueFd fd;
+  if (OpenForReading(path, &fd) != ReadResult::kOk) return false;
+  ini::FileLines lines(fd.get());
+  return ini::Lookup(lines, section, key, value) && !lines.failed();
 }
 
-std::string ParentFolder(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+// Writes into `out` the text of `in` (empty when not valid) with the edit applied.
+bool WriteEdited(int in, int out, const ini::Edit& edit, std::string_view section, std::string_view key,
+                 std::string_view value) {
+  std::string block;
+  const ini::TextSink sink = [&](std::string_view piece) {
+    block.append(piece);
+    if (block.size() < kWriteBlockBytes) return true;
+    const bool written = WriteAll(out, block);
+    block.clear();
+    return written;
+  };
+  bool applied = false;
+  if (in >= 0) {
+    ini::FileLines lines(in);
+    applied = ini::ApplyEdit(lines, edit, section, key, value, sink) && !lines.failed();
+  } else {
+    ini::TextLines lines({});
+    applied = ini::ApplyEdit(lines, edit, section, key, value, sink);
+  }
+  return applied && WriteAll(out, block);
 }
 
 }  // namespace
@@ -55,12 +77,11 @@ bool ConfigStore::ReadString(std::string_view section, std::string_view key,
   std::string value;
   const std::u16string text =
       ReadValue(path_, section, key, &value) ? ToWide(value) : std::u16string(defaultValue);
-  std::size_t count = std::min(text.size(), bufferLength - 1);
-  // Never keep half of a surrogate pair: it would turn into U+FFFD in a file name.
-  if (count > 0 && count < text.size() && IsHighSurrogate(text[count - 1])) --count;
-  std::copy_n(text.begin(), count, buffer);
-  buffer[count] = u'\0';
-  return count > 0;
+  // Never keeps half of a surrogate pair: it would turn into U+FFFD in a file name.
+  const std::u16string cut = CutUtf16(text, bufferLength - 1);
+  std::copy(cut.begin(), cut.end(), buffer);
+  buffer[cut.size()] = u'\0';
+  return !cut.empty();
 }
 
 std::string ConfigStore::ReadString(std::string_view section, std::string_view key,
@@ -73,16 +94,23 @@ std::string ConfigStore::ReadString(std::string_view section, std::string_view k
 bool ConfigStore::WriteString(std::string_view section, std::string_view key,
                               std::string_view value) {
   if (!ini::CanStore(section, key, value)) return false;
-  const std::string folder = ParentFolder(path_);
-  if (!folder.empty()) EnsureDirectoryPath(folder);
+  EnsureDirectoryPath(ParentFolder(path_));
 
   const ExclusiveFileLock lock(path_ + ".lock");
   if (!lock.locked()) return false;
-  std::string text;
+  UniqueFd current;
   // A file that exists but cannot be read is left alone rather than overwritten.
-  if (ReadWholeFile(path_, &text) == ReadResult::kFailed) return false;
-  const std::string updated = ini::SetValue(ini::DropUnreadableLines(text), section, key, value);
-  return ReplaceFileAtomically(path_, updated);
+  const ReadResult opened = OpenForReading(path_, &current);
+  if (opened == ReadResult::kFailed) return false;
+  ini::Edit edit;
+  if (opened == ReadResult::kOk) {
+    ini::FileLines lines(current.get());
+    edit = ini::PlanEdit(lines, section, key);
+    if (lines.failed() || ::lseek(current.get(), 0, SEEK_SET) != 0) return false;
+  }
+  return ReplaceFileAtomically(path_, [&](int out) {
+    return WriteEdited(current.get(), out, edit, section, key, value);
+  });
 }
 
 bool ConfigStore::WriteString(std::string_view section, std::string_view key,

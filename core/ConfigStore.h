@@ -5,7 +5,9 @@
 // unreadable or corrupt file) gives the caller's default; an integer read parses the
 // leading decimal number of the value. Writes replace the file atomically (temporary
 // file + rename) under an advisory lock, so a crash never leaves a torn ini and
-// concurrent writers in several threads or processes lose no key.
+// concurrent writers in several threads or processes lose no key. A write changes one
+// line and keeps every other byte, lines the store cannot read included. The file is read
+// a line at a time: its size costs time, not memory.
 //
 // Any thread may call any member.
 
@@ -55,11 +57,9 @@ std::string SetValue(std::string_view text, std::string_view section, std::strin
 // Values beyond the int range saturate.
 int ParseLeadingInt(std::string_view value);
 // False for names and values that would break the line structure of the file (line breaks,
-// zero bytes, '=' in a key, ']' in a section, empty names). Such writes are refused.
+// zero bytes, '=' in a key, ']' in a section, empty names, lines too long to be read back).
+// Such writes are refused.
 bool CanStore(std::string_view section, std::string_view key, std::string_view value);
-// text without the lines that are not valid UTF-8 or hold zero bytes; such lines are
-// invisible to Lookup as well.
-std::string DropUnreadableLines(std::string_view text);
 }  // namespace ini
 
 }  // namespace zav

@@ -10,4 +10,11 @@ std::string MakeRecordingFileName(std::time_t when, std::string_view extension) 
   return std::string("新录音-") + stamp + "." + std::string(extension);
 }
 
+std::string NumberedFileName(std::string_view name, int n) {
+  if (n < 2) return std::string(name);
+  const auto dot = name.rfind('.');
+  const std::size_t stemEnd = dot == std::string_view::npos || dot == 0 ? name.size() : dot;
+  return std::string(name.substr(0, stemEnd)) + "-" + std::to_string(n) + std::string(name.substr(stemEnd));
+}
+
 }  // namespace zav

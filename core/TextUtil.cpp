@@ -36,9 +36,6 @@ void AppendUtf16(char32_t cp, std::u16string* out) {
   }
 }
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
 // Decodes one UTF-8 sequence at text[*pos]; advances *pos. Overlong forms, surrogate code
 // points, values above U+10FFFF and truncated sequences give U+FFFD for one byte and
 // clear *valid.
@@ -132,6 +129,13 @@ bool IsValidUtf8(std::string_view text) {
   bool valid = true;
   while (valid && pos < text.size()) DecodeUtf8(text, &pos, &valid);
   return valid;
+}
+
+std::u16string CutUtf16(std::u16string_view text, std::size_t maxUnits) {
+  if (text.size() <= maxUnits) return std::u16string(text);
+  std::size_t length = maxUnits;
+  if (length > 0 && IsHighSurrogate(text[length - 1])) --length;
+  return std::u16string(text.substr(0, length));
 }
 
 std::string FormatFileSize(int64_t bytes) {

@@ -14,6 +14,13 @@ std::string ToUtf8(std::u16string_view text);
 // Narrow (UTF-8) -> UTF-16; invalid bytes become U+FFFD. Stops at the first zero.
 std::u16string ToWide(std::string_view text);
 
+inline bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+inline bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// At most maxUnits UTF-16 units of text. A surrogate pair that would be split is dropped
+// whole, so the cut text stays valid UTF-16.
+std::u16string CutUtf16(std::u16string_view text, std::size_t maxUnits);
+
 // True when text is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
 bool IsValidUtf8(std::string_view text);
 

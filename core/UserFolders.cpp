@@ -11,7 +11,6 @@
 
 #include "AtomicFile.h"
 #include "ConfigStore.h"
-#include "TextUtil.h"
 
 namespace zav {
 namespace {
@@ -20,9 +19,6 @@ namespace {
 // base folders. Recordings folders get the usual umask-governed mode.
 constexpr mode_t kPrivateFolderMode = 0700;
 constexpr mode_t kSharedFolderMode = 0777;
-
-// "output-dir" is read into a buffer of this many UTF-16 units, terminator included.
-constexpr std::size_t kOutputDirBufferUnits = 260;
 
 std::string EnvironmentValue(const char* name) {
   const char* value = std::getenv(name);
@@ -63,9 +59,9 @@ void CreateMissingFolders(std::string_view path, mode_t mode) {
     if (::access(current.c_str(), F_OK) == 0) continue;
     if (::mkdir(current.c_str(), mode) == 0 || errno == EEXIST) continue;
     const bool last = i + 1 == parts.size();
-    std::printf("%s%s\n", last ? "create dir error curPath: " : "create dir error fullPath: ",
-                current.c_str());
-    std::fflush(stdout);
+    // Standard error, not output: a command-line front end prints its result there.
+    std::fprintf(stderr, "%s%s\n", last ? "create dir error curPath: " : "create dir error fullPath: ",
+                 current.c_str());
   }
 }
 
@@ -103,16 +99,16 @@ std::string GetDocumentsFolder() { return UserDir("XDG_DOCUMENTS_DIR", "Document
 std::string GetDesktopFolder() { return UserDir("XDG_DESKTOP_DIR", "Desktop"); }
 
 std::string GetOutputFolder() {
-  char16_t buffer[kOutputDirBufferUnits];
-  if (ConfigStore::Instance().ReadString("global", "output-dir", u"", buffer,
-                                         kOutputDirBufferUnits)) {
-    std::string folder = ToNarrow(buffer);
+  // The stored folder is used whole: a cut one would be a folder the user never chose. One
+  // the file system refuses (too long, say) fails when a recording starts there.
+  std::string folder = ConfigStore::Instance().ReadString("global", "output-dir");
+  if (!folder.empty()) {
     EnsureDirectoryPath(folder);
     return folder;
   }
   std::string base = GetDocumentsFolder();
   if (base.empty() || !IsFolder(base)) base = GetDesktopFolder();
-  std::string folder = base + "/" + std::string(kOutputFolderName);
+  folder = base + "/" + std::string(kOutputFolderName);
   EnsureDirectoryPath(folder);
   return folder;
 }

@@ -14,7 +14,8 @@ std::string GetAppDataRoot();
 std::string GetUserFolder(std::string_view subPath);
 
 // Creates every missing folder of an absolute path. A folder that cannot be created prints
-// "create dir error fullPath: " (inner) or "create dir error curPath: " (last) and goes on.
+// "create dir error fullPath: " (inner) or "create dir error curPath: " (last) to standard
+// error and goes on.
 void EnsureDirectoryPath(std::string_view path);
 
 // The user's Documents folder (XDG), empty when unknown; and the Desktop folder.
@@ -27,8 +28,8 @@ std::string GetDesktopFolder();
 std::string ParseXdgUserDir(std::string_view userDirsText, std::string_view name,
                             std::string_view home);
 
-// Where recordings are written and listed: "output-dir" (at most 259 characters) or
-// Documents (else Desktop) + "/ZAV电脑录音". Created when missing; the default is not stored.
+// Where recordings are written and listed: "output-dir" as stored, or Documents (else
+// Desktop) + "/ZAV电脑录音". Created when missing; the default is not stored.
 std::string GetOutputFolder();
 
 inline constexpr std::string_view kAppFolder = "ZavAudioRecorder";

@@ -88,12 +88,13 @@ int AudioRecorder::Init(RecorderSettings settings) {
   core.mute = reader.ReadInt("global", "audio-mute-check", 0) != 0;
   core.voiceSize = reader.ReadInt("global", "voice-size", 20);
 
-  if (core.output.Allocate(core.outputPath) != 0) return -1;
+  if (core.output.Allocate(core.settings.folder, core.settings.fileName) != 0) return -1;
   if (OpenStep(core) != 0) {
     LOG(ERROR) << "音频参数初始化失败";
     core.microphone.reset();
     return -1;
   }
+  core.outputPath = core.output.path();  // a taken name was given a number
   if (!core.settings.hasMicrophone) core.voiceSource = static_cast<int>(VoiceSource::Speaker);
 
   const EncoderChoice& choice = core.output.choice();
@@ -156,8 +157,10 @@ int AudioRecorder::Finish(FinishResult* result) {
   if (!core.stopped) Stop();
   if (!core.finished) {
     DrainFifos(core);
-    core.finishResult.complete = core.output.Finish() == 0;
+    core.finishResult.complete = core.output.Finish() == 0 && !core.encoderFailed;
     core.finishResult.writeFailed = core.output.writeFailed();
+    core.finishResult.encodeFailed = core.encoderFailed || core.output.encodeFailed();
+    core.finishResult.fileGone = core.output.fileGone();
     core.finishResult.samplesWritten = core.output.writtenSamples();
     core.microphone.reset();
     core.micToOutput.reset();

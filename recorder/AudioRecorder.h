@@ -10,7 +10,8 @@
 // and finished does both first.
 //
 // While recording, the encoder thread posts WM_RECORD_SECONDS to the owner each time the
-// whole seconds written change, and kWmRecordFault once if the file can no longer be written.
+// whole seconds written change, and kWmRecordFault once for each fault that ends the
+// recording (the file can no longer be written, was deleted, or the encoder failed).
 
 #include <atomic>
 #include <memory>
@@ -44,7 +45,8 @@ class AudioRecorder {
   RecorderState state() const;
   // The source actually recorded (Init falls back to Speaker without a microphone).
   int voiceSource() const;
-  // Full path of the output file.
+  // Full path of the output file: folder + "/" + fileName, or, when that name was taken,
+  // the numbered name Init created instead.
   std::string outputPath() const;
 
  private:

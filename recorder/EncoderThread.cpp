@@ -88,7 +88,7 @@ class EncoderLoop {
       }
       if (core_.stopRequested) break;
       if (!Reuse(mic_.get(), choice_.frameSize) || !Reuse(speaker_.get(), choice_.frameSize)) return -1;
-      if (Pass() < 0) break;
+      if (Pass() < 0) return -1;
     }
     Trace("audio encode thread exit\n");
     return 0;
@@ -163,7 +163,7 @@ class EncoderLoop {
   int Encode(AVFrame* frame) {
     core_.output.Encode(frame);
     ReportProgress(core_);
-    return 0;
+    return core_.output.encodeFailed() ? -1 : 0;
   }
 
   RecorderCore& core_;
@@ -185,10 +185,23 @@ void ReportProgress(RecorderCore& core) {
   if (core.output.writeFailed() && !core.faultReported.exchange(true)) {
     core.Post(kWmRecordFault, static_cast<intptr_t>(RecorderFault::kWriteFailed));
   }
+  if (core.output.fileGone() && !core.goneReported.exchange(true)) {
+    core.Post(kWmRecordFault, static_cast<intptr_t>(RecorderFault::kFileGone));
+  }
+  if ((core.encoderFailed || core.output.encodeFailed()) && !core.encoderFailReported.exchange(true)) {
+    core.Post(kWmRecordFault, static_cast<intptr_t>(RecorderFault::kEncodeFailed));
+  }
 }
 
 int RunEncoderThread(RecorderCore& core) {
-  return RunGuarded("zav-encoder", [&core] { return EncoderLoop(core).Run(); });
+  const int result = RunGuarded("zav-encoder", [&core] { return EncoderLoop(core).Run(); });
+  if (result < 0) {
+    // Nothing more is recorded: said to the owner, and in the finished file's report.
+    LOG(ERROR) << "the encoder thread ended on an error; the recording stops growing";
+    core.encoderFailed = true;
+    ReportProgress(core);
+  }
+  return result;
 }
 
 void DrainFifos(RecorderCore& core) {

@@ -23,10 +23,12 @@ struct AudioFifoDeleter { void operator()(AVAudioFifo* f) const { av_audio_fifo_
 struct InputFormatContextDeleter {
   void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
 };
-// An output context: closes its file (when the muxer has one) and frees the context.
+// An output context: closes the file it opened itself (I/O given to it stays its owner's)
+// and frees the context.
 struct OutputFormatContextDeleter {
   void operator()(AVFormatContext* c) const {
-    if (c->oformat && !(c->oformat->flags & AVFMT_NOFILE) && c->pb) avio_closep(&c->pb);
+    if (c->oformat && !(c->oformat->flags & AVFMT_NOFILE) && !(c->flags & AVFMT_FLAG_CUSTOM_IO) && c->pb)
+      avio_closep(&c->pb);
     avformat_free_context(c);
   }
 };

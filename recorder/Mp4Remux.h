@@ -1,14 +1,27 @@
 #pragma once
 // An M4A is recorded as fragmented MP4 (every fragment is playable, so a crash loses at
 // most the last second) and rewritten as an ordinary, indexed MP4 when it is finished.
+//
+// The rewrite goes to a temporary file beside the recording, hidden and with an extension no
+// recordings list shows, locked while it is written. It replaces the recording only when
+// complete; a crash leaves the fragmented recording and the temporary file, which the next
+// recording in that folder removes.
 
 #include <string>
+#include <string_view>
 
 namespace zav {
 
-// Rewrites the fragmented file at path as a plain MP4 (packets copied, not re-encoded),
-// through a temporary file beside it that replaces the original only when complete.
-// 0 on success; otherwise -1 and the original file is left as it was.
-int RemuxToPlainMp4(const std::string& path);
+// Rewrites the fragmented MP4 open as fd (the file at path) as a plain MP4, read through fd.
+// The result replaces path only while path still names that file. 0 on success; otherwise
+// -1 and the original file is left as it was.
+int RemuxToPlainMp4(int fd, const std::string& path);
+
+// True for the names of the rewrite's temporary files.
+bool IsRewriteTemporaryName(std::string_view name);
+
+// Removes the temporary files of rewrites that were interrupted (those no running rewrite
+// holds) from folder. Returns how many were removed.
+int RemoveRewriteLeftovers(const std::string& folder);
 
 }  // namespace zav

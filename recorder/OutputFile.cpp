@@ -2,10 +2,10 @@
 
 #include <glog/logging.h>
 
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
 
 #include "Mp4Remux.h"
 #include "Trace.h"
@@ -28,20 +28,18 @@ constexpr const char* kFragmentMicroseconds = "500000";
 struct DictionaryDeleter { void operator()(AVDictionary* d) const { av_dict_free(&d); } };
 }  // namespace
 
-OutputFile::~OutputFile() {
-  if (wavFd_ >= 0) close(wavFd_);
-}
-
 bool OutputFile::fragmented() const {
   return choice_.codecId == AV_CODEC_ID_AAC && container_ && container_->oformat &&
          (std::string_view(container_->oformat->name) == "ipod" || std::string_view(container_->oformat->name) == "mp4" ||
           std::string_view(container_->oformat->name) == "mov");
 }
 
-int OutputFile::Allocate(const std::string& path) {
-  path_ = path;
+int OutputFile::Allocate(const std::string& folder, const std::string& fileName) {
+  folder_ = folder;
+  fileName_ = fileName;
+  path_ = folder + "/" + fileName;
   AVFormatContext* raw = nullptr;
-  if (avformat_alloc_output_context2(&raw, nullptr, nullptr, path.c_str()) < 0 || !raw) {
+  if (avformat_alloc_output_context2(&raw, nullptr, nullptr, path_.c_str()) < 0 || !raw) {
     LOG(ERROR) << "Could not create output context";
     return -1;
   }
@@ -82,15 +80,25 @@ int OutputFile::Open(const EncoderChoice& choice, int bitRate) {
   stream_->time_base = c->time_base;
   if (avcodec_parameters_from_context(stream_->codecpar, c) < 0) return -1;
   stream_->codecpar->codec_tag = 0;
-  av_dump_format(fc, 0, path_.c_str(), 1);
 
   if (!(fc->oformat->flags & AVFMT_NOFILE)) {
-    const int r = avio_open(&fc->pb, path_.c_str(), AVIO_FLAG_WRITE);
-    if (r < 0) {
-      LOG(ERROR) << "could not open output file " << path_ << ": " << AvErrorText(r);
+    std::string created;
+    fd_ = CreateNewFile(folder_, fileName_, &created);
+    if (!fd_.valid()) {
+      LOG(ERROR) << "could not create output file " << path_ << ": " << std::strerror(errno);
       return -1;
     }
+    fileName_ = created;
+    path_ = folder_ + "/" + created;
+    io_ = MakeFdIo(fd_.get(), true);
+    if (!io_) {
+      Abandon();
+      return -1;
+    }
+    fc->pb = io_.get();
+    fc->flags |= AVFMT_FLAG_CUSTOM_IO;
   }
+  av_dump_format(fc, 0, path_.c_str(), 1);
   AVDictionary* rawOptions = nullptr;
   if (fragmented()) {
     av_dict_set(&rawOptions, "movflags", "empty_moov+default_base_moof", 0);
@@ -105,14 +113,10 @@ int OutputFile::Open(const EncoderChoice& choice, int bitRate) {
   }
   headerWritten_ = true;
   if (fc->pb) avio_flush(fc->pb);
-  if (choice_.codecId == AV_CODEC_ID_PCM_S16LE) {
-    wavFd_ = open(path_.c_str(), O_RDWR | O_CLOEXEC);
+  if (choice_.codecId == AV_CODEC_ID_PCM_S16LE && fd_.valid()) {
     uint8_t header[4096];
-    const ssize_t got = wavFd_ >= 0 ? pread(wavFd_, header, sizeof header, 0) : -1;
-    if (got <= 0 || !ParseWavLayout(header, static_cast<size_t>(got), &wavLayout_)) {
-      if (wavFd_ >= 0) close(wavFd_);
-      wavFd_ = -1;
-    }
+    const ssize_t got = pread(fd_.get(), header, sizeof header, 0);
+    wavSizes_ = got > 0 && ParseWavLayout(header, static_cast<size_t>(got), &wavLayout_);
   }
   nextDurableAt_ = kDurableEverySamples;
   return 0;
@@ -127,7 +131,16 @@ void OutputFile::KeepDurable() {
     writeFailed_ = true;
     return;
   }
-  if (wavFd_ >= 0) WriteWavSizes(wavFd_, wavLayout_, static_cast<uint64_t>(avio_tell(pb)));
+  if (wavSizes_) WriteWavSizes(fd_.get(), wavLayout_, static_cast<uint64_t>(avio_tell(pb)));
+  CheckStillAtPath();
+}
+
+// A file deleted or moved while it is written takes the recording with it (a deleted
+// output folder, say): noticed at once, so that it is reported rather than written on.
+void OutputFile::CheckStillAtPath() {
+  if (fileGone_ || !fd_.valid() || PathStillNames(path_, fd_.get())) return;
+  LOG(ERROR) << path_ << " was deleted or moved while recording";
+  fileGone_ = true;
 }
 
 int OutputFile::Encode(AVFrame* frame) {
@@ -144,9 +157,14 @@ int OutputFile::Encode(AVFrame* frame) {
     Trace("audio encode err,times=%d, ret=%d, got_picture=%d\n", attempt, sent, 0);
     written = DrainPackets();
   }
-  if (sent < 0 && sent != AVERROR_EOF) {
+  if (sent == AVERROR(EAGAIN)) {
     Trace("audio encode err,times=%d, ret=%d, got_picture=%d\n", kSendAttempts, sent, 0);
-    return written;  // the frame is dropped
+    return written;  // still full after every retry: the frame is dropped
+  }
+  if (sent < 0 && sent != AVERROR_EOF) {
+    if (!encodeFailed_) LOG(ERROR) << "audio encode err, ret=" << sent << " (" << AvErrorText(sent) << ")";
+    encodeFailed_ = true;
+    return sent;
   }
   const int drained = DrainPackets();
   return drained < 0 ? drained : written;
@@ -157,7 +175,11 @@ int OutputFile::DrainPackets() {
   for (;;) {
     const int r = avcodec_receive_packet(codec_.get(), packet_.get());
     if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return result;
-    if (r < 0) return result;
+    if (r < 0) {
+      if (!encodeFailed_) LOG(ERROR) << "audio encode err, ret=" << r << " (" << AvErrorText(r) << ")";
+      encodeFailed_ = true;
+      return r;
+    }
     const int w = WritePacket();
     if (w < 0) result = w;
   }
@@ -198,27 +220,38 @@ int OutputFile::Finish() {
       LOG(ERROR) << "av_write_trailer error " << AvErrorText(r);
       result = -1;
     }
+    if (container_->pb) {
+      avio_flush(container_->pb);
+      if (container_->pb->error < 0 && !writeFailed_) {
+        LOG(ERROR) << "write audio frame err,ret=" << container_->pb->error;
+        writeFailed_ = true;
+      }
+    }
     // A trailer that could not be written (a full disk) still leaves true WAV sizes.
-    if (container_->pb) avio_flush(container_->pb);
-    if (wavFd_ >= 0 && (result != 0 || writeFailed_)) RepairWavSizes(path_);
+    if (wavSizes_ && (result != 0 || writeFailed_)) RepairWavSizes(fd_.get());
   }
   codec_.reset();
   packet_.reset();
-  container_.reset();  // closes the file
-  if (wavFd_ >= 0) {
-    close(wavFd_);
-    wavFd_ = -1;
+  container_.reset();
+  io_.reset();
+  CheckStillAtPath();
+  if (fileGone_ || encodeFailed_) result = -1;
+  if (remux && headerWritten_ && result == 0 && RemuxToPlainMp4(fd_.get(), path_) != 0) result = -1;
+  if (!fd_.Reset()) {
+    LOG(ERROR) << "could not close " << path_ << ": " << std::strerror(errno);
+    result = -1;
   }
-  if (remux && headerWritten_ && result == 0 && RemuxToPlainMp4(path_) != 0) result = -1;
   return result;
 }
 
 void OutputFile::Abandon() {
-  const bool created = container_ && container_->pb;
   codec_.reset();
   packet_.reset();
-  container_.reset();  // closes the file before it is removed
-  if (created) std::remove(path_.c_str());
+  container_.reset();
+  io_.reset();
+  // Removed by name only while the name is still our file's.
+  if (fd_.valid() && PathStillNames(path_, fd_.get())) ::unlink(path_.c_str());
+  fd_.Reset();
 }
 
 }  // namespace zav

@@ -46,6 +46,9 @@ struct RecorderCore {
   std::atomic<bool> micReady{false};
   std::atomic<bool> speakerActive{false};
   std::atomic<bool> faultReported{false};
+  std::atomic<bool> goneReported{false};
+  std::atomic<bool> encoderFailed{false};  // the encoder thread ended on an error
+  std::atomic<bool> encoderFailReported{false};
 
   OutputFile output;
   MixGraph graph;
@@ -78,7 +81,7 @@ int RunSpeakerThread(RecorderCore& core);
 // captured before Stop is lost. Called by Stop on its own thread.
 void DrainFifos(RecorderCore& core);
 
-// Posts the whole seconds written when they changed, and a write fault once.
+// Posts the whole seconds written when they changed, and each fault once.
 void ReportProgress(RecorderCore& core);
 
 }  // namespace zav

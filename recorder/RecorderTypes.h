@@ -14,13 +14,18 @@ inline constexpr unsigned WM_RECORD_SECONDS = 1724;  // WM_USER + 700
 inline constexpr unsigned kWmRecordFault = 1725;
 
 enum class RecorderFault : int {
-  kWriteFailed = 1,  // the disk is full or the file can no longer be written
+  kWriteFailed = 1,   // the disk is full or the file can no longer be written
+  kFileGone = 2,      // the file was deleted or moved (its folder deleted, say)
+  kEncodeFailed = 3,  // the encoder or the mixing failed: nothing more is recorded
 };
 
 // What finishing a recording gave.
 struct FinishResult {
   bool complete = false;     // the file was closed properly (trailer written, M4A made plain)
+                             // and holds everything recorded
   bool writeFailed = false;  // a write failed while recording (a full disk): the file ends early
+  bool encodeFailed = false; // the encoder failed: the file ends where it did
+  bool fileGone = false;     // the file was deleted or moved while recording
   int64_t samplesWritten = 0;  // audio in the file, in samples at the output rate
 };
 

@@ -7,6 +7,7 @@
 
 #include "AudioRecorder.h"
 #include "EncoderChoice.h"
+#include "Mp4Remux.h"
 #include "RecordingName.h"
 #include "ThreadGuard.h"
 #include "UserFolders.h"
@@ -45,6 +46,10 @@ RecordingFault FaultOf(intptr_t lParam) {
   switch (static_cast<RecorderFault>(lParam)) {
     case RecorderFault::kWriteFailed:
       return RecordingFault::kWriteFailed;
+    case RecorderFault::kFileGone:
+      return RecordingFault::kFileGone;
+    case RecorderFault::kEncodeFailed:
+      return RecordingFault::kEncodeFailed;
   }
   return RecordingFault::kWriteFailed;
 }
@@ -134,6 +139,7 @@ void RecordingController::RunStart(std::shared_ptr<Session> session) {
   EnsureDirectoryPath(c.folder);
   if (c.folder.empty() || access(c.folder.c_str(), W_OK) != 0)
     return fail(StartResult::kFolderNotWritable, "cannot write into the folder " + c.folder);
+  RemoveRewriteLeftovers(c.folder);
 
   RecorderSettings settings;
   settings.folder = c.folder;
@@ -153,13 +159,14 @@ void RecordingController::RunStart(std::shared_ptr<Session> session) {
   }
 
   settings.fileName = MakeRecordingFileName(std::time(nullptr), c.format);
-  session->fileName = settings.fileName;
-  session->path = c.folder + "/" + settings.fileName;
-
   session->settings = std::make_unique<ChoicesSettings>(session->choices);
   session->owner = std::make_unique<SessionOwner>(listener_, session.get());
   auto recorder = std::make_unique<AudioRecorder>(session->owner.get(), session->settings.get(), backend_);
-  if (recorder->Init(settings) != 0) return fail(StartResult::kInitFailed, "could not open " + session->path);
+  if (recorder->Init(settings) != 0)
+    return fail(StartResult::kInitFailed, "could not open " + c.folder + "/" + settings.fileName);
+  // The recorder never replaces a file: a name already taken was given a number.
+  session->path = recorder->outputPath();
+  session->fileName = session->path.substr(session->path.rfind('/') + 1);
 
   bool stopAsked = false;
   {
@@ -192,11 +199,15 @@ void RecordingController::RunFinish(std::shared_ptr<Session> session) {
   }
   report.complete = result.complete;
   report.writeFailed = result.writeFailed;
+  report.encodeFailed = result.encodeFailed;
+  report.fileGone = result.fileGone;
   report.hasAudio = result.samplesWritten > 0;
   report.seconds = static_cast<double>(result.samplesWritten) / kOutputSampleRate;
   if (!report.good()) {
     LOG(ERROR) << "recording " << report.path << " finished " << (report.complete ? "" : "incomplete ")
-               << (report.writeFailed ? "after a write failure " : "") << (report.hasAudio ? "" : "without audio");
+               << (report.writeFailed ? "after a write failure " : "")
+               << (report.encodeFailed ? "after an encoder failure " : "")
+               << (report.fileGone ? "after it was deleted or moved " : "") << (report.hasAudio ? "" : "without audio");
   }
   if (listener_) listener_->OnFinished(report);
 }

@@ -56,6 +56,8 @@ inline bool IsStarted(StartResult r) {
 
 enum class RecordingFault {
   kWriteFailed,       // the file can no longer be written (a full disk); the owner should Stop
+  kFileGone,          // the file was deleted or moved (its folder deleted); the owner should Stop
+  kEncodeFailed,      // the encoder failed and nothing more is recorded; the owner should Stop
   kMicrophoneFailed,  // the microphone path failed; silence stands in for it
   kSystemSoundFailed, // system sound could not be captured; silence stands in for it
 };
@@ -63,7 +65,7 @@ enum class RecordingFault {
 struct StartReport {
   uint64_t recording = 0;
   StartResult result = StartResult::kInitFailed;
-  std::string path;    // the file (when started)
+  std::string path;    // the file (when started): a taken name gets a number ("...-2.mp3")
   std::string detail;  // why it did not start, for logs and zav-record
 };
 
@@ -72,8 +74,11 @@ struct FinishReport {
   std::string path;
   std::string folder;
   std::string fileName;
-  bool complete = false;      // closed properly: the trailer and any rewrite succeeded
+  bool complete = false;      // closed properly: the trailer and any rewrite succeeded, and
+                              // the file holds everything recorded at its path
   bool writeFailed = false;   // writing stopped early (a full disk); the file keeps what was written
+  bool encodeFailed = false;  // the encoder failed; the file ends where it did
+  bool fileGone = false;      // the file was deleted or moved while recording
   bool hasAudio = false;      // at least one packet of audio reached the file
   double seconds = 0;         // audio in the file
   bool good() const { return complete && !writeFailed && hasAudio; }

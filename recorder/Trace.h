@@ -1,6 +1,8 @@
 #pragma once
-// Short progress traces on standard output. A front end that owns standard output
-// (the command-line recorder) turns them off.
+// Short progress traces on standard output, off unless a front end turns them on (the
+// command-line recorder's standard output carries its result only). A trace never waits for
+// its reader: when standard output cannot take it at once (a full pipe nobody reads), it is
+// dropped, so that the encoder thread is never held up by it.
 
 namespace zav {
 

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <limits>
 
+#include "UniqueFd.h"
+
 namespace zav {
 namespace {
 
@@ -18,13 +20,6 @@ uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8)
 void PutLe32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
-
-struct Fd {
-  int fd;
-  ~Fd() {
-    if (fd >= 0) close(fd);
-  }
-};
 
 }  // namespace
 
@@ -73,12 +68,15 @@ int WriteWavSizes(int fd, const WavLayout& layout, uint64_t fileSize) {
 }
 
 int RepairWavSizes(const std::string& path) {
-  Fd file{open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW)};
-  if (file.fd < 0) return -1;
+  const UniqueFd file(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+  return file.valid() ? RepairWavSizes(file.get()) : -1;
+}
+
+int RepairWavSizes(int fd) {
   struct stat st {};
-  if (fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
   uint8_t header[kHeaderProbeBytes];
-  const ssize_t got = pread(file.fd, header, sizeof header, 0);
+  const ssize_t got = pread(fd, header, sizeof header, 0);
   WavLayout layout;
   if (got <= 0 || !ParseWavLayout(header, static_cast<size_t>(got), &layout)) return -1;
   uint32_t riff = 0, data = 0;
@@ -91,7 +89,7 @@ int RepairWavSizes(const std::string& path) {
   const bool stale = layout.riffSize + 8ULL == announcedEnd && announcedEnd < static_cast<uint64_t>(st.st_size);
   if (!unfinished && !stale) return 0;
   if (layout.dataSize == data && layout.riffSize == riff) return 0;
-  return WriteWavSizes(file.fd, layout, static_cast<uint64_t>(st.st_size)) == 0 ? 1 : -1;
+  return WriteWavSizes(fd, layout, static_cast<uint64_t>(st.st_size)) == 0 ? 1 : -1;
 }
 
 }  // namespace zav

@@ -31,5 +31,7 @@ int WriteWavSizes(int fd, const WavLayout& layout, uint64_t fileSize);
 // Repairs the size fields of the WAV file at path when they disagree with its length.
 // 1 repaired, 0 nothing to repair, -1 not a WAV file or not writable.
 int RepairWavSizes(const std::string& path);
+// The same through an open descriptor (read and write).
+int RepairWavSizes(int fd);
 
 }  // namespace zav

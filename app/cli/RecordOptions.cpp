@@ -16,7 +16,7 @@ bool ParseSeconds(const std::string& text, double* value) {
   try {
     size_t used = 0;
     *value = std::stod(text, &used);
-    return used == text.size() && std::isfinite(*value) && *value > 0;
+    return used == text.size() && std::isfinite(*value) && *value > 0 && *value <= kMaxRecordSeconds;
   } catch (...) {
     return false;
   }
@@ -39,7 +39,9 @@ const char* RecordUsage() {
          "  --boost N                   gain control boost in dB, 0-100 (default 20)\n"
          "  --help                      show this text\n"
          "\n"
-         "Prints the path of the finished file. Exit status 0 on success.\n";
+         "Prints the path of the finished file, and nothing else, on standard output.\n"
+         "Exit status: 0 recorded; 1 not started, or the file is incomplete, empty or gone;\n"
+         "2 usage error; 3 the file could no longer be written (a full disk).\n";
 }
 
 std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& args, std::string* error) {
@@ -88,7 +90,7 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
     } else if (arg == "--seconds") {
       if (!value(&v)) return std::nullopt;
       if (!ParseSeconds(v, &options.seconds)) {
-        *error = "seconds must be a number above 0";
+        *error = "seconds must be a number above 0 and at most " + std::to_string(static_cast<long long>(kMaxRecordSeconds));
         return std::nullopt;
       }
     } else if (arg == "--output-dir") {
@@ -97,6 +99,8 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
         *error = "the output folder is empty";
         return std::nullopt;
       }
+      // The folder is named without a trailing separator (the root stays "/").
+      while (options.outputDir.size() > 1 && options.outputDir.back() == '/') options.outputDir.pop_back();
     } else if (arg == "--boost") {
       if (!value(&v)) return std::nullopt;
       if (!ParseInt(v, &options.boost) || options.boost < 0 || options.boost > 100) {

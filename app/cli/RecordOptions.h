@@ -7,6 +7,9 @@
 
 namespace zav {
 
+// The longest --seconds (about 31 years): beyond it the end time would not fit the clock.
+inline constexpr double kMaxRecordSeconds = 1e9;
+
 struct RecordOptions {
   int voiceSource = 0;  // VoiceSource: 0 both, 1 microphone, 2 speaker
   std::string format = "mp3";

@@ -1,5 +1,6 @@
 // zav-record: records from the command line with the desktop program's engine.
 
+#include <fcntl.h>
 #include <glog/logging.h>
 #include <signal.h>
 #include <unistd.h>
@@ -48,7 +49,16 @@ class CliListener final : public RecordingListener {
   }
   void OnSeconds(uint64_t, int64_t) override {}
   void OnFault(uint64_t, RecordingFault fault) override {
-    if (fault == RecordingFault::kWriteFailed) kill(getpid(), SIGUSR1);
+    switch (fault) {
+      case RecordingFault::kWriteFailed:
+      case RecordingFault::kFileGone:
+      case RecordingFault::kEncodeFailed:
+        kill(getpid(), SIGUSR1);  // nothing more would reach the file: stop now
+        break;
+      case RecordingFault::kMicrophoneFailed:
+      case RecordingFault::kSystemSoundFailed:
+        break;  // silence stands in; the recording goes on
+    }
   }
   void OnFinished(const FinishReport& report) override {
     std::lock_guard lock(mutex_);
@@ -77,6 +87,28 @@ int Fail(const std::string& message, int status = 1) {
   return status;
 }
 
+// A standard stream that was closed when the program started gets /dev/null, so that no file
+// opened later takes its number (a recording would receive the path, or log lines). True when
+// standard output was open.
+bool KeepStandardStreamsTaken() {
+  bool outputOpen = true;
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    if (fd == STDOUT_FILENO) outputOpen = false;
+    const int placeholder = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (placeholder >= 0 && placeholder != fd) {
+      dup2(placeholder, fd);
+      close(placeholder);
+    }
+  }
+  return outputOpen;
+}
+
+// Prints text on standard output; false when it did not all get there.
+bool PrintOut(const std::string& text) {
+  return std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0;
+}
+
 // Waits for Ctrl+C, SIGTERM, a fault, or the end of the given time (0: no end).
 void WaitForEnd(const sigset_t& signals, double seconds) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
@@ -97,6 +129,9 @@ void WaitForEnd(const sigset_t& signals, double seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool outputOpen = KeepStandardStreamsTaken();
+  // A reader that went away makes the path's write fail, reported below, not a silent death.
+  signal(SIGPIPE, SIG_IGN);
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
   const auto options = ParseRecordOptions(args, &error);
@@ -104,10 +139,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zav-record: %s\nTry 'zav-record --help'.\n", error.c_str());
     return 2;
   }
-  if (options->help) {
-    std::fputs(RecordUsage(), stdout);
-    return 0;
-  }
+  if (options->help) return PrintOut(RecordUsage()) ? 0 : Fail("could not print the help text");
+  // The path of the recording is the result: without a standard output it could not be told.
+  if (!outputOpen) return Fail("standard output is closed: the path of the recording could not be printed");
 
   FLAGS_logtostderr = true;
   FLAGS_minloglevel = google::GLOG_ERROR;
@@ -116,11 +150,20 @@ int main(int argc, char** argv) {
   av_log_set_level(AV_LOG_ERROR);
 
   // Signals are taken by the main thread only: block them before any thread starts.
+  // A signal ignored when the program starts is never delivered, even to sigtimedwait. A shell
+  // script starts its background commands with SIGINT ignored; "kill -INT" (or Ctrl+C on the
+  // script) must still end the recording, so SIGINT and SIGTERM are taken back. An ignored
+  // SIGHUP stays ignored: that is what nohup asks for.
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
+  signal(SIGUSR1, SIG_DFL);  // how a fault wakes the main thread
+  struct sigaction hangup {};
+  sigaction(SIGHUP, nullptr, &hangup);
   sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
-  sigaddset(&signals, SIGHUP);  // a closed terminal ends the recording cleanly too
+  if (hangup.sa_handler != SIG_IGN) sigaddset(&signals, SIGHUP);  // a closed terminal ends it cleanly too
   sigaddset(&signals, SIGUSR1);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
@@ -157,11 +200,15 @@ int main(int argc, char** argv) {
     status = Fail("the file could not be written any more (is the disk full?); the recording was stopped and " +
                       finished->path + " keeps what was written",
                   3);
+  } else if (finished->fileGone) {
+    status = Fail("the file " + finished->path + " was deleted or moved while recording (was its folder deleted?)");
+  } else if (finished->encodeFailed) {
+    status = Fail("encoding failed; the recording was stopped and " + finished->path + " keeps what was encoded before");
   } else if (!finished->hasAudio) {
-    status = Fail("no audio was recorded into " + finished->path);
+    status = Fail("the recording ended before any audio was written; " + finished->path + " holds no audio");
   } else if (!finished->complete) {
     status = Fail("the file " + finished->path + " could not be finished properly");
-  } else if (std::printf("%s\n", finished->path.c_str()) < 0 || std::fflush(stdout) != 0) {
+  } else if (!PrintOut(finished->path + "\n")) {
     status = Fail("could not print the path of " + finished->path);
   }
   // The file is finished and every worker has ended: nothing is left to clean up, so the

@@ -2,8 +2,9 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
+
+#include "AtomicFile.h"
 
 namespace zav {
 
@@ -16,11 +17,7 @@ InstanceLock::Result InstanceLock::TryAcquire() {
   // O_CLOEXEC: programs that we start (players, the file manager) must not inherit the lock.
   const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return Result::kUnavailable;
-  int rc;
-  do {
-    rc = ::flock(fd, LOCK_EX | LOCK_NB);
-  } while (rc != 0 && errno == EINTR);
-  if (rc != 0) {
+  if (!LockExclusive(fd, false)) {
     const bool held = errno == EWOULDBLOCK;
     ::close(fd);
     return held ? Result::kHeldByOther : Result::kUnavailable;

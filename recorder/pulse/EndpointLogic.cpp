@@ -11,8 +11,6 @@
 namespace zav::pulse {
 namespace {
 
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-
 bool IsCaptureDevice(const SourceFacts& source) {
   return !source.isMonitor && !source.description.empty() && !source.name.empty();
 }
@@ -25,13 +23,6 @@ CaptureDeviceEntry MakeEntry(const SourceFacts& source) {
 }
 
 }  // namespace
-
-std::u16string CutUtf16(std::u16string_view text, std::size_t maxUnits) {
-  if (text.size() <= maxUnits) return std::u16string(text);
-  std::size_t length = maxUnits;
-  if (length > 0 && IsHighSurrogate(text[length - 1])) --length;
-  return std::u16string(text.substr(0, length));
-}
 
 std::vector<CaptureDeviceEntry> OrderCaptureDevices(const std::vector<SourceFacts>& sources,
                                                     std::string_view defaultSourceName) {

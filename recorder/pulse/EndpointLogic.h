@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "TextUtil.h"
+
 namespace zav {
 
 struct CaptureDeviceEntry;
@@ -25,9 +27,7 @@ struct SourceFacts {
 inline constexpr std::size_t kFriendlyNameMaxUnits = 127;
 inline constexpr std::size_t kDisplayNameMaxUnits = 255;
 
-// At most maxUnits UTF-16 units of text. A surrogate pair that would be split is dropped
-// whole, so the cut text stays valid UTF-16.
-std::u16string CutUtf16(std::u16string_view text, std::size_t maxUnits);
+using zav::CutUtf16;  // names are cut without splitting a surrogate pair
 
 // The capture devices among sources: monitors and sources without a description left out,
 // the default source first, the rest in the server's order; names cut to their limits.

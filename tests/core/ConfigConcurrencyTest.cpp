@@ -21,8 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kKeysPerWriter = 100;
-// Large enough that a non-atomic write would be visible half done.
-constexpr std::size_t kPayloadBytes = 256 * 1024;
+// Large enough that a non-atomic write would be visible half done (many pages), small
+// enough for one line of the store.
+constexpr std::size_t kPayloadBytes = 48 * 1024;
 
 bool WriteKeys(ConfigStore& store, const std::string& prefix) {
   bool ok = true;

@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "ConfigStore.h"
 #include "CoreTestSupport.h"
+#include "IniLines.h"
 #include "UserFolders.h"
 
 namespace zav {
@@ -13,6 +19,21 @@ namespace {
 namespace fs = std::filesystem;
 using test::ReadFile;
 using test::WriteFile;
+
+// The size of this process's data segment and private writable mappings (VmData), which
+// RLIMIT_DATA limits.
+std::size_t DataSegmentBytes() {
+  std::ifstream status("/proc/self/status");
+  std::string word;
+  while (status >> word) {
+    if (word == "VmData:") {
+      std::size_t kib = 0;
+      status >> kib;
+      return kib * 1024;
+    }
+  }
+  return 0;
+}
 
 class ConfigStoreFileTest : public ::testing::Test {
  protected:
@@ -108,16 +129,65 @@ TEST_F(ConfigStoreFileTest, CorruptFileGivesDefaults) {
   EXPECT_EQ(store_.ReadInt("global", "voice-size", 20), 20);
 }
 
-TEST_F(ConfigStoreFileTest, WriteOverCorruptFileKeepsTheReadableLines) {
+TEST_F(ConfigStoreFileTest, WriteKeepsEveryLineItDoesNotChange) {
   using namespace std::string_literals;
-  WriteFile(iniPath_, "\x01\xFF\xFE\0\0garbage\n[global]\nvoice-size=7\n\xC3\x28\0\n[hotkey]\nstop-key1=2"s);
+  const std::string damaged = "\x01\xFF\xFE\0\0garbage\n[global]\nvoice-size=7\n\xC3\x28\0\n[hotkey]\nstop-key1=2"s;
+  WriteFile(iniPath_, damaged);
   EXPECT_EQ(store_.ReadInt("global", "voice-size", 20), 7);
 
   ASSERT_TRUE(store_.WriteString("global", "agc-check", "1"));
-  EXPECT_EQ(ReadFile(iniPath_), "[global]\nvoice-size=7\nagc-check=1\n[hotkey]\nstop-key1=2");
+  EXPECT_EQ(ReadFile(iniPath_),
+            "\x01\xFF\xFE\0\0garbage\n[global]\nvoice-size=7\nagc-check=1\n\xC3\x28\0\n[hotkey]\nstop-key1=2"s);
   EXPECT_EQ(store_.ReadInt("global", "voice-size", 20), 7);
   EXPECT_EQ(store_.ReadInt("global", "agc-check", 0), 1);
   EXPECT_EQ(store_.ReadInt("hotkey", "stop-key1", 0), 2);
+}
+
+// The file is read through a buffer; lines around the buffer's size and past it must come
+// out of a write exactly as the text rules say.
+TEST_F(ConfigStoreFileTest, FileWritesMatchTheTextRulesForLongLines) {
+  for (const std::size_t length : {ini::kMaxLineBytes - 3, ini::kMaxLineBytes - 2, ini::kMaxLineBytes - 1,
+                                   ini::kMaxLineBytes, ini::kMaxLineBytes + 1, 3 * ini::kMaxLineBytes}) {
+    for (const std::string tail : {"\n[global]\nk=1\n", "\r\nk=1", "", "\r"}) {
+      const std::string text = "[global]\nlong=" + std::string(length, 'v') + tail;
+      WriteFile(iniPath_, text);
+      EXPECT_EQ(store_.ReadString("global", "k", "<missing>"), ini::Lookup(text, "global", "k", nullptr) ? "1" : "<missing>");
+      ASSERT_TRUE(store_.WriteString("global", "k", "2"));
+      EXPECT_TRUE(ReadFile(iniPath_) == ini::SetValue(text, "global", "k", "2")) << length << " " << tail.size();
+    }
+  }
+}
+
+// A large file takes no more memory than a line (run in a child with a limit on its heap).
+TEST_F(ConfigStoreFileTest, LargeFileCostsNoMoreMemoryThanALine) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "sanitizers reserve memory beyond any heap limit";
+#endif
+  constexpr std::size_t kFileBytes = 32u << 20;
+  {
+    std::ofstream out(iniPath_, std::ios::binary);
+    out << "[global]\n";
+    const std::string emptyLines(1u << 20, '\n');
+    for (std::size_t written = 0; written < kFileBytes; written += emptyLines.size()) out << emptyLines;
+    out << "voice-size=33\n";
+  }
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rlimit limit{};
+    getrlimit(RLIMIT_DATA, &limit);
+    limit.rlim_cur = DataSegmentBytes() + (16u << 20);
+    if (setrlimit(RLIMIT_DATA, &limit) != 0) _exit(2);
+    if (store_.ReadInt("global", "voice-size", 20) != 33) _exit(3);
+    if (!store_.WriteString("global", "agc-check", "1")) _exit(4);
+    if (store_.ReadInt("global", "agc-check", 0) != 1) _exit(5);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << "status " << status << ": the store needed more than 16 MiB for a 32 MiB file of empty lines";
+  EXPECT_EQ(fs::file_size(iniPath_), kFileBytes + std::string("[global]\nvoice-size=33\nagc-check=1\n").size());
 }
 
 TEST_F(ConfigStoreFileTest, UnreadableIniIsNeitherReadNorReplaced) {

@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "ConfigStore.h"
+#include "IniLines.h"
 
 namespace zav {
 namespace {
@@ -51,7 +52,18 @@ TEST(IniLookup, ByteOrderMarkAndUnreadableLines) {
   EXPECT_EQ(ValueOf(broken, "global", "k"), "<missing>");
   EXPECT_EQ(ValueOf(broken, "global", "z"), "<missing>");
   EXPECT_EQ(ValueOf(broken, "global", "ok"), "1");
-  EXPECT_EQ(ini::DropUnreadableLines(broken), "[global]\nok=1\n");
+  // A write changes its own line and keeps the others byte for byte, unreadable ones too.
+  EXPECT_EQ(ini::SetValue(broken, "global", "ok", "2"), "[global]\nk=\xFF\xFE\nz=1\0junk\nok=2\n"s);
+  EXPECT_EQ(ini::SetValue(broken, "global", "new", "3"), "[global]\nk=\xFF\xFE\nz=1\0junk\nok=1\nnew=3\n"s);
+}
+
+TEST(IniLookup, OverlongLinesAreKeptButNeverRead) {
+  const std::string longValue(ini::kMaxLineBytes, 'x');
+  const std::string text = "[global]\nk=" + longValue + "\nz=1\n";
+  EXPECT_EQ(ValueOf(text, "global", "k"), "<missing>");
+  EXPECT_EQ(ValueOf(text, "global", "z"), "1");
+  EXPECT_EQ(ini::SetValue(text, "global", "k", "2"), "[global]\nk=" + longValue + "\nz=1\nk=2\n");
+  EXPECT_FALSE(ini::CanStore("global", "k", longValue)) << "a value that could not be read back";
 }
 
 TEST(IniParseLeadingInt, ReadsTheLeadingDecimalNumber) {

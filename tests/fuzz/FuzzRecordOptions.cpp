@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   if (options->voiceSource < 0 || options->voiceSource > 2 || options->boost < 0 || options->boost > 100 ||
-      options->bitRate < 8000 || options->bitRate > 320000 || options->seconds < 0)
+      options->bitRate < 8000 || options->bitRate > 320000 || options->seconds < 0 ||
+      options->seconds > zav::kMaxRecordSeconds || (options->outputDir.size() > 1 && options->outputDir.back() == '/'))
     std::abort();
   if (options->format != "mp3" && options->format != "m4a" && options->format != "wav") std::abort();
   return 0;

@@ -175,6 +175,33 @@ TEST_F(RecorderTest, UnwritableOutputFailsInitAndLeavesNoThread) {
   EXPECT_EQ(ThreadCount(), threadsBefore);
 }
 
+// A name that is taken is never opened: an earlier recording, a link to a file elsewhere and
+// a link to nowhere all stay as they were, and the new recording gets the next free number.
+TEST_F(RecorderTest, ATakenNameGetsANumberAndNothingIsWrittenThrough) {
+  namespace fs = std::filesystem;
+  settings.values["voice-source"] = 1;
+  Record("mp3", 600ms);
+  const std::string first = path;
+  const std::string firstBytes = ReadAll(first);
+  TempFolder elsewhere;
+  const std::string target = elsewhere.path() + "/precious.txt";
+  std::ofstream(target) << "precious";
+  const std::string nowhere = elsewhere.path() + "/created-through-a-link";
+  fs::create_symlink(target, folder.path() + "/新录音-test-2.mp3");
+  fs::create_symlink(nowhere, folder.path() + "/新录音-test-3.mp3");
+
+  double recorded = 0;
+  const DecodedAudio audio = Record("mp3", 1500ms, &recorded);
+  EXPECT_EQ(path, folder.path() + "/新录音-test-4.mp3");
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_NEAR(audio.seconds(), recorded, kDurationToleranceSeconds);
+  EXPECT_NEAR(ToneAmplitude(audio.left, 44100, 440.0, 22050, 55125), 0.5, 0.08);
+  EXPECT_EQ(ReadAll(first), firstBytes) << "an earlier recording was overwritten";
+  EXPECT_EQ(ReadAll(target), "precious") << "written through a link";
+  EXPECT_FALSE(fs::exists(nowhere)) << "created through a link";
+  EXPECT_TRUE(fs::is_symlink(folder.path() + "/新录音-test-2.mp3"));
+}
+
 TEST_F(RecorderTest, MicrophoneThatCannotOpenFailsInit) {
   backend.micOpenFails = true;
   AudioRecorder recorder(&owner, &settings, &backend);

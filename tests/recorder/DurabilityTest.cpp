@@ -4,7 +4,9 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@
 #include "AudioFile.h"
 #include "ChildProcess.h"
 #include "MediaDuration.h"
+#include "Mp4Remux.h"
 #include "RecorderHarness.h"
 #include "WavFile.h"
 
@@ -28,32 +31,39 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-std::vector<std::string> Recordings(const std::string& folder) {
-  std::vector<std::string> out;
-  for (const auto& entry : fs::directory_iterator(folder))
-    if (entry.is_regular_file() && entry.path().filename().string()[0] != '.') out.push_back(entry.path().string());
-  return out;
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 pid_t StartRecorder(const std::string& folder, const std::string& format, const std::string& log) {
   return SpawnDaemon({ZAV_RECORD_PATH, "--mute", "--format", format, "--output-dir", folder}, BuildEnvironment({}), log);
 }
 
-int WaitExit(pid_t pid, std::chrono::milliseconds timeout) {
-  const auto end = std::chrono::steady_clock::now() + timeout;
-  int status = 0;
-  while (std::chrono::steady_clock::now() < end) {
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    std::this_thread::sleep_for(20ms);
+// What a recordings list shows: *.mp3, *.wav, *.m4a in any case.
+std::vector<std::string> ListedFiles(const std::string& folder) {
+  std::vector<std::string> out;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    std::string extension = entry.path().extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".mp3" || extension == ".wav" || extension == ".m4a") out.push_back(entry.path().string());
   }
+  return out;
+}
+
+std::vector<std::string> RewriteTemporaries(const std::string& folder) {
+  std::vector<std::string> out;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (IsRewriteTemporaryName(entry.path().filename().string())) out.push_back(entry.path().string());
+  return out;
+}
+
+// A fragmented m4a as a killed recorder leaves it.
+std::string KilledM4a(const std::string& folder, std::chrono::seconds length) {
+  const pid_t pid = StartRecorder(folder, "m4a", folder + "/.log");
+  if (pid <= 0) return {};
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (Recordings(folder).empty() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
+  std::this_thread::sleep_for(length);
   kill(pid, SIGKILL);
-  waitpid(pid, &status, 0);
-  return -1;
+  WaitExit(pid, 5s);
+  const auto files = Recordings(folder);
+  return files.size() == 1 ? files[0] : std::string();
 }
 
 // A small file system of its own, mounted for the test (needs root, as in CI).
@@ -235,6 +245,81 @@ TEST(Durability, FullDiskStopsTheRecordingAndKeepsWhatWasWritten) {
     EXPECT_GT(audio.seconds(), 1.0) << format;
     EXPECT_LT(ran - audio.seconds(), 2.5) << format << ": ran " << ran << " s for " << audio.seconds() << " s of audio";
   }
+}
+
+TEST(Durability, ACrashDuringTheM4aRewriteKeepsTheRecordingAndTheNextStartClearsUp) {
+  TempFolder folder;
+  const std::string file = KilledM4a(folder.path(), 3s);
+  ASSERT_FALSE(file.empty());
+  const std::string fragmented = ReadAll(file);
+
+  // The rewrite dies half way: the file size limit kills it while it writes its copy.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    const rlimit halfTheFile{fragmented.size() / 2, fragmented.size() / 2};
+    setrlimit(RLIMIT_FSIZE, &halfTheFile);
+    const int fd = open(file.c_str(), O_RDWR | O_CLOEXEC);
+    RemuxToPlainMp4(fd, file);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << "the rewrite did not crash, status " << status;
+
+  EXPECT_EQ(ReadAll(file), fragmented) << "the recording changed";
+  const DecodedAudio audio = DecodeFile(file);
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_GT(audio.seconds(), 2.0);
+  EXPECT_EQ(ListedFiles(folder.path()), std::vector<std::string>{file}) << "a recordings list shows the leftover";
+  ASSERT_EQ(RewriteTemporaries(folder.path()).size(), 1u);
+
+  // A rewrite still running in another process holds its file: it is not a leftover.
+  const std::string busy = folder.path() + "/.新录音-busy.m4a.zavtmp";
+  const int busyFd = open(busy.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_EQ(flock(busyFd, LOCK_EX), 0);
+  const CommandResult r = RunCommand(
+      {ZAV_RECORD_PATH, "--mute", "--format", "wav", "--seconds", "0.5", "--output-dir", folder.path()}, {}, 20s);
+  EXPECT_TRUE(r.finished && r.exitCode == 0) << r.output;
+  EXPECT_EQ(RewriteTemporaries(folder.path()), std::vector<std::string>{busy}) << "the leftover was not removed";
+  close(busyFd);
+  EXPECT_EQ(ReadAll(file), fragmented);
+}
+
+TEST(Durability, AnM4aRewriteThatFailsIsReportedAndKeepsTheFragmentedRecording) {
+  TempFolder folder;
+  const std::string disk = folder.path() + "/disk";
+  SmallDisk small(disk, "size=1m");
+  if (!small.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (not root?)";
+  small.LeaveFree(4096);  // room for a second of silent AAC, none for its rewritten copy
+  const CommandResult r =
+      RunCommand({ZAV_RECORD_PATH, "--mute", "--format", "m4a", "--seconds", "1", "--output-dir", disk}, {}, 20s);
+  ASSERT_TRUE(r.finished);
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_NE(r.output.find("could not be finished"), std::string::npos) << r.output;
+  const auto files = Recordings(disk);
+  ASSERT_EQ(files.size(), 1u);
+  const DecodedAudio audio = DecodeFile(files[0]);
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_NEAR(audio.seconds(), 1.0, 0.15);
+  EXPECT_TRUE(RewriteTemporaries(disk).empty());
+}
+
+TEST(Durability, AFolderDeletedWhileRecordingEndsTheRecordingAsAFailure) {
+  TempFolder folder;
+  const std::string out = folder.path() + "/out";
+  fs::create_directories(out);
+  const std::string log = folder.path() + "/log";
+  const pid_t pid = StartRecorder(out, "mp3", log);
+  ASSERT_GT(pid, 0);
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (Recordings(out).empty() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
+  std::this_thread::sleep_for(1s);
+  fs::remove_all(out);
+  EXPECT_EQ(WaitExit(pid, 5s), 1) << "it went on recording into a deleted file, or called that a success";
+  EXPECT_NE(ReadAll(log).find("deleted or moved"), std::string::npos) << ReadAll(log);
 }
 
 TEST(Durability, UnwritableFolderIsRefusedAndNothingKeepsRunning) {

@@ -2,6 +2,7 @@
 // What recorder tests share: settings from a map, an owner that keeps what is posted,
 // and a temporary output folder.
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -68,5 +69,15 @@ class TempFolder {
 
 // Threads of this process right now.
 int ThreadCount();
+
+// The bytes of the file at path (empty when it cannot be read).
+std::string ReadAll(const std::string& path);
+
+// The regular files of folder (not links) that are not hidden, sorted.
+std::vector<std::string> Recordings(const std::string& folder);
+
+// The exit status of the child (128 + signal when killed), or -1 when it had to be killed
+// after timeout.
+int WaitExit(int pid, std::chrono::milliseconds timeout);
 
 }  // namespace zav::test

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <filesystem>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -14,13 +16,59 @@
 #include "AudioFile.h"
 #include "RecorderHarness.h"
 #include "RecordingController.h"
+#include "RecordingName.h"
 #include "ToneInputs.h"
 #include "Trace.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/frame.h>
+#include <libavutil/samplefmt.h>
+}
 
 namespace zav::test {
 namespace {
 
 using namespace std::chrono_literals;
+
+// A float microphone whose samples turn into NaN after a second (a broken driver): the AAC
+// encoder refuses them.
+class NanAfterASecondMicrophone final : public MicrophoneInput {
+ public:
+  int Open() override {
+    start_ = std::chrono::steady_clock::now();
+    return 0;
+  }
+  CaptureFormat Format() const override { return {44100, 2, AV_SAMPLE_FMT_FLT}; }
+  ReadResult ReadFrame(AVFrame* frame) override {
+    constexpr int kPacket = 441;
+    std::this_thread::sleep_until(start_ + std::chrono::microseconds((delivered_ + kPacket) * 1000000 / 44100));
+    av_frame_unref(frame);
+    frame->nb_samples = kPacket;
+    frame->format = AV_SAMPLE_FMT_FLT;
+    frame->sample_rate = 44100;
+    av_channel_layout_default(&frame->ch_layout, 2);
+    if (av_frame_get_buffer(frame, 0) < 0) return kDecodeFailed;
+    auto* samples = reinterpret_cast<float*>(frame->data[0]);
+    for (int i = 0; i < kPacket; ++i, ++delivered_) {
+      const float value = delivered_ < 44100 ? 0.5f * std::sin(2 * 3.14159265f * 440.0f * delivered_ / 44100.0f)
+                                             : std::numeric_limits<float>::quiet_NaN();
+      samples[2 * i] = samples[2 * i + 1] = value;
+    }
+    return kOk;
+  }
+  void Flush() override {}
+
+ private:
+  std::chrono::steady_clock::time_point start_;
+  int64_t delivered_ = 0;
+};
+
+class NanBackend final : public CaptureBackend {
+ public:
+  std::unique_ptr<MicrophoneInput> CreateMicrophone() override { return std::make_unique<NanAfterASecondMicrophone>(); }
+  std::unique_ptr<SpeakerInput> CreateSpeaker() override { return nullptr; }
+};
 
 class FixedDevices final : public DeviceProbe {
  public:
@@ -170,6 +218,59 @@ TEST_F(ControllerTest, ANewRecordingStartsWhileThePreviousIsStillFinishing) {
   ASSERT_EQ(events.finished.size(), 2u);
   EXPECT_NE(events.finished[0].path, events.finished[1].path);
   for (const FinishReport& r : events.finished) EXPECT_TRUE(r.good()) << r.path;
+}
+
+TEST_F(ControllerTest, StopThenStartWithinASecondKeepsBothRecordings) {
+  // Starting just after a whole second names both recordings in that second.
+  const auto now = std::chrono::system_clock::now();
+  std::this_thread::sleep_until(std::chrono::ceil<std::chrono::seconds>(now) + 20ms);
+  controller.Start(Choices("mp3", VoiceSource::Microphone));
+  const StartReport first = WaitStarted(1);
+  ASSERT_TRUE(IsStarted(first.result));
+  std::this_thread::sleep_for(300ms);
+  controller.Stop();
+  backend.mic.frequency = 880.0;
+  controller.Start(Choices("mp3", VoiceSource::Microphone));
+  const StartReport second = WaitStarted(2);
+  ASSERT_TRUE(IsStarted(second.result));
+  std::this_thread::sleep_for(300ms);
+  controller.Stop();
+  controller.WaitUntilIdle();
+
+  ASSERT_NE(first.path, second.path);
+  const std::string firstName = std::filesystem::path(first.path).filename().string();
+  if (second.path.find(firstName.substr(0, firstName.size() - 4)) != std::string::npos) {
+    EXPECT_EQ(std::filesystem::path(second.path).filename().string(), NumberedFileName(firstName, 2));
+  }
+  const DecodedAudio a = DecodeFile(first.path), b = DecodeFile(second.path);
+  ASSERT_TRUE(a.ok && b.ok) << a.error << b.error;
+  EXPECT_GT(ToneAmplitude(a.left, 44100, 440.0, 882, 8820), 0.3) << "the first recording was overwritten";
+  EXPECT_GT(ToneAmplitude(b.left, 44100, 880.0, 882, 8820), 0.3);
+  std::lock_guard lock(events.mutex);
+  for (const FinishReport& r : events.finished) EXPECT_TRUE(r.good()) << r.path;
+}
+
+// An encoder that fails mid-recording is a fault at once and an incomplete file at the end;
+// the file keeps what was encoded before.
+TEST_F(ControllerTest, AnEncoderFailureIsReportedNotTurnedIntoSuccess) {
+  NanBackend broken;
+  RecordingController failing(&events, &broken, &devices);
+  failing.Start(Choices("m4a", VoiceSource::Microphone));
+  ASSERT_TRUE(IsStarted(WaitStarted().result));
+  ASSERT_TRUE(events.WaitFor([&] { return !events.faults.empty(); })) << "no fault";
+  failing.Stop();
+  const FinishReport done = WaitFinished();
+  {
+    std::lock_guard lock(events.mutex);
+    EXPECT_EQ(events.faults.front(), RecordingFault::kEncodeFailed);
+  }
+  EXPECT_TRUE(done.encodeFailed);
+  EXPECT_FALSE(done.complete);
+  EXPECT_FALSE(done.good());
+  const DecodedAudio audio = DecodeFile(done.path);
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_NEAR(audio.seconds(), 1.0, 0.3);
+  EXPECT_NEAR(ToneAmplitude(audio.left, 44100, 440.0, 4410, 30870), 0.5, 0.08);
 }
 
 TEST_F(ControllerTest, StopWhileStartingStillFinishesTheFile) {

@@ -1,0 +1,144 @@
+// zav-record as scripts and impatient users drive it: its standard output, odd option
+// values, and two recorders started together next to names that are already taken.
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "AudioFile.h"
+#include "ChildProcess.h"
+#include "RecorderHarness.h"
+#include "RecordingName.h"
+
+namespace zav::test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+// Runs zav-record through bash with a redirection of its standard streams; the result's output
+// is what reached the test's pipe.
+CommandResult RunRedirected(const std::string& arguments, const std::string& redirection,
+                            const EnvironmentChanges& environment = {}) {
+  const std::string script = "\"$0\" " + arguments + " " + redirection + "; exit ${PIPESTATUS[0]}";
+  return RunCommand({"bash", "-c", script, ZAV_RECORD_PATH}, environment, 30s);
+}
+
+TEST(ZavRecord, StandardOutputCarriesThePathAndNothingElse) {
+  TempFolder folder;
+  const std::string home = folder.path() + "/home";
+  fs::create_directories(home);
+  const std::string configFile = folder.path() + "/config-is-a-file";
+  std::ofstream(configFile) << "x";
+  const std::string errors = folder.path() + "/errors";
+  // The per-user folders cannot be created: complaints go to standard error only.
+  const CommandResult r = RunRedirected("--mute --seconds 1", "2>'" + errors + "'",
+                                        {{"HOME", home}, {"XDG_CONFIG_HOME", configFile}});
+  ASSERT_TRUE(r.finished);
+  ASSERT_EQ(r.exitCode, 0) << ReadAll(errors);
+  ASSERT_FALSE(r.output.empty());
+  EXPECT_EQ(r.output.find('\n'), r.output.size() - 1) << "more than a path: " << r.output;
+  const std::string path = r.output.substr(0, r.output.size() - 1);
+  EXPECT_EQ(fs::path(path).parent_path(), fs::path(home) / "Desktop" / "ZAV电脑录音");
+  const DecodedAudio audio = DecodeFile(path);
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_NEAR(audio.seconds(), 1.0, 0.15);
+  EXPECT_NE(ReadAll(errors).find("create dir error"), std::string::npos) << ReadAll(errors);
+}
+
+TEST(ZavRecord, APathThatCannotBePrintedIsAFailure) {
+  TempFolder folder;
+  const std::string arguments = "--mute --seconds 0.5 --output-dir '" + folder.path() + "'";
+  for (const std::string redirection : {">&-", ">/dev/full", "| true"}) {
+    const CommandResult r = RunRedirected(arguments, redirection);
+    ASSERT_TRUE(r.finished) << redirection;
+    EXPECT_EQ(r.exitCode, 1) << redirection << ": " << r.output;
+    EXPECT_NE(r.output.find("print"), std::string::npos) << redirection << ": " << r.output;
+  }
+  // With standard output closed nothing is recorded, and no file took its place.
+  for (const std::string& file : Recordings(folder.path())) EXPECT_TRUE(DecodeFile(file).ok) << file;
+}
+
+TEST(ZavRecord, OptionValuesTooLargeForTheirTypeAreUsageErrors) {
+  TempFolder folder;
+  for (const std::vector<std::string>& option : std::vector<std::vector<std::string>>{
+           {"--seconds", "1e300"}, {"--seconds", "1e-400"}, {"--bitrate", "99999999999"},
+           {"--boost", "4294967316"}, {"--seconds", "inf"}}) {
+    std::vector<std::string> argv{ZAV_RECORD_PATH, "--mute", "--output-dir", folder.path()};
+    argv.insert(argv.end(), option.begin(), option.end());
+    const CommandResult r = RunCommand(argv, {}, 10s);
+    ASSERT_TRUE(r.finished) << option[1];
+    EXPECT_EQ(r.exitCode, 2) << option[1] << ": " << r.output;
+  }
+  EXPECT_TRUE(Recordings(folder.path()).empty());
+}
+
+// A script starts its background commands with SIGINT ignored, and nohup ignores SIGHUP: the
+// first must still end the recording cleanly, the second must not.
+TEST(ZavRecord, SigintEndsABackgroundRecordingAndNohupKeepsItThroughSighup) {
+  TempFolder folder;
+  const std::string log = folder.path() + "/.log";
+  const pid_t pid = SpawnDaemon({FindProgram("bash"), "-c", "trap '' INT HUP; exec \"$0\" --mute --output-dir \"$1\"",
+                                 ZAV_RECORD_PATH, folder.path()},
+                                BuildEnvironment({}), log);
+  ASSERT_GT(pid, 0);
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (Recordings(folder.path()).empty() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(10ms);
+  std::this_thread::sleep_for(1200ms);
+  kill(pid, SIGHUP);
+  std::this_thread::sleep_for(300ms);
+  kill(pid, SIGINT);
+  EXPECT_EQ(WaitExit(pid, 5s), 0) << ReadAll(log);
+  const std::vector<std::string> files = Recordings(folder.path());
+  ASSERT_EQ(files.size(), 1u);
+  const DecodedAudio audio = DecodeFile(files[0]);
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_GT(audio.seconds(), 1.35) << "SIGHUP ended a recording started under nohup";
+}
+
+// Two recorders started in the same second, next to links planted at the names of the coming
+// seconds: two playable files, and the links and their target untouched.
+TEST(ZavRecord, TwoRecordersInOneSecondLeaveTwoFilesAndWriteThroughNoLink) {
+  TempFolder folder;
+  TempFolder elsewhere;
+  const std::string target = elsewhere.path() + "/precious.txt";
+  std::ofstream(target) << "precious";
+  const auto now = std::chrono::system_clock::now();
+  const auto start = std::chrono::ceil<std::chrono::seconds>(now) + 20ms;
+  std::vector<std::string> links;
+  for (int s = 0; s < 4; ++s) {
+    const std::time_t second = std::chrono::system_clock::to_time_t(start) + s;
+    links.push_back(folder.path() + "/" + MakeRecordingFileName(second, "mp3"));
+    fs::create_symlink(target, links.back());
+  }
+  std::this_thread::sleep_until(start);
+  const std::vector<std::string> argv{ZAV_RECORD_PATH, "--mute", "--seconds", "2", "--output-dir", folder.path()};
+  const pid_t a = SpawnDaemon(argv, BuildEnvironment({}), elsewhere.path() + "/a.log");
+  const pid_t b = SpawnDaemon(argv, BuildEnvironment({}), elsewhere.path() + "/b.log");
+  ASSERT_GT(a, 0);
+  ASSERT_GT(b, 0);
+  EXPECT_EQ(WaitExit(a, 20s), 0) << ReadAll(elsewhere.path() + "/a.log");
+  EXPECT_EQ(WaitExit(b, 20s), 0) << ReadAll(elsewhere.path() + "/b.log");
+
+  const std::vector<std::string> files = Recordings(folder.path());
+  ASSERT_EQ(files.size(), 2u);
+  for (const std::string& file : files) {
+    EXPECT_FALSE(fs::is_symlink(file)) << file;
+    const DecodedAudio audio = DecodeFile(file);
+    ASSERT_TRUE(audio.ok) << file << ": " << audio.error;
+    EXPECT_NEAR(audio.seconds(), 2.0, 0.15) << file;
+  }
+  EXPECT_EQ(ReadAll(target), "precious") << "written through a link";
+  for (const std::string& link : links) EXPECT_TRUE(fs::is_symlink(link)) << link;
+}
+
+}  // namespace
+}  // namespace zav::test
