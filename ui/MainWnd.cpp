@@ -19,12 +19,12 @@ CMainWnd::CMainWnd(DesktopShell* shell, DeviceProbe* probe)
     : shell_(shell ? shell : &SystemDesktopShell()), probe_(probe), disk_(std::make_unique<WorkQueue>("zav-settings")) {}
 
 CMainWnd::~CMainWnd() {
-  // The session first: stopping a recording lists its file through the list. Then the workers,
-  // so nothing posts to a window that is going.
-  session_.reset();
+  // The disk worker first: its jobs belong to the groups below. The user's last changes still
+  // reach the disk; what the jobs post back is dropped with the window.
+  disk_->Stop(WorkQueue::Pending::kRun);
+  session_.reset();  // a recording still running is stopped and finished here
   recordings_.reset();
   volumes_.reset();
-  disk_->Stop(WorkQueue::Pending::kRun);  // the user's last changes still reach the disk
 }
 
 void CMainWnd::InitWindow() {

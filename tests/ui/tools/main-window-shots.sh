@@ -18,15 +18,15 @@ OUT=$(mkdir -p "$2" && cd "$2" && pwd)
 PROGRAM=$BUILD/app/desktop/zav-audio-recorder
 SHOTS=$BUILD/tests/ui/zav_skin_shots
 for tool in Xvfb xdotool; do command -v $tool >/dev/null || die "$tool is not installed"; done
-[ -x "$PROGRAM" ] && [ -x "$SHOTS" ] || die "build zav-audio-recorder and zav_skin_shots first"
+if [ ! -x "$PROGRAM" ] || [ ! -x "$SHOTS" ]; then die "build zav-audio-recorder and zav_skin_shots first"; fi
 
 WORK=$(mktemp -d /tmp/zav-shots-XXXXXX)
 XVFB_PID=""
 PROGRAM_PID=""
 cleanup() {
-  [ -n "$PROGRAM_PID" ] && kill -TERM "$PROGRAM_PID" 2>/dev/null && wait "$PROGRAM_PID" 2>/dev/null || true
-  [ -n "$XVFB_PID" ] && kill -TERM "$XVFB_PID" 2>/dev/null || true
-  [ -n "${ZAV_BENCH_PULSE_DIR:-}" ] && "$REPO/bench/pulse-server.sh" stop "$ZAV_BENCH_PULSE_DIR" || true
+  if [ -n "$PROGRAM_PID" ]; then kill -TERM "$PROGRAM_PID" 2>/dev/null || true; wait "$PROGRAM_PID" 2>/dev/null || true; fi
+  if [ -n "$XVFB_PID" ]; then kill -TERM "$XVFB_PID" 2>/dev/null || true; fi
+  if [ -n "${ZAV_BENCH_PULSE_DIR:-}" ]; then "$REPO/bench/pulse-server.sh" stop "$ZAV_BENCH_PULSE_DIR" || true; fi
   rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -36,7 +36,8 @@ eval "$("$REPO/bench/pulse-server.sh" start)"
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$WORK/display" 2>/dev/null &
 XVFB_PID=$!
 for _ in $(seq 1 50); do [ -s "$WORK/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$WORK/display")"
+DISPLAY=":$(cat "$WORK/display")"
+export DISPLAY
 
 export HOME=$WORK/home XDG_CONFIG_HOME=$WORK/config QT_QPA_PLATFORM=xcb
 mkdir -p "$HOME" "$XDG_CONFIG_HOME/ZavAudioRecorder/Config" "$WORK/recordings"
