@@ -66,6 +66,7 @@ bool RecordingRows::Remove(int id) {
   if (it == entries_.end()) return false;
   delete list_->takeItem(list_->row(it->second.item));  // the row widget goes with its item
   entries_.erase(it);
+  std::erase(built_, id);
   BuildRowsInView();
   return true;
 }
@@ -97,21 +98,23 @@ void RecordingRows::BuildRowsInView() {
   const int buildFrom = std::max(0, firstInView - kBuiltMarginRows);
   const int buildTo = std::min(last, lastInView + kBuiltMarginRows);
 
-  for (auto& [id, entry] : entries_) {
-    if (!entry.built) continue;
+  std::erase_if(built_, [&](int id) {
+    Entry& entry = entries_.at(id);
     const int row = list_->row(entry.item);
-    if (row < firstInView - kKeptMarginRows || row > lastInView + kKeptMarginRows) {
-      list_->removeItemWidget(entry.item);
-      entry.built = false;
-    }
-  }
+    if (row >= firstInView - kKeptMarginRows && row <= lastInView + kKeptMarginRows) return false;
+    list_->removeItemWidget(entry.item);
+    entry.built = false;
+    return true;
+  });
   for (int row = buildFrom; row <= buildTo; ++row) {
     QListWidgetItem* item = list_->item(row);
-    Entry& entry = entries_[item->data(kItemIdRole).toInt()];
+    const int id = item->data(kItemIdRole).toInt();
+    Entry& entry = entries_.at(id);
     if (entry.built) continue;
     if (QWidget* widget = Build(entry.row)) {
       list_->setItemWidget(item, widget);
       entry.built = true;
+      built_.push_back(id);
     }
   }
 }

@@ -61,6 +61,7 @@ class RecordingRows : public QObject {
     bool built = false;
   };
   std::unordered_map<int, Entry> entries_;
+  std::vector<int> built_;  // ids of the rows that have a widget now
 };
 
 }  // namespace zav

@@ -3,15 +3,10 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
-#include <memory>
 #include <sstream>
 
 namespace zav {
 namespace {
-
-struct XcbDisconnect {
-  void operator()(xcb_connection_t* connection) const { xcb_disconnect(connection); }
-};
 
 // The platform Qt would use: the first entry of QT_QPA_PLATFORM ("wayland;xcb", "xcb:opt")
 // that can work here, "" for Qt's own choice, or nullopt-like "!" when none can.
@@ -37,6 +32,8 @@ std::string UsablePlatform(const EnvironmentReader& environment) {
 
 }  // namespace
 
+void XcbDisconnect::operator()(xcb_connection_t* connection) const { xcb_disconnect(connection); }
+
 std::string MissingDisplayReason(const EnvironmentReader& environment) {
   if (UsablePlatform(environment) != "!") return {};
   const std::string platforms = environment("QT_QPA_PLATFORM");
@@ -44,7 +41,7 @@ std::string MissingDisplayReason(const EnvironmentReader& environment) {
   return "QT_QPA_PLATFORM is " + platforms + ", but the display it needs (DISPLAY or WAYLAND_DISPLAY) is not set";
 }
 
-std::string CheckDisplay() {
+std::string CheckDisplay(DisplayHold* hold) {
   const EnvironmentReader environment = [](const char* name) {
     const char* value = std::getenv(name);
     return std::string(value ? value : "");
@@ -55,8 +52,9 @@ std::string CheckDisplay() {
   const std::string platform = UsablePlatform(environment);
   const bool onX = platform == "xcb" || (platform.empty() && environment("WAYLAND_DISPLAY").empty());
   if (!onX) return {};
-  const std::unique_ptr<xcb_connection_t, XcbDisconnect> connection(xcb_connect(nullptr, nullptr));
+  DisplayHold connection(xcb_connect(nullptr, nullptr));
   if (xcb_connection_has_error(connection.get()) != 0) return "the X display " + environment("DISPLAY") + " does not answer";
+  *hold = std::move(connection);
   return {};
 }
 

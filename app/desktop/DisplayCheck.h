@@ -3,7 +3,10 @@
 // its platform set-up; the program says what is missing instead. No Qt.
 
 #include <functional>
+#include <memory>
 #include <string>
+
+struct xcb_connection_t;
 
 namespace zav {
 
@@ -15,8 +18,15 @@ using EnvironmentReader = std::function<std::string(const char* name)>;
 // WAYLAND_DISPLAY only.
 std::string MissingDisplayReason(const EnvironmentReader& environment);
 
+struct XcbDisconnect {
+  void operator()(xcb_connection_t* connection) const;
+};
+// The connection that checked the X display, kept open until Qt has its own: a bare X server
+// (such as Xvfb) resets when its last client leaves, and would refuse Qt meanwhile.
+using DisplayHold = std::unique_ptr<xcb_connection_t, XcbDisconnect>;
+
 // MissingDisplayReason of this process's environment; when only an X display is named, also
-// whether it answers.
-std::string CheckDisplay();
+// whether it answers (the connection goes to *hold).
+std::string CheckDisplay(DisplayHold* hold);
 
 }  // namespace zav

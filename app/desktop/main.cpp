@@ -47,7 +47,8 @@ std::vector<std::filesystem::path> InstalledSkinFolders(const std::filesystem::p
 
 int main(int argc, char** argv) {
   // Without a display Qt would abort; say what is missing and end like any failed start.
-  if (const std::string reason = zav::CheckDisplay(); !reason.empty()) {
+  zav::DisplayHold displayHold;
+  if (const std::string reason = zav::CheckDisplay(&displayHold); !reason.empty()) {
     std::fprintf(stderr, "zav-audio-recorder: cannot show a window: %s. Start it from a graphical session.\n",
                  reason.c_str());
     return 1;
@@ -77,6 +78,7 @@ int main(int argc, char** argv) {
   int exitCode = 0;
   {
     QApplication app(argc, argv);
+    displayHold.reset();  // Qt has its own connection now
     QApplication::setApplicationName(QStringLiteral("zav-audio-recorder"));
     QApplication::setDesktopFileName(QStringLiteral("zav-audio-recorder"));
     QApplication::setQuitOnLastWindowClosed(false);  // only the main window's end quits

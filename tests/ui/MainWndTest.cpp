@@ -16,6 +16,7 @@
 #include "ElapsedTime.h"
 #include "MainWndHarness.h"
 #include "OtherWindows.h"
+#include "RecordingPrompts.h"
 #include "UiTestSupport.h"
 
 namespace zav::test {
@@ -30,6 +31,17 @@ TEST(ElapsedTimeTest, FormatsHoursMinutesSecondsAndUnknownDurations) {
   EXPECT_EQ(FormatDurationText(3725.0), QStringLiteral("01:02:05"));
   EXPECT_EQ(FormatDurationText(-1), kUnknownDuration);
   EXPECT_EQ(FormatDurationText(std::nan("")), kUnknownDuration);
+}
+
+// The rows the sound-server tests cannot reach: a recorder that fails to open, and a format
+// that is none of the three, which ends silently.
+TEST(RecordingPromptsTest, AFailedOpenIsADeviceErrorAndABadFormatSaysNothing) {
+  const auto failed = PromptForStart(StartResult::kInitFailed);
+  ASSERT_TRUE(failed.has_value());
+  EXPECT_EQ(failed->text, QStringLiteral("音频设备出错!"));
+  EXPECT_EQ(QSize(failed->width, failed->height), QSize(200, 100));
+  EXPECT_FALSE(PromptForStart(StartResult::kBadFormat).has_value());
+  EXPECT_FALSE(PromptForStart(StartResult::kStarted).has_value());
 }
 
 class MainWndTest : public MainWndTestBase {};
