@@ -45,6 +45,7 @@ void CMainWnd::InitWindow() {
   controls_->Show(RecorderLook::kIdle);
   volumes_->Load();
   LoadStoredChoices();
+  // The quiet upgrade check starts here, before the scan of the recordings.
   recordings_->StartScan();
 }
 
