@@ -11,4 +11,12 @@ QString FormatElapsedTime(int64_t seconds) {
                            static_cast<long long>(minutes), static_cast<long long>(rest));
 }
 
+QString FormatDurationText(double seconds) {
+  // Not a number also lands here: it compares false with everything. No real file plays for
+  // 30 million years, so larger values are not meaningful either.
+  constexpr double kLongestSeconds = 1e15;
+  if (!(seconds >= 0 && seconds < kLongestSeconds)) return kUnknownDuration;
+  return FormatElapsedTime(static_cast<int64_t>(seconds));  // truncated toward zero
+}
+
 }  // namespace zav

@@ -10,4 +10,9 @@ namespace zav {
 // negative counts show as "00:00:00".
 QString FormatElapsedTime(int64_t seconds);
 
+// What the recordings list shows for a playing time: the whole seconds as FormatElapsedTime
+// does, or kUnknownDuration when the time could not be read (a negative value).
+inline const QString kUnknownDuration = QStringLiteral("--:--:--");
+QString FormatDurationText(double seconds);
+
 }  // namespace zav

@@ -1,12 +1,29 @@
 #pragma once
-// CMainWnd: the program's one top-level window, skin "MainWindow.xml". It carries the window
-// property that a second start looks for, shows the recorder's elapsed time posted by the
-// engine threads, and ends the program's event loop when it is destroyed.
+// CMainWnd: the program's one top-level window, skin "MainWindow.xml". A dispatcher: each group
+// of controls is a small class of its own (recorder controls, recording choices, volumes,
+// output folder, recordings list), and the window routes their notifications and the posted
+// messages to them. Recordings run through a RecordingSession.
+//
+// Messages posted to the window: WM_RECORD_SECONDS (wParam = the recording's id, or 0;
+// lParam = whole seconds written) and kWmRecordFault (wParam = the recording's id; lParam = a
+// RecordingFault), both from the recording's threads.
+
+#include <memory>
 
 #include "RecorderTypes.h"
 #include "dui/WindowImplBase.h"
 
 namespace zav {
+
+class ChoicesPanel;
+class DesktopShell;
+class DeviceProbe;
+class FolderPanel;
+class RecorderControls;
+class RecordingSession;
+class RecordingsList;
+class VolumePanel;
+class WorkQueue;
 
 // The quit command: a close with this value always ends the program.
 inline constexpr unsigned kCloseForQuit = 1234;
@@ -19,15 +36,49 @@ class CMainWnd : public WindowImplBase {
   // The window property that marks the main window for a second start.
   static constexpr char kWindowProp[] = "ZavAudioRecorder";
 
-  CMainWnd() = default;
+  // shell: the desktop that opens files and folders (null: the user's). probe: the devices a
+  // start checks (null: the sound server's).
+  explicit CMainWnd(DesktopShell* shell = nullptr, DeviceProbe* probe = nullptr);
+  ~CMainWnd() override;
+
+  // Recording control, also for the hotkeys and the tray menu. UI thread.
+  void StartRecording();
+  void PauseRecording();
+  void ResumeRecording();
+  void StopRecording();
+  void ToggleRecording();
+
+  // For tests and benchmarks.
+  RecordingsList& recordings() { return *recordings_; }
+  const VolumePanel& volumes() const { return *volumes_; }
+  bool SettingsWorkPending() const;
 
  protected:
   QString GetWindowClassName() const override { return QStringLiteral("音频剪辑"); }
   QString GetSkinFile() override { return QStringLiteral("MainWindow.xml"); }
   void InitWindow() override;
+  void Notify(TNotifyUI& msg) override;
   intptr_t HandleCustomMessage(unsigned message, uintptr_t wParam, intptr_t lParam, bool& handled) override;
   QWidget* CreateControl(const QString& className, QWidget* parent) override;
+  void OnClose(uintptr_t closeParam, bool& handled) override;
+  void OnTimer(int id) override;
   void OnFinalMessage() override;
+
+ private:
+  void LoadStoredChoices();
+  // Start, pause and stop buttons; false for any other notification.
+  bool HandleRecorderClick(const TNotifyUI& msg);
+
+  DesktopShell* shell_;
+  DeviceProbe* probe_;
+  // Settings writes, folder tests, deletions: small disk work in the order it was asked for.
+  std::unique_ptr<WorkQueue> disk_;
+  std::unique_ptr<RecorderControls> controls_;
+  std::unique_ptr<ChoicesPanel> choices_;
+  std::unique_ptr<VolumePanel> volumes_;
+  std::unique_ptr<FolderPanel> folder_;
+  std::unique_ptr<RecordingsList> recordings_;
+  std::unique_ptr<RecordingSession> session_;
 };
 
 }  // namespace zav

@@ -12,11 +12,13 @@ extern "C" {
 #include <QMessageBox>
 #include <QStyleFactory>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include <unistd.h>
 
+#include "DisplayCheck.h"
 #include "InstanceChannel.h"
 #include "InstanceLock.h"
 #include "LogCleanup.h"
@@ -45,6 +47,14 @@ std::vector<std::filesystem::path> InstalledSkinFolders(const std::filesystem::p
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Without a display Qt would abort; say what is missing and end like any failed start.
+  zav::DisplayHold displayHold;
+  if (const std::string reason = zav::CheckDisplay(&displayHold); !reason.empty()) {
+    std::fprintf(stderr, "zav-audio-recorder: cannot show a window: %s. Start it from a graphical session.\n",
+                 reason.c_str());
+    return 1;
+  }
+
   // 1. One copy per user: a second start hands over to the running copy and ends.
   const std::string appFolder = zav::GetUserFolder(zav::kAppFolder);
   const QString lockPath = QString::fromStdString(appFolder + "/instance.lock");
@@ -69,6 +79,7 @@ int main(int argc, char** argv) {
   int exitCode = 0;
   {
     QApplication app(argc, argv);
+    displayHold.reset();  // Qt has its own connection now
     QApplication::setApplicationName(QStringLiteral("zav-audio-recorder"));
     QApplication::setDesktopFileName(QStringLiteral("zav-audio-recorder"));
     QApplication::setQuitOnLastWindowClosed(false);  // only the main window's end quits

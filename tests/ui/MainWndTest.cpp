@@ -1,50 +1,59 @@
-// The main window shell: caption and mark for a second start, elapsed time posted by other
-// threads, the end of the event loop when it is destroyed.
+// The main window without a sound server: the stored choices it shows (and does not write
+// back), the choices the user changes, the output folder, the buttons that lead elsewhere and
+// the elapsed time posted by the recording's threads.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
-#include <QTimer>
+#include <QLineEdit>
+#include <QSlider>
+#include <QTest>
 
+#include <filesystem>
 #include <thread>
 
 #include "ElapsedTime.h"
-#include "MainWnd.h"
+#include "MainWndHarness.h"
+#include "OtherWindows.h"
+#include "RecordingPrompts.h"
 #include "UiTestSupport.h"
-#include "dui/Skin.h"
 
-namespace zav {
+namespace zav::test {
 namespace {
 
-TEST(ElapsedTimeTest, FormatsHoursMinutesSeconds) {
+TEST(ElapsedTimeTest, FormatsHoursMinutesSecondsAndUnknownDurations) {
   EXPECT_EQ(FormatElapsedTime(0), QStringLiteral("00:00:00"));
   EXPECT_EQ(FormatElapsedTime(3725), QStringLiteral("01:02:05"));
-  EXPECT_EQ(FormatElapsedTime(59), QStringLiteral("00:00:59"));
   EXPECT_EQ(FormatElapsedTime(360000), QStringLiteral("100:00:00"));
   EXPECT_EQ(FormatElapsedTime(-5), QStringLiteral("00:00:00"));
+  EXPECT_EQ(FormatDurationText(59.9), QStringLiteral("00:00:59"));
+  EXPECT_EQ(FormatDurationText(3725.0), QStringLiteral("01:02:05"));
+  EXPECT_EQ(FormatDurationText(-1), kUnknownDuration);
+  EXPECT_EQ(FormatDurationText(std::nan("")), kUnknownDuration);
 }
 
-class MainWndTest : public ::testing::Test {
- protected:
-  void SetUp() override { SetSkinFolder(test::SourceSkinFolder()); }
-};
+// The rows the sound-server tests cannot reach: a recorder that fails to open, and a format
+// that is none of the three, which ends silently.
+TEST(RecordingPromptsTest, AFailedOpenIsADeviceErrorAndABadFormatSaysNothing) {
+  const auto failed = PromptForStart(StartResult::kInitFailed);
+  ASSERT_TRUE(failed.has_value());
+  EXPECT_EQ(failed->text, QStringLiteral("音频设备出错!"));
+  EXPECT_EQ(QSize(failed->width, failed->height), QSize(200, 100));
+  EXPECT_FALSE(PromptForStart(StartResult::kBadFormat).has_value());
+  EXPECT_FALSE(PromptForStart(StartResult::kStarted).has_value());
+}
+
+class MainWndTest : public MainWndTestBase {};
 
 TEST_F(MainWndTest, ShowsTheSkinUnderItsCaptionAndCarriesTheSecondStartMark) {
-  auto* window = new CMainWnd();
-  ASSERT_TRUE(window->Create(nullptr, CMainWnd::kCaption, WindowStyle::kMainFrame));
-  window->CenterWindow();
-  window->ShowWindow();
+  OpenWindow();
   EXPECT_EQ(window->windowTitle(), QStringLiteral("ZAV电脑录音软件"));
-  EXPECT_EQ(WindowImplBase::FindWindowWithProp(CMainWnd::kWindowProp), window);
+  EXPECT_EQ(WindowImplBase::FindWindowWithProp(CMainWnd::kWindowProp), window.data());
   EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
   EXPECT_EQ(window->minimumSize(), window->maximumSize());  // no sizing frame
   EXPECT_FALSE(window->windowIcon().isNull());
-
-  // Elapsed time posted by an engine thread.
-  std::thread engine([window] { window->PostMessage(WM_RECORD_SECONDS, 0, 3725); });
-  engine.join();
-  auto* progress = window->FindControl<QLabel>(QStringLiteral("recorder-progress"));
-  ASSERT_NE(progress, nullptr);
-  EXPECT_TRUE(test::WaitUntil([&] { return progress->text() == QStringLiteral("01:02:05"); }));
+  EXPECT_EQ(Control<QLineEdit>("save-path-eidt")->text().toStdString(), folder());
 
   // Destroying the main window ends the program's event loop with 0.
   QTimer guard;
@@ -56,5 +65,114 @@ TEST_F(MainWndTest, ShowsTheSkinUnderItsCaptionAndCarriesTheSecondStartMark) {
   EXPECT_EQ(WindowImplBase::FindWindowWithProp(CMainWnd::kWindowProp), nullptr);
 }
 
+TEST_F(MainWndTest, TheElapsedTimeFollowsTheCurrentRecordingOnly) {
+  OpenWindow();
+  std::thread engine([w = window.data()] { w->PostMessage(WM_RECORD_SECONDS, 0, 3725); });
+  engine.join();
+  EXPECT_TRUE(WaitUntil([&] { return Text("recorder-progress") == QStringLiteral("01:02:05"); }));
+  // Seconds of a recording that is no longer current (still queued after its stop).
+  window->PostMessage(WM_RECORD_SECONDS, 7, 12);
+  WaitUntil([] { return false; }, 50);
+  EXPECT_EQ(Text("recorder-progress"), QStringLiteral("01:02:05"));
+}
+
+TEST_F(MainWndTest, StoredChoicesAreShownAndNotWrittenBack) {
+  WriteSetting("voice-size", "0");
+  WriteSetting("voice-bitrate-index", "7");
+  WriteSetting("audio-format", "2");
+  WriteSetting("voice-source", "2");
+  WriteSetting("agc-check", "1");
+  WriteSetting("noise-check", "0");
+  const std::string before = SettingsText();
+  OpenWindow();
+
+  EXPECT_EQ(Control<QSlider>("mic-strengthen-slider")->value(), 20);  // 0 shows as 20
+  EXPECT_EQ(Text("mic-strengthen-label"), QStringLiteral("20"));
+  EXPECT_EQ(Control<QComboBox>("record-audio-quality")->currentText(), QStringLiteral("128kbps"));  // the skin's
+  EXPECT_EQ(Control<QComboBox>("record-audio-format")->currentText(), QStringLiteral("wav"));
+  EXPECT_EQ(Control<QComboBox>("record-audio-origin")->currentIndex(), 2);
+  EXPECT_TRUE(Control<QCheckBox>("agc-check")->isChecked());
+  EXPECT_FALSE(Control<QCheckBox>("noise-check")->isChecked());
+  EXPECT_EQ(Text("recorder-info"), QStringLiteral("准备录音"));
+  WaitForSettings();
+  EXPECT_EQ(SettingsText(), before);
+}
+
+TEST_F(MainWndTest, ChoicesTheUserMakesAreStoredAtOnceAndComeBackAtTheNextStart) {
+  OpenWindow();
+  auto* format = Control<QComboBox>("record-audio-format");
+  auto* quality = Control<QComboBox>("record-audio-quality");
+  auto* origin = Control<QComboBox>("record-audio-origin");
+  EXPECT_EQ(quality->currentText(), QStringLiteral("64kbps"));  // nothing stored: item 0
+  for (QComboBox* combo : {format, format, quality, quality, quality, origin}) {
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Down);
+  }
+  auto* boost = Control<QSlider>("mic-strengthen-slider");
+  boost->setFocus();
+  QTest::keyClick(boost, Qt::Key_PageUp);
+  auto* agc = Control<QCheckBox>("agc-check");
+  QTest::mouseClick(agc, Qt::LeftButton, {}, QPoint(6, agc->height() / 2));
+  const int boostValue = boost->value();
+  EXPECT_EQ(Text("mic-strengthen-label"), QString::number(boostValue));
+  WaitForSettings();
+
+  EXPECT_EQ(ReadSetting("audio-format"), "2");
+  EXPECT_EQ(ReadSetting("voice-bitrate-index"), "3");
+  EXPECT_EQ(ReadSetting("voice-bitrate"), "192000");
+  EXPECT_EQ(ReadSetting("voice-source"), "1");
+  EXPECT_EQ(ReadSetting("voice-size"), std::to_string(boostValue));
+  EXPECT_EQ(ReadSetting("agc-check"), "1");
+  EXPECT_EQ(ReadSetting("noise-check"), "<none>");
+
+  CloseWindow();
+  OpenWindow();
+  EXPECT_EQ(Control<QComboBox>("record-audio-format")->currentText(), QStringLiteral("wav"));
+  EXPECT_EQ(Control<QComboBox>("record-audio-quality")->currentText(), QStringLiteral("192kbps"));
+  EXPECT_EQ(Control<QComboBox>("record-audio-origin")->currentIndex(), 1);
+  EXPECT_EQ(Control<QSlider>("mic-strengthen-slider")->value(), boostValue);
+  EXPECT_TRUE(Control<QCheckBox>("agc-check")->isChecked());
+}
+
+TEST_F(MainWndTest, AnotherFolderIsKeptOnlyWhenItCanBeWritten) {
+  OpenWindow();
+  QTemporaryDir other;
+  boxes.folderToPick = other.path();
+  Click("change-dir-btn");
+  auto* field = Control<QLineEdit>("save-path-eidt");
+  ASSERT_TRUE(WaitUntil([&] { return field->text() == other.path(); }));
+  WaitForSettings();
+  EXPECT_EQ(ReadSetting("output-dir"), other.path().toStdString());
+  EXPECT_TRUE(std::filesystem::is_empty(other.path().toStdString()));  // the test file is gone
+
+  boxes.folderToPick = QStringLiteral("/proc");  // nobody may create files there
+  Click("change-dir-btn");
+  ASSERT_TRUE(WaitUntil([&] { return boxes.Texts().contains(QStringLiteral("该目录没有写入权限!")); }));
+  WaitForSettings();
+  EXPECT_EQ(field->text(), other.path());
+  EXPECT_EQ(ReadSetting("output-dir"), other.path().toStdString());
+
+  boxes.folderToPick.clear();  // cancelled: nothing changes
+  Click("change-dir-btn");
+  WaitUntil([] { return false; }, 50);
+  EXPECT_EQ(field->text(), other.path());
+
+  Click("open-dir-btn");
+  ASSERT_EQ(shell.opened.size(), 1u);
+  EXPECT_EQ(shell.opened[0], QUrl::fromLocalFile(other.path()));
+}
+
+TEST_F(MainWndTest, ButtonsOfOtherWindowsOpenTheHelpPageOrSayTheyAreComing) {
+  OpenWindow();
+  Click("help");
+  ASSERT_EQ(shell.opened.size(), 1u);
+  EXPECT_EQ(shell.opened[0], HelpPageUrl());
+  for (const char* button : {"feedback", "hotkey-btn", "cron-job-btn"}) {
+    const size_t before = boxes.seen.size();
+    Click(button);
+    EXPECT_TRUE(WaitUntil([&] { return boxes.seen.size() == before + 1; })) << button;
+  }
+}
+
 }  // namespace
-}  // namespace zav
+}  // namespace zav::test

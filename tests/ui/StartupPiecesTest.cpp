@@ -7,8 +7,10 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <thread>
 
+#include "DisplayCheck.h"
 #include "InstanceChannel.h"
 #include "InstanceLock.h"
 #include "LogCleanup.h"
@@ -23,6 +25,24 @@ namespace fs = std::filesystem;
 void Touch(const fs::path& path) { std::ofstream(path) << "x"; }
 
 fs::path TempPath(const QTemporaryDir& dir) { return fs::path(dir.path().toStdString()); }
+
+EnvironmentReader Environment(std::map<std::string, std::string> values) {
+  return [values = std::move(values)](const char* name) {
+    const auto it = values.find(name);
+    return it == values.end() ? std::string() : it->second;
+  };
+}
+
+TEST(DisplayCheckTest, AWindowNeedsADisplayTheChosenPlatformCanUse) {
+  EXPECT_NE(MissingDisplayReason(Environment({})), "");
+  EXPECT_EQ(MissingDisplayReason(Environment({{"DISPLAY", ":0"}})), "");
+  EXPECT_EQ(MissingDisplayReason(Environment({{"WAYLAND_DISPLAY", "wayland-0"}})), "");
+  EXPECT_EQ(MissingDisplayReason(Environment({{"QT_QPA_PLATFORM", "offscreen"}})), "");
+  EXPECT_NE(MissingDisplayReason(Environment({{"QT_QPA_PLATFORM", "xcb"}, {"WAYLAND_DISPLAY", "wayland-0"}})), "");
+  EXPECT_NE(MissingDisplayReason(Environment({{"QT_QPA_PLATFORM", "wayland-egl"}, {"DISPLAY", ":0"}})), "");
+  EXPECT_EQ(MissingDisplayReason(Environment({{"QT_QPA_PLATFORM", "wayland;xcb"}, {"DISPLAY", ":0"}})), "");
+  EXPECT_EQ(MissingDisplayReason(Environment({{"QT_QPA_PLATFORM", "xcb:nograb"}, {"DISPLAY", ":0"}})), "");
+}
 
 TEST(LogCleanupTest, OldFilesGoWhileTodaysFilesAndSubFoldersStay) {
   QTemporaryDir dir;

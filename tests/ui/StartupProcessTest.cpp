@@ -14,83 +14,27 @@
 
 #include "InstanceLock.h"
 #include "LogCleanup.h"
+#include "ProgramUnderTest.h"
 #include "UiTestSupport.h"
 
 namespace zav {
 namespace {
 
-constexpr int kStartTimeoutMs = 20000;
+using test::ProgramHome;
+using test::RunTool;
+using test::StartProgram;
+using test::StopProgram;
+using test::WaitForLog;
+using test::XvfbServer;
+
 constexpr int kSecondStartTimeoutMs = 5000;
-
-class ProgramHome {
- public:
-  ProgramHome() {
-    QDir(dir_.path()).mkpath(QStringLiteral("home"));
-    QDir(dir_.path()).mkpath(QStringLiteral("config/ZavAudioRecorder/Log"));
-  }
-  QString ConfigHome() const { return dir_.filePath(QStringLiteral("config")); }
-  QString LogFolder() const { return dir_.filePath(QStringLiteral("config/ZavAudioRecorder/Log")); }
-  QString LockPath() const { return dir_.filePath(QStringLiteral("config/ZavAudioRecorder/instance.lock")); }
-
-  QProcessEnvironment Environment(const QString& platform, const QString& display = {}) const {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), dir_.filePath(QStringLiteral("home")));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), ConfigHome());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
-    if (display.isEmpty()) {
-      env.remove(QStringLiteral("DISPLAY"));
-    } else {
-      env.insert(QStringLiteral("DISPLAY"), display);
-    }
-    return env;
-  }
-
-  // The text of this run's log files (not the link glog keeps beside them).
-  QString LogText() const {
-    QString text;
-    const QDir log(LogFolder());
-    for (const QFileInfo& info : log.entryInfoList(QDir::Files | QDir::NoSymLinks)) {
-      QFile file(info.filePath());
-      if (file.open(QIODevice::ReadOnly)) text += QString::fromUtf8(file.readAll());
-    }
-    return text;
-  }
-
-  QStringList LogFileNames() const {
-    return QDir(LogFolder()).entryList(QDir::Files | QDir::NoSymLinks);
-  }
-
- private:
-  QTemporaryDir dir_;
-};
-
-std::unique_ptr<QProcess> Start(const ProgramHome& home, const QString& platform, const QString& display = {}) {
-  auto process = std::make_unique<QProcess>();
-  process->setProcessEnvironment(home.Environment(platform, display));
-  process->setProcessChannelMode(QProcess::ForwardedChannels);
-  process->start(QStringLiteral(ZAV_PROGRAM_PATH), {});
-  return process;
-}
-
-bool WaitForLog(const ProgramHome& home, const QString& line, int timeoutMs = kStartTimeoutMs) {
-  return test::WaitUntil([&] { return home.LogText().contains(line); }, timeoutMs);
-}
-
-void StopProgram(QProcess& process) {
-  if (process.state() == QProcess::NotRunning) return;
-  process.terminate();  // SIGTERM: the program closes its window and ends normally
-  if (!process.waitForFinished(10000)) {
-    process.kill();
-    process.waitForFinished(5000);
-  }
-}
 
 TEST(StartupProcessTest, SecondStartHandsOverAndEndsWithZero) {
   ProgramHome home;
   QFile::copy(QStringLiteral(ZAV_SKIN_SOURCE_DIR "/res.xml"), home.LogFolder() + "/log.20240101-101010.1234");
   QDir(home.LogFolder()).mkdir(QStringLiteral("log.20240101-folder"));
 
-  auto first = Start(home, QStringLiteral("offscreen"));
+  auto first = StartProgram(home, QStringLiteral("offscreen"));
   ASSERT_TRUE(first->waitForStarted());
   ASSERT_TRUE(WaitForLog(home, QStringLiteral("main window shown"))) << home.LogText().toStdString();
 
@@ -135,42 +79,17 @@ TEST(StartupProcessTest, HeldLockWithNobodyAnsweringEndsWithZero) {
   EXPECT_TRUE(home.LogFileNames().isEmpty());
 }
 
-// A private X server for the test, on a display number it picks itself.
-class XvfbServer {
- public:
-  bool Start() {
-    process_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                            QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
-                                            QStringLiteral("tcp")});
-    if (!process_.waitForStarted(5000)) return false;
-    QByteArray out;
-    while (!out.contains('\n')) {
-      if (!process_.waitForReadyRead(10000)) return false;
-      out += process_.readAllStandardOutput();
-    }
-    display_ = QStringLiteral(":") + QString::fromLatin1(out.trimmed());
-    return true;
-  }
-  ~XvfbServer() {
-    process_.terminate();
-    if (!process_.waitForFinished(5000)) process_.kill();
-    process_.waitForFinished(2000);
-  }
-  const QString& Display() const { return display_; }
-
- private:
-  QProcess process_;
-  QString display_;
-};
-
-QString RunTool(const QString& display, const QString& program, const QStringList& args) {
-  QProcess tool;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("DISPLAY"), display);
-  tool.setProcessEnvironment(env);
-  tool.start(program, args);
-  tool.waitForFinished(5000);
-  return QString::fromUtf8(tool.readAllStandardOutput());
+TEST(StartupProcessTest, WithoutADisplayItSaysSoAndEndsWithOne) {
+  ProgramHome home;
+  QProcess program;
+  QProcessEnvironment env = home.Environment(QString());
+  env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+  program.setProcessEnvironment(env);
+  program.start(QStringLiteral(ZAV_PROGRAM_PATH), {});
+  ASSERT_TRUE(program.waitForFinished(kSecondStartTimeoutMs));
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 1);
+  EXPECT_TRUE(QString::fromUtf8(program.readAllStandardError()).contains(QStringLiteral("graphical session")));
 }
 
 // Names of the root window's mapped children, top-most first (as xwininfo lists them).
@@ -191,7 +110,7 @@ TEST(StartupProcessTest, OnX11TheSecondStartRaisesTheRunningWindow) {
   XvfbServer x;
   ASSERT_TRUE(x.Start());
   ProgramHome home;
-  auto first = Start(home, QStringLiteral("xcb"), x.Display());
+  auto first = StartProgram(home, QStringLiteral("xcb"), x.Display());
   ASSERT_TRUE(WaitForLog(home, QStringLiteral("main window shown")));
   const QString caption = QStringLiteral("ZAV电脑录音软件");
   ASSERT_TRUE(test::WaitUntil([&] {

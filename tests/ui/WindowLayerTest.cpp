@@ -9,6 +9,9 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
 #include <QThread>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -135,34 +138,113 @@ TEST_F(WindowLayerTest, MissingSkinFailsCreateAndDestroyRunsTheFinalMessageOnce)
   EXPECT_EQ(window.finalCalls, 1);
 }
 
-TEST_F(WindowLayerTest, ControlSignalsBecomeNotifications) {
+TEST_F(WindowLayerTest, UserActionsBecomeNotifications) {
   TestWindow window;
   ASSERT_TRUE(window.Create(nullptr, {}));
-  window.FindControl<QPushButton>(QStringLiteral("ok-btn"))->click();
-  window.FindControl<QCheckBox>(QStringLiteral("check"))->click();
-  window.FindControl<QComboBox>(QStringLiteral("combo"))->setCurrentIndex(2);
-  window.FindControl<QSlider>(QStringLiteral("slider"))->setValue(40);
+  window.ShowWindow();
   auto* list = window.FindControl<QListWidget>(QStringLiteral("list"));
   list->addItems({QStringLiteral("x"), QStringLiteral("y")});
   window.notes.clear();
   window.noteParams.clear();
-  list->setCurrentRow(1);
-  EXPECT_EQ(window.notes.size(), 1u);
-  EXPECT_EQ(window.notes[0], std::make_pair(kNotifyItemSelect, QStringLiteral("list")));
-  EXPECT_EQ(window.noteParams[0], 1u);
 
-  window.notes.clear();
-  window.noteParams.clear();
-  window.FindControl<QPushButton>(QStringLiteral("ok-btn"))->click();
-  window.FindControl<QCheckBox>(QStringLiteral("check"))->click();  // checked -> unchecked
+  QTest::mouseClick(window.FindControl<QPushButton>(QStringLiteral("ok-btn")), Qt::LeftButton);
+  auto* check = window.FindControl<QCheckBox>(QStringLiteral("check"));
+  QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(6, check->height() / 2));  // on the box: -> checked
   window.FindControl<QComboBox>(QStringLiteral("combo"))->setCurrentIndex(1);
-  window.FindControl<QSlider>(QStringLiteral("slider"))->setValue(55);
+  list->setCurrentRow(1);
+  auto* slider = window.FindControl<QSlider>(QStringLiteral("slider"));
+  slider->setFocus();
+  QTest::keyClick(slider, Qt::Key_Right);
   const std::vector<std::pair<QString, QString>> expected = {
       {kNotifyClick, QStringLiteral("ok-btn")},       {kNotifySelectChanged, QStringLiteral("check")},
       {kNotifyClick, QStringLiteral("check")},        {kNotifyItemSelect, QStringLiteral("combo")},
-      {kNotifyValueChanged, QStringLiteral("slider")}};
+      {kNotifyItemSelect, QStringLiteral("list")},    {kNotifyValueChanged, QStringLiteral("slider")}};
   EXPECT_EQ(window.notes, expected);
-  EXPECT_EQ(window.noteParams, (std::vector<uintptr_t>{0, 0, 0, 1, 55}));
+  EXPECT_EQ(window.noteParams, (std::vector<uintptr_t>{0, 1, 0, 1, 1, 1}));
+}
+
+// Showing a value must not look like the user changing it: a window that fills its controls
+// at start-up would otherwise write every value straight back.
+TEST_F(WindowLayerTest, ValuesSetFromCodeStaySilent) {
+  TestWindow window;
+  ASSERT_TRUE(window.Create(nullptr, {}));
+  window.ShowWindow();
+  auto* slider = window.FindControl<QSlider>(QStringLiteral("slider"));
+  auto* check = window.FindControl<QCheckBox>(QStringLiteral("check"));
+  window.notes.clear();
+  slider->setValue(40);
+  slider->setRange(0, 30);  // clamps the value to 30
+  slider->setRange(0, 100);
+  check->setChecked(true);
+  check->setChecked(false);
+  EXPECT_TRUE(window.notes.empty());
+
+  // A step at the end changes nothing and leaves no user change pending for the next value
+  // set from code.
+  slider->setValue(100);
+  slider->setFocus();
+  QTest::keyClick(slider, Qt::Key_Right);
+  slider->setValue(10);
+  EXPECT_TRUE(window.notes.empty());
+}
+
+TEST_F(WindowLayerTest, ASliderNotifiesOncePerUserChange) {
+  TestWindow window;
+  ASSERT_TRUE(window.Create(nullptr, {}));
+  window.ShowWindow();
+  auto* slider = window.FindControl<QSlider>(QStringLiteral("slider"));
+  slider->setValue(0);
+  auto values = [&] {
+    std::vector<uintptr_t> seen;
+    for (size_t i = 0; i < window.notes.size(); ++i) {
+      if (window.notes[i].first == kNotifyValueChanged) seen.push_back(window.noteParams[i]);
+    }
+    return seen;
+  };
+  auto handleCentre = [slider] {
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.sliderPosition = slider->sliderPosition();
+    option.sliderValue = slider->value();
+    option.orientation = slider->orientation();
+    return slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider).center();
+  };
+
+  // A drag across the groove: one notification, on release, with where it ended.
+  window.notes.clear();
+  window.noteParams.clear();
+  const QPoint from = handleCentre();
+  QTest::mousePress(slider, Qt::LeftButton, {}, from);
+  for (int x = from.x(); x <= from.x() + slider->width() / 2; x += 8) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(x, from.y()), slider->mapToGlobal(QPointF(x, from.y())), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(slider, &move);
+  }
+  EXPECT_TRUE(values().empty());
+  EXPECT_GT(slider->value(), 10);
+  QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(from.x() + slider->width() / 2, from.y()));
+  EXPECT_EQ(values(), std::vector<uintptr_t>{static_cast<uintptr_t>(slider->value())});
+
+  // Each key step notifies once.
+  window.notes.clear();
+  window.noteParams.clear();
+  slider->setValue(50);
+  slider->setFocus();
+  QTest::keyClick(slider, Qt::Key_Left);
+  QTest::keyClick(slider, Qt::Key_Left);
+  EXPECT_EQ(values(), (std::vector<uintptr_t>{49, 48}));
+
+  // A click on the groove, away from the handle, steps by a page and notifies once.
+  window.notes.clear();
+  window.noteParams.clear();
+  slider->setValue(0);
+  const int before = slider->value();
+  QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() - 3, slider->height() / 2));
+  ASSERT_EQ(values().size(), 1u);
+  EXPECT_GT(slider->value(), before);
+  EXPECT_EQ(values()[0], static_cast<uintptr_t>(slider->value()));
 }
 
 TEST_F(WindowLayerTest, CloseButtonOfTheSkinClosesTheWindow) {

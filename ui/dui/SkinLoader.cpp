@@ -1,5 +1,6 @@
 #include "SkinLoader.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,8 +11,6 @@
 #include "Skin.h"
 
 namespace zav {
-
-namespace {
 
 class SkinUiLoader : public QUiLoader {
  public:
@@ -33,24 +32,53 @@ class SkinUiLoader : public QUiLoader {
   IDialogBuilderCallback* callback_;
 };
 
-}  // namespace
+namespace {
 
-QWidget* LoadSkinFile(const QString& fileName, IDialogBuilderCallback* callback, QWidget* parent,
-                      QString* error) {
+bool ReadSkin(const QString& fileName, QByteArray* xml, QDir* folder, QString* error) {
   const QString path = SkinFilePath(fileName);
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
     if (error) *error = QStringLiteral("cannot open skin file %1").arg(path);
-    return nullptr;
+    return false;
   }
-  SkinUiLoader loader(callback);
-  loader.setWorkingDirectory(QFileInfo(path).absoluteDir());
-  QWidget* root = loader.load(&file, parent);
-  if (!root) {
-    if (error) *error = QStringLiteral("%1: %2").arg(path, loader.errorString());
-    return nullptr;
-  }
+  *xml = file.readAll();
+  *folder = QFileInfo(path).absoluteDir();
+  return true;
+}
+
+QWidget* Load(SkinUiLoader& loader, const QByteArray& xml, const QString& fileName, QWidget* parent,
+              QString* error) {
+  QBuffer buffer;
+  buffer.setData(xml);
+  buffer.open(QIODevice::ReadOnly);
+  QWidget* root = loader.load(&buffer, parent);
+  if (!root && error) *error = QStringLiteral("%1: %2").arg(SkinFilePath(fileName), loader.errorString());
   return root;
+}
+
+}  // namespace
+
+QWidget* LoadSkinFile(const QString& fileName, IDialogBuilderCallback* callback, QWidget* parent,
+                      QString* error) {
+  QByteArray xml;
+  QDir folder;
+  if (!ReadSkin(fileName, &xml, &folder, error)) return nullptr;
+  SkinUiLoader loader(callback);
+  loader.setWorkingDirectory(folder);
+  return Load(loader, xml, fileName, parent, error);
+}
+
+SkinTemplate::SkinTemplate(const QString& fileName, IDialogBuilderCallback* callback)
+    : fileName_(fileName), loader_(std::make_unique<SkinUiLoader>(callback)) {
+  QDir folder;
+  if (ReadSkin(fileName, &xml_, &folder, &error_)) loader_->setWorkingDirectory(folder);
+}
+
+SkinTemplate::~SkinTemplate() = default;
+
+QWidget* SkinTemplate::Build() {
+  if (!ok()) return nullptr;
+  return Load(*loader_, xml_, fileName_, nullptr, &error_);
 }
 
 }  // namespace zav

@@ -18,6 +18,7 @@
 
 #include "Skin.h"
 #include "SkinLoader.h"
+#include "SliderNotifier.h"
 
 namespace zav {
 
@@ -160,6 +161,10 @@ void WindowImplBase::PostMessage(unsigned message, uintptr_t wParam, intptr_t lP
   QCoreApplication::postEvent(this, new CustomMessageEvent(message, wParam, lParam));
 }
 
+void WindowImplBase::PostTask(std::function<void()> task) {
+  QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
 void WindowImplBase::SetTimer(int id, int intervalMs) {
   KillTimer(id);
   const int qtId = startTimer(intervalMs);
@@ -200,17 +205,20 @@ void WindowImplBase::BindNotifications(QWidget* root) {
       continue;
     }
     if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-      if (button->isCheckable()) {
-        connect(button, &QAbstractButton::toggled, this,
-                [this, button](bool on) { Deliver(kNotifySelectChanged, button, on ? 1 : 0); });
-      }
-      connect(button, &QAbstractButton::clicked, this, [this, button] { Deliver(kNotifyClick, button, 0); });
+      // "clicked" comes from the user (mouse, keyboard, click()) and never from setChecked, so
+      // a check state shown from code stays silent. In an exclusive group the button picked
+      // is notified, not the one that lost its mark.
+      connect(button, &QAbstractButton::clicked, this, [this, button](bool checked) {
+        if (button->isCheckable()) Deliver(kNotifySelectChanged, button, checked ? 1 : 0);
+        Deliver(kNotifyClick, button, 0);
+      });
     } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
       connect(combo, &QComboBox::currentIndexChanged, this,
               [this, combo](int index) { Deliver(kNotifyItemSelect, combo, static_cast<uintptr_t>(index)); });
     } else if (auto* slider = qobject_cast<QAbstractSlider*>(w)) {
-      connect(slider, &QAbstractSlider::valueChanged, this,
-              [this, slider](int value) { Deliver(kNotifyValueChanged, slider, static_cast<uintptr_t>(value)); });
+      new SliderNotifier(slider, [this, slider](int value) {
+        Deliver(kNotifyValueChanged, slider, static_cast<uintptr_t>(value));
+      });
     } else if (auto* list = qobject_cast<QListWidget*>(w)) {
       connect(list, &QListWidget::currentRowChanged, this,
               [this, list](int row) { Deliver(kNotifyItemSelect, list, static_cast<uintptr_t>(row)); });

@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 
 #include "DialogBuilderCallback.h"
@@ -60,6 +61,10 @@ class WindowImplBase : public QWidget, public IDialogBuilderCallback {
   // Thread-safe: delivers (message, wParam, lParam) to HandleCustomMessage on the window's
   // thread. The window must outlive the call.
   void PostMessage(unsigned message, uintptr_t wParam = 0, intptr_t lParam = 0);
+
+  // Thread-safe: runs task on the window's thread. Tasks still queued when the window is
+  // deleted are dropped; a worker that posts must be joined before the window is deleted.
+  void PostTask(std::function<void()> task);
 
   // Timers: OnTimer(id) every intervalMs until KillTimer(id). Setting a running id restarts it.
   void SetTimer(int id, int intervalMs);

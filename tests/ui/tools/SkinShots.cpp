@@ -1,12 +1,15 @@
 // Pictures of the skins for checking the look by eye.
 //   zav_skin_shots <skin folder> <out folder>   every window of the skin, with sample rows
 //   zav_skin_shots --screen <file.png>           the whole X screen (run on the Xvfb display)
+//   zav_skin_shots --centre <skin folder> <skin file> <control>
+//                                                where the control's centre lies in its window
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QPixmap>
 #include <QScreen>
+#include <QStyleFactory>
 
 #include <cstdio>
 
@@ -67,9 +70,38 @@ void FillSamples(PreviewWindow& window) {
   if (auto* tips = window.FindControl<QLabel>(QStringLiteral("error-tips"))) tips->setText(QStringLiteral("请输入正确的开始/结束时间!"));
 }
 
+// Where the program shows a control: the centre of the control named `control` of the skin
+// file, relative to the window's client area, with the program's own style and style sheet.
+int PrintControlCentre(const QString& skinFolder, const QString& skinFile, const QString& control) {
+  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  QString error;
+  if (!zav::LoadSkinResources(skinFolder, &error)) {
+    std::fprintf(stderr, "%s\n", qPrintable(error));
+    return 1;
+  }
+  PreviewWindow window(skinFile);
+  if (!window.Create(nullptr, skinFile)) return 1;
+  window.show();
+  QApplication::processEvents();
+  QWidget* widget = window.FindControl(control);
+  if (!widget) {
+    std::fprintf(stderr, "no control %s in %s\n", qPrintable(control), qPrintable(skinFile));
+    return 1;
+  }
+  const QPoint centre = widget->mapTo(&window, widget->rect().center());
+  std::printf("%d %d\n", centre.x(), centre.y());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 5 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--centre")) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    return PrintControlCentre(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                              QString::fromLocal8Bit(argv[4]));
+  }
   if (argc == 3 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--screen")) {
     QApplication app(argc, argv);
     const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
@@ -78,7 +110,7 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   if (argc != 3) {
-    std::fprintf(stderr, "usage: %s <skin folder> <out folder> | --screen <file.png>\n", argv[0]);
+    std::fprintf(stderr, "usage: %s <skin folder> <out folder> | --screen <file.png> | --centre <skin folder> <skin file> <control>\n", argv[0]);
     return 2;
   }
   QString error;

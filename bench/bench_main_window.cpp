@@ -1,0 +1,157 @@
+// bench_main_window: the desktop program's main window, timed from inside.
+//
+//   bench_main_window list <skin folder> <recordings folder>
+//     Opens the window over a folder of recordings and times, from the start of main, the
+//     window's first paint, the first row and the last row of the list, and the longest time
+//     the window did not answer (a 10 ms timer that came late).
+//   bench_main_window stop <skin folder> <recordings folder> <format> <seconds>
+//     Starts a recording with the start button, lets it run, presses stop and times the new
+//     row of the list and its selection from the click on stop.
+//
+// Needs XDG_CONFIG_HOME pointing at a folder of its own (the settings file is written there)
+// and, for "stop", PULSE_SERVER. Prints one line of key=value pairs.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QListWidget>
+#include <QStyleFactory>
+#include <QTimer>
+
+#include <cstdio>
+#include <string>
+
+#include "ConfigStore.h"
+#include "MainWnd.h"
+#include "RecordingsList.h"
+#include "Trace.h"
+#include "dui/Skin.h"
+
+namespace {
+
+QElapsedTimer sinceStart;
+
+double Ms() { return static_cast<double>(sinceStart.nsecsElapsed()) / 1e6; }
+
+// Notes the first paint of a widget.
+class FirstPaint : public QObject {
+ public:
+  double at = -1;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && at < 0) at = Ms();
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+// The longest time between two firings of a 10 ms timer, less the 10 ms: how long the window
+// kept input waiting at worst.
+class Responsiveness : public QObject {
+ public:
+  Responsiveness() {
+    connect(&timer_, &QTimer::timeout, this, [this] {
+      const double now = Ms();
+      if (last_ >= 0 && now - last_ - kTickMs > worstLateMs) worstLateMs = now - last_ - kTickMs;
+      last_ = now;
+    });
+    timer_.start(static_cast<int>(kTickMs));
+  }
+  double worstLateMs = 0;
+
+ private:
+  static constexpr double kTickMs = 10;
+  QTimer timer_;
+  double last_ = -1;
+};
+
+zav::CMainWnd* OpenWindow(const QString& skin, const std::string& folder, const std::string& format) {
+  QString error;
+  if (!zav::LoadSkinResources(skin, &error)) {
+    std::fprintf(stderr, "skin: %s\n", qPrintable(error));
+    return nullptr;
+  }
+  zav::ConfigStore& store = zav::ConfigStore::Instance();
+  store.WriteString("global", "output-dir", folder);
+  store.WriteString("global", "audio-format", format == "wav" ? "2" : format == "m4a" ? "1" : "0");
+  auto* window = new zav::CMainWnd();
+  if (!window->Create(nullptr, zav::CMainWnd::kCaption, zav::WindowStyle::kMainFrame)) return nullptr;
+  window->CenterWindow();
+  window->ShowWindow();
+  return window;
+}
+
+int List(const QString& skin, const std::string& folder) {
+  Responsiveness answering;
+  FirstPaint paint;
+  zav::CMainWnd* window = OpenWindow(skin, folder, "mp3");
+  if (!window) return 1;
+  window->installEventFilter(&paint);
+  auto* list = window->FindControl<QListWidget>(QStringLiteral("audio-record-list"));
+  double firstRow = -1;
+  QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, [&] {
+    if (firstRow < 0) firstRow = Ms();
+  });
+  QTimer done;
+  QObject::connect(&done, &QTimer::timeout, [&] {
+    if (!window->recordings().ScanDone()) return;
+    std::printf("first_paint_ms=%.1f first_row_ms=%.1f last_row_ms=%.1f rows=%d worst_late_ms=%.1f\n", paint.at,
+                firstRow, Ms(), window->recordings().RowCount(), answering.worstLateMs);
+    QApplication::exit(0);
+  });
+  done.start(1);
+  return QApplication::exec();
+}
+
+int Stop(const QString& skin, const std::string& folder, const std::string& format, int seconds) {
+  zav::CMainWnd* window = OpenWindow(skin, folder, format);
+  if (!window) return 1;
+  auto* list = window->FindControl<QListWidget>(QStringLiteral("audio-record-list"));
+  auto* info = window->FindControl<QLabel>(QStringLiteral("recorder-info"));
+  double clicked = -1;
+  double row = -1;
+  QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, [&] {
+    if (clicked >= 0 && row < 0) row = Ms();
+  });
+  QObject::connect(list, &QListWidget::currentRowChanged, [&] {
+    if (row < 0) return;
+    std::printf("format=%s seconds=%d row_ms=%.1f selected_ms=%.1f\n", format.c_str(), seconds, row - clicked,
+                Ms() - clicked);
+    QApplication::exit(0);
+  });
+  auto click = [window](const char* name) {
+    window->FindControl<QAbstractButton>(QLatin1String(name))->click();
+  };
+  QTimer::singleShot(500, [&] { click("recorder-start"); });  // after the list is read
+  QTimer started;
+  QObject::connect(&started, &QTimer::timeout, [&] {
+    if (info->text() != QStringLiteral("正在录音")) return;
+    started.stop();
+    QTimer::singleShot(seconds * 1000, [&] {
+      clicked = Ms();
+      click("recorder-stop");
+    });
+  });
+  started.start(10);
+  return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  sinceStart.start();
+  zav::SetTraceEnabled(false);  // the engine's progress lines would mix with the results
+  QApplication app(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  const QStringList args = QApplication::arguments();
+  if (args.size() == 4 && args[1] == QLatin1String("list")) return List(args[2], args[3].toStdString());
+  if (args.size() == 6 && args[1] == QLatin1String("stop")) {
+    return Stop(args[2], args[3].toStdString(), args[4].toStdString(), args[5].toInt());
+  }
+  std::fprintf(stderr,
+               "usage: bench_main_window list <skin folder> <recordings folder>\n"
+               "       bench_main_window stop <skin folder> <recordings folder> mp3|m4a|wav <seconds>\n");
+  return 2;
+}

@@ -1,0 +1,138 @@
+#!/bin/bash
+# The desktop program's main window: idle cost, listing a large folder, and how soon a stopped
+# recording appears as a row. Runs on a private X server (Xvfb) when there is one, else on
+# Qt's offscreen platform, and on the private sound server of pulse-server.sh.
+#
+# Usage: bench/main-window.sh idle [-s SECONDS]
+#        bench/main-window.sh list [-n FILES] [-r RUNS]
+#        bench/main-window.sh stop [-s SECONDS] [FORMAT...]
+#   idle: CPU of the shown, idle window over SECONDS (default 60), and its wake-ups
+#   list: a folder of FILES different recordings (default 2000), RUNS times (default 3)
+#   stop: records SECONDS (default 600) per format (default mp3 m4a, run side by side,
+#         started 20 s apart) and times the click on stop to the new row
+set -euo pipefail
+
+BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+REPO_DIR=$(dirname "$BENCH_DIR")
+die() { echo "main-window.sh: $*" >&2; exit 1; }
+usage() { sed -n '2,12s/^# \{0,1\}//p' "$0"; exit 2; }
+
+BUILD_DIR=${ZAV_BUILD_DIR:-$REPO_DIR/build}
+PROGRAM=$BUILD_DIR/app/desktop/zav-audio-recorder
+WINDOW_BENCH=$BUILD_DIR/bench/bench_main_window
+if [ ! -x "$PROGRAM" ] || [ ! -x "$WINDOW_BENCH" ]; then
+  die "build the desktop program and the benchmark first: cmake --build $BUILD_DIR --target zav-audio-recorder bench_main_window"
+fi
+for tool in pulseaudio pactl parec ffmpeg; do command -v $tool >/dev/null || die "$tool is not installed"; done
+
+MODE=${1:-}
+[ -n "$MODE" ] || usage
+shift
+
+WORK=$(mktemp -d /tmp/zav-bench-window-XXXXXX)
+PIDS=()
+cleanup() {
+  local pid
+  for pid in "${PIDS[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+  for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  [ -n "${ZAV_BENCH_PULSE_DIR:-}" ] && "$BENCH_DIR/pulse-server.sh" stop "$ZAV_BENCH_PULSE_DIR"
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+eval "$("$BENCH_DIR/pulse-server.sh" start)"
+if command -v Xvfb >/dev/null; then
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$WORK/display" 2>/dev/null &
+  PIDS+=($!)
+  for _ in $(seq 1 50); do [ -s "$WORK/display" ] && break; sleep 0.1; done
+  DISPLAY=":$(cat "$WORK/display")"
+  export DISPLAY QT_QPA_PLATFORM=xcb
+else
+  export QT_QPA_PLATFORM=offscreen
+fi
+echo "machine: $(lscpu | sed -n 's/^Model name: *//p' | head -1), $(nproc) cores; load $(cut -d' ' -f1-3 /proc/loadavg); platform $QT_QPA_PLATFORM; $(date '+%Y-%m-%d %H:%M')"
+
+# A settings folder of its own for each program run, with the recordings folder set and the
+# quality at 128 kbit/s.
+new_home() {
+  local home=$WORK/home-$1
+  mkdir -p "$home/config/ZavAudioRecorder/Config"
+  printf '[global]\noutput-dir=%s\nvoice-bitrate-index=2\n' "$2" >"$home/config/ZavAudioRecorder/Config/configure.ini"
+  echo "$home"
+}
+
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+# "tid switches" for each thread: context switches so far (threads may end in between, such as
+# Qt's pooled threads after 30 s without work, so the two samples are compared per thread).
+switches() {
+  local task
+  for task in /proc/"$1"/task/*; do
+    echo "${task##*/} $(awk '/^(voluntary|nonvoluntary)_ctxt_switches/ {n += $2} END {print n}' "$task/status" 2>/dev/null)"
+  done
+}
+
+case $MODE in
+  idle)
+    SECONDS_IDLE=60
+    while getopts "s:" opt; do case $opt in s) SECONDS_IDLE=$OPTARG ;; *) usage ;; esac; done
+    mkdir -p "$WORK/recordings"
+    home=$(new_home idle "$WORK/recordings")
+    HOME=$home XDG_CONFIG_HOME=$home/config "$PROGRAM" >/dev/null 2>&1 &
+    pid=$!
+    PIDS+=("$pid")
+    for _ in $(seq 1 200); do
+      grep -qs "recordings listed" "$home"/config/ZavAudioRecorder/Log/log.* && break
+      sleep 0.1
+    done
+    sleep 5  # start-up work done, workers idle
+    t0=$(cpu_ticks "$pid"); switches "$pid" >"$WORK/switches0"
+    sleep "$SECONDS_IDLE"
+    kill -0 "$pid" 2>/dev/null || die "the program ended: $(tail -3 "$home"/config/ZavAudioRecorder/Log/log.* 2>/dev/null)"
+    t1=$(cpu_ticks "$pid"); switches "$pid" >"$WORK/switches1"
+    c=$(awk 'NR == FNR {before[$1] = $2; next} $1 in before {n += $2 - before[$1]} END {print n + 0}' \
+      "$WORK/switches0" "$WORK/switches1")
+    hz=$(getconf CLK_TCK)
+    awk -v t=$((t1 - t0)) -v hz="$hz" -v s="$SECONDS_IDLE" -v c="$c" \
+      'BEGIN {printf "idle %d s: cpu %.3f s = %.3f %% of a core (target < 0.5 %%), %.1f context switches a second\n", s, t / hz, 100 * t / hz / s, c / s}'
+    ;;
+  list)
+    FILES=2000
+    RUNS=3
+    while getopts "n:r:" opt; do case $opt in n) FILES=$OPTARG ;; r) RUNS=$OPTARG ;; *) usage ;; esac; done
+    mkdir -p "$WORK/recordings"
+    ffmpeg -loglevel error -f lavfi -i "sine=f=440:d=2" -ac 2 -ar 44100 -b:a 128k "$WORK/sample.mp3"
+    # Copies, not links: each file is probed on its own, as a real folder's are.
+    for i in $(seq 1 "$FILES"); do
+      cp "$WORK/sample.mp3" "$WORK/recordings/新录音-$(printf '2024%010d' "$i").mp3"
+    done
+    for run in $(seq 1 "$RUNS"); do
+      home=$(new_home "list$run" "$WORK/recordings")
+      HOME=$home XDG_CONFIG_HOME=$home/config "$WINDOW_BENCH" list "$REPO_DIR/skin" "$WORK/recordings" 2>/dev/null |
+        grep '^first_paint' | sed "s/^/run $run: /"
+    done
+    ;;
+  stop)
+    RECORD_SECONDS=600
+    while getopts "s:" opt; do case $opt in s) RECORD_SECONDS=$OPTARG ;; *) usage ;; esac; done
+    shift $((OPTIND - 1))
+    FORMATS=("$@")
+    [ ${#FORMATS[@]} -gt 0 ] || FORMATS=(mp3 m4a)
+    runs=()
+    for format in "${FORMATS[@]}"; do
+      mkdir -p "$WORK/rec-$format"
+      home=$(new_home "stop-$format" "$WORK/rec-$format")
+      HOME=$home XDG_CONFIG_HOME=$home/config "$WINDOW_BENCH" stop "$REPO_DIR/skin" "$WORK/rec-$format" "$format" \
+        "$RECORD_SECONDS" >"$WORK/stop-$format.out" 2>"$WORK/stop-$format.log" &
+      runs+=($!)
+      PIDS+=($!)
+      sleep 20  # the recordings stop 20 s apart
+    done
+    for pid in "${runs[@]}"; do wait "$pid" || die "bench_main_window stop failed"; done
+    for format in "${FORMATS[@]}"; do
+      grep '^format=' "$WORK/stop-$format.out"
+      find "$WORK/rec-$format" -type f -printf '%s bytes %f\n'
+    done
+    ;;
+  *) usage ;;
+esac

@@ -1,0 +1,142 @@
+#include "MainWndHarness.h"
+
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "ConfigStore.h"
+#include "RecordingsList.h"
+#include "UiTestSupport.h"
+#include "dui/Skin.h"
+
+namespace zav::test {
+
+BoxAnswerer::BoxAnswerer() {
+  connect(&timer_, &QTimer::timeout, this, &BoxAnswerer::Answer);
+  timer_.start(10);
+}
+
+QStringList BoxAnswerer::Texts() const {
+  QStringList texts;
+  for (const SeenBox& box : seen) texts << box.text;
+  return texts;
+}
+
+void BoxAnswerer::Answer() {
+  QWidget* box = QApplication::activeModalWidget();
+  if (!box || !box->isVisible()) return;
+  if (auto* picker = qobject_cast<QFileDialog*>(box)) {
+    seen.push_back({QStringLiteral("<folder picker>"), picker->size()});
+    if (folderToPick.isEmpty()) {
+      picker->reject();
+    } else {
+      picker->setDirectory(folderToPick);
+      picker->selectFile(folderToPick);
+      QMetaObject::invokeMethod(picker, "accept");
+    }
+    return;
+  }
+  if (auto* message = qobject_cast<QMessageBox*>(box)) {
+    seen.push_back({message->text(), message->size()});
+    message->accept();
+    return;
+  }
+  auto* text = box->findChild<QLabel*>(QStringLiteral("msgText"));
+  seen.push_back({text ? text->text() : QString(), box->size()});
+  const bool question = box->findChild<QAbstractButton*>(QStringLiteral("msgCancel")) != nullptr;
+  const char* button = question && !confirm ? "msgCancel" : "msgConfirm";
+  if (auto* answer = box->findChild<QAbstractButton*>(QLatin1String(button))) answer->click();
+}
+
+TmpfsMount::TmpfsMount(const std::string& size) : path_(dir_.path().toStdString()) {
+  if (::geteuid() != 0) return;
+  mounted_ = ::mount("zav-test", path_.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+}
+
+TmpfsMount::~TmpfsMount() {
+  if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
+}
+
+bool TmpfsMount::MakeReadOnly() {
+  return mounted_ && ::mount("zav-test", path_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+}
+
+void MainWndTestBase::SetUp() {
+  SetSkinFolder(SourceSkinFolder());
+  std::filesystem::remove(ConfigStore::Instance().path());
+  WriteSetting("output-dir", folder());
+}
+
+void MainWndTestBase::TearDown() {
+  CloseWindow();
+  std::filesystem::remove(ConfigStore::Instance().path());
+}
+
+CMainWnd* MainWndTestBase::OpenWindow() {
+  auto* created = new CMainWnd(&shell);
+  window = created;
+  EXPECT_TRUE(created->Create(nullptr, CMainWnd::kCaption, WindowStyle::kMainFrame));
+  created->CenterWindow();
+  created->ShowWindow();
+  EXPECT_TRUE(WaitUntil([&] {
+    return window && !window->SettingsWorkPending() && window->recordings().ScanDone();
+  }, 10000));
+  return created;
+}
+
+void MainWndTestBase::CloseWindow() {
+  if (window) window->DestroyWindow();  // deletes itself
+  // The main window ends the application's event loop when it goes, and with no loop running
+  // Qt keeps that quit for the next loop: every later box would close at once. An empty run
+  // of the application's loop uses it up.
+  QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+  QCoreApplication::exec();
+}
+
+void MainWndTestBase::WriteSetting(const std::string& key, const std::string& value) {
+  ConfigStore::Instance().WriteString("global", key, value);
+}
+
+std::string MainWndTestBase::ReadSetting(const std::string& key) {
+  return ConfigStore::Instance().ReadString("global", key, "<none>");
+}
+
+std::string MainWndTestBase::SettingsText() {
+  std::ifstream file(ConfigStore::Instance().path());
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+void MainWndTestBase::WaitForSettings() {
+  EXPECT_TRUE(WaitUntil([&] { return !window->SettingsWorkPending(); }));
+}
+
+bool MainWndTestBase::Shown(const char* name) const {
+  QWidget* control = Control(name);
+  return control && control->isVisible();
+}
+
+QString MainWndTestBase::Text(const char* name) const {
+  auto* label = Control<QLabel>(name);
+  return label ? label->text() : QString();
+}
+
+void MainWndTestBase::Click(const char* name) const {
+  QWidget* control = Control(name);
+  ASSERT_NE(control, nullptr);
+  ASSERT_TRUE(control->isVisible() && control->isEnabled()) << name;
+  QTest::mouseClick(control, Qt::LeftButton);
+}
+
+}  // namespace zav::test

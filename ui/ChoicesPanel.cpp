@@ -1,0 +1,89 @@
+#include "ChoicesPanel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include "ConfigStore.h"
+#include "StoredChoices.h"
+#include "WorkQueue.h"
+#include "dui/Notify.h"
+#include "dui/WindowImplBase.h"
+
+namespace zav {
+namespace {
+
+void Select(QComboBox* combo, const std::optional<int>& index) {
+  if (!combo || !index || *index >= combo->count()) return;
+  const QSignalBlocker quiet(combo);  // showing a stored choice is not a change
+  combo->setCurrentIndex(*index);
+}
+
+}  // namespace
+
+void StoreSetting(WorkQueue* disk, const char* key, std::string value) {
+  disk->Post([key, value = std::move(value)] { ConfigStore::Instance().WriteString(kGlobalSection, key, value); });
+}
+
+ChoicesPanel::ChoicesPanel(const WindowImplBase& window, WorkQueue* disk)
+    : disk_(disk),
+      source_(window.FindControl<QComboBox>(QStringLiteral("record-audio-origin"))),
+      format_(window.FindControl<QComboBox>(QStringLiteral("record-audio-format"))),
+      quality_(window.FindControl<QComboBox>(QStringLiteral("record-audio-quality"))),
+      boost_(window.FindControl<QSlider>(QStringLiteral("mic-strengthen-slider"))),
+      boostLabel_(window.FindControl<QLabel>(QStringLiteral("mic-strengthen-label"))),
+      gainControl_(window.FindControl<QCheckBox>(QStringLiteral("agc-check"))),
+      noiseSuppression_(window.FindControl<QCheckBox>(QStringLiteral("noise-check"))) {}
+
+void ChoicesPanel::Show(const StoredChoices& stored) {
+  if (boost_) boost_->setValue(stored.boost);
+  if (boostLabel_) boostLabel_->setText(QString::number(stored.boost));
+  Select(format_, stored.format);
+  Select(quality_, stored.bitrateIndex);
+  Select(source_, stored.source);
+  if (gainControl_) gainControl_->setChecked(stored.gainControl);
+  if (noiseSuppression_) noiseSuppression_->setChecked(stored.noiseSuppression);
+}
+
+bool ChoicesPanel::Handle(const TNotifyUI& msg) {
+  const QWidget* sender = msg.sender;
+  const int value = static_cast<int>(msg.wParam);
+  if (msg.type == kNotifyItemSelect) {
+    if (sender == source_) {
+      if (value >= 0 && value < kSourceCount) Store("voice-source", std::to_string(value));
+    } else if (sender == format_) {
+      if (value >= 0 && value < kFormatCount) Store("audio-format", std::to_string(value));
+    } else if (sender == quality_) {
+      if (value >= 0 && value < kBitrateCount) {
+        Store("voice-bitrate-index", std::to_string(value));
+        Store("voice-bitrate", BitRateTextOfIndex(value));
+      }
+    } else {
+      return false;
+    }
+    return true;
+  }
+  if (msg.type == kNotifyValueChanged && sender == boost_) {
+    if (value >= 0 && value <= 100) {
+      if (boostLabel_) boostLabel_->setText(QString::number(value));
+      Store("voice-size", std::to_string(value));
+    }
+    return true;
+  }
+  if (msg.type == kNotifySelectChanged && (sender == gainControl_ || sender == noiseSuppression_)) {
+    Store(sender == gainControl_ ? "agc-check" : "noise-check", msg.wParam != 0 ? "1" : "0");
+    return true;
+  }
+  return false;
+}
+
+void ChoicesPanel::FillFormatAndBitRate(RecordingChoices* choices) const {
+  choices->format = format_ ? format_->currentText().toStdString() : std::string();
+  choices->bitRate = BitRateOfQualityText(quality_ ? quality_->currentText().toStdString() : std::string());
+}
+
+void ChoicesPanel::Store(const char* key, std::string value) { StoreSetting(disk_, key, std::move(value)); }
+
+}  // namespace zav

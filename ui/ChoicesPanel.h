@@ -1,0 +1,49 @@
+#pragma once
+// The choices that shape the next recording: sound source, format and bitrate combos, the
+// microphone boost slider, the noise suppression and gain control checks. Shows the stored
+// choices without writing them back, and stores each change the user makes at once (on the
+// disk worker). UI thread only.
+
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QSlider;
+
+namespace zav {
+
+struct RecordingChoices;
+struct StoredChoices;
+struct TNotifyUI;
+class WindowImplBase;
+class WorkQueue;
+
+class ChoicesPanel {
+ public:
+  ChoicesPanel(const WindowImplBase& window, WorkQueue* disk);
+
+  void Show(const StoredChoices& stored);
+  // True when msg was one of this panel's controls.
+  bool Handle(const TNotifyUI& msg);
+
+  // The format combo's text as the file's extension and the quality combo's bitrate.
+  void FillFormatAndBitRate(RecordingChoices* choices) const;
+
+ private:
+  void Store(const char* key, std::string value);
+
+  WorkQueue* disk_;
+  QComboBox* source_;
+  QComboBox* format_;
+  QComboBox* quality_;
+  QSlider* boost_;
+  QLabel* boostLabel_;
+  QCheckBox* gainControl_;
+  QCheckBox* noiseSuppression_;
+};
+
+// Stores key=value in section "global" of the settings store, on the disk worker.
+void StoreSetting(WorkQueue* disk, const char* key, std::string value);
+
+}  // namespace zav

@@ -1,0 +1,48 @@
+#include "DesktopShell.h"
+
+#include <glog/logging.h>
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDesktopServices>
+#include <QFileInfo>
+
+namespace zav {
+namespace {
+
+class SystemShell final : public DesktopShell {
+ public:
+  void Open(const QUrl& url) override {
+    if (!QDesktopServices::openUrl(url)) LOG(ERROR) << "MainWnd: nothing opens " << url.toString().toStdString();
+  }
+
+  void ShowInFileManager(const QString& path) override {
+    const QUrl folder = QUrl::fromLocalFile(QFileInfo(path).absolutePath());
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+      Open(folder);
+      return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+    // Asynchronous: a file manager that must first be started can take seconds to answer.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), nullptr);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [this, watcher, folder] {
+      if (watcher->isError()) Open(folder);
+      watcher->deleteLater();
+    });
+  }
+};
+
+}  // namespace
+
+DesktopShell& SystemDesktopShell() {
+  static SystemShell shell;
+  return shell;
+}
+
+}  // namespace zav

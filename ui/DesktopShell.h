@@ -1,0 +1,24 @@
+#pragma once
+// What the main window asks of the desktop: open a file or an address with the desktop's
+// default handler, and show a file in the file manager. Tests put a recorder of the requests
+// in place of the desktop.
+
+#include <QString>
+#include <QUrl>
+
+namespace zav {
+
+class DesktopShell {
+ public:
+  virtual ~DesktopShell() = default;
+  // Opens url with the desktop's default handler (a file plays in its player). Never waits.
+  virtual void Open(const QUrl& url) = 0;
+  // Shows the file selected in the file manager (the FileManager1 D-Bus service), or opens
+  // its folder when no file manager answers. Never waits.
+  virtual void ShowInFileManager(const QString& path) = 0;
+};
+
+// The user's desktop.
+DesktopShell& SystemDesktopShell();
+
+}  // namespace zav

@@ -1,0 +1,74 @@
+#include "FolderPanel.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "ConfigStore.h"
+#include "DesktopShell.h"
+#include "StoredChoices.h"
+#include "WorkQueue.h"
+#include "dui/Notify.h"
+#include "dui/WindowImplBase.h"
+
+namespace zav {
+
+bool CanWriteInto(const std::string& folder) {
+  const std::string path = folder + "/ZavAudioRecorderTmp";
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(path.c_str());
+  return true;
+}
+
+FolderPanel::FolderPanel(WindowImplBase* window, WorkQueue* disk, DesktopShell* shell)
+    : window_(window), disk_(disk), shell_(shell), field_(window->FindControl<QLineEdit>(QStringLiteral("save-path-eidt"))) {}
+
+void FolderPanel::Show(const std::string& folder) {
+  if (field_) field_->setText(QString::fromStdString(folder));
+}
+
+bool FolderPanel::Handle(const TNotifyUI& msg) {
+  if (msg.type != kNotifyClick || !msg.sender) return false;
+  const QString name = msg.sender->objectName();
+  if (name == QLatin1String("change-dir-btn")) {
+    ChangeFolder();
+  } else if (name == QLatin1String("open-dir-btn")) {
+    if (field_ && !field_->text().isEmpty()) shell_->Open(QUrl::fromLocalFile(field_->text()));
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void FolderPanel::ChangeFolder() {
+  if (testing_) return;
+  const QString start = field_ ? field_->text() : QString();
+  const QString chosen = QFileDialog::getExistingDirectory(window_, QStringLiteral("选择保存目录"), start);
+  if (chosen.isEmpty()) return;
+  testing_ = true;
+  disk_->Post([this, chosen] {
+    const std::string folder = chosen.toStdString();
+    const bool writable = CanWriteInto(folder);
+    // Stored here, in order with the other settings, before the window hears of it.
+    if (writable) ConfigStore::Instance().WriteString(kGlobalSection, "output-dir", folder);
+    window_->PostTask([this, chosen, writable] { OnFolderTested(chosen, writable); });
+  });
+}
+
+void FolderPanel::OnFolderTested(const QString& folder, bool writable) {
+  testing_ = false;
+  if (writable) {
+    if (field_) field_->setText(folder);
+    return;
+  }
+  QMessageBox box(QMessageBox::NoIcon, QString(), QStringLiteral("该目录没有写入权限!"), QMessageBox::Ok, window_);
+  box.exec();
+}
+
+}  // namespace zav

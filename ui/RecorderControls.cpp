@@ -1,0 +1,61 @@
+#include "RecorderControls.h"
+
+#include <QLabel>
+
+#include "ElapsedTime.h"
+#include "dui/GifAnim.h"
+#include "dui/WindowImplBase.h"
+
+namespace zav {
+namespace {
+
+void SetShown(QWidget* control, bool shown) {
+  if (control) control->setVisible(shown);
+}
+
+void Animate(CGifAnimUI* picture, bool shown, bool playing) {
+  if (!picture) return;
+  picture->setVisible(shown);
+  if (playing) {
+    picture->PlayGif();
+  } else {
+    picture->PauseGif();  // also while hidden: an idle window runs no timers
+  }
+}
+
+}  // namespace
+
+RecorderControls::RecorderControls(const WindowImplBase& window)
+    : start_(window.FindControl(QStringLiteral("recorder-start"))),
+      pause_(window.FindControl(QStringLiteral("recorder-pause"))),
+      stop_(window.FindControl(QStringLiteral("recorder-stop"))),
+      disabled_(window.FindControl(QStringLiteral("recorder-disabled"))),
+      ready_(window.FindControl(QStringLiteral("recorder-ready"))),
+      statusInit_(window.FindControl(QStringLiteral("recorder-status-init"))),
+      working_(window.FindControl<CGifAnimUI>(QStringLiteral("recorder-working"))),
+      statusWorking_(window.FindControl<CGifAnimUI>(QStringLiteral("recorder-status-working"))),
+      info_(window.FindControl<QLabel>(QStringLiteral("recorder-info"))),
+      progress_(window.FindControl<QLabel>(QStringLiteral("recorder-progress"))) {}
+
+void RecorderControls::Show(RecorderLook look) {
+  const bool idle = look == RecorderLook::kIdle;
+  const bool recording = look == RecorderLook::kRecording;
+  SetShown(start_, !recording);
+  SetShown(pause_, recording);
+  SetShown(stop_, !idle);
+  SetShown(disabled_, idle);
+  SetShown(ready_, idle);
+  SetShown(statusInit_, idle);
+  Animate(working_, !idle, recording);
+  Animate(statusWorking_, !idle, recording);
+  if (info_) {
+    info_->setText(idle ? QStringLiteral("准备录音") : recording ? QStringLiteral("正在录音") : QStringLiteral("暂停录音"));
+  }
+  if (idle) ShowSeconds(0);
+}
+
+void RecorderControls::ShowSeconds(int64_t seconds) {
+  if (progress_) progress_->setText(FormatElapsedTime(seconds));
+}
+
+}  // namespace zav

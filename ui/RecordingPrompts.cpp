@@ -1,0 +1,35 @@
+#include "RecordingPrompts.h"
+
+namespace zav {
+
+std::optional<Prompt> PromptForStart(StartResult result) {
+  switch (result) {
+    case StartResult::kStarted:
+    case StartResult::kBadFormat:
+      return std::nullopt;
+    case StartResult::kStartedWithoutMicrophone:
+      return Prompt{QStringLiteral("没有插入麦克风设备,仅录系统声音"), 250, 100};
+    case StartResult::kNoOutputDevice:
+      return Prompt{QStringLiteral("未启用音频输出设备!")};
+    case StartResult::kNoMicrophone:
+      return Prompt{QStringLiteral("请先插入麦克风设备!")};
+    case StartResult::kFolderNotWritable:
+      return Prompt{QStringLiteral("该目录没有写入权限!")};
+    case StartResult::kInitFailed:
+      return Prompt{QStringLiteral("音频设备出错!")};
+  }
+  return Prompt{QStringLiteral("音频设备出错!")};
+}
+
+Prompt PromptForFault(RecordingFault fault) {
+  switch (fault) {
+    case RecordingFault::kWriteFailed:
+      return Prompt{QStringLiteral("磁盘可能已满,录音已停止并保存!"), 250, 100};
+    case RecordingFault::kMicrophoneFailed:
+    case RecordingFault::kSystemSoundFailed:
+      break;
+  }
+  return Prompt{QStringLiteral("音频设备出错,录音已停止并保存!"), 250, 100};
+}
+
+}  // namespace zav

@@ -1,0 +1,25 @@
+#pragma once
+// What the user is told when a recording does not start or stops on its own.
+
+#include <QString>
+
+#include <optional>
+
+#include "RecordingController.h"
+
+namespace zav {
+
+struct Prompt {
+  QString text;
+  int width = 200;  // client size of the prompt box
+  int height = 100;
+};
+
+// The prompt for a start's result; nullopt when nothing is shown (a plain start, and a format
+// that is not one of the three, which ends silently).
+std::optional<Prompt> PromptForStart(StartResult result);
+
+// The prompt for a recording that stopped on a fault. What was written is kept and listed.
+Prompt PromptForFault(RecordingFault fault);
+
+}  // namespace zav

@@ -1,0 +1,152 @@
+#include "RecordingsList.h"
+
+#include <glog/logging.h>
+
+#include <QListWidget>
+#include <QUrl>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include <unistd.h>
+
+#include "DesktopShell.h"
+#include "ElapsedTime.h"
+#include "RecordingFiles.h"
+#include "RecordingRows.h"
+#include "TextUtil.h"
+#include "UserFolders.h"
+#include "WorkQueue.h"
+#include "dui/ControlTag.h"
+#include "dui/MessageBoxDialog.h"
+#include "dui/Notify.h"
+#include "dui/PromptBoxDialog.h"
+#include "dui/WindowImplBase.h"
+
+namespace zav {
+namespace {
+
+// The scan hands rows over in batches: few enough tasks for a quick list, small enough that
+// the window answers between them.
+constexpr size_t kScanBatchRows = 32;
+constexpr auto kScanBatchTime = std::chrono::milliseconds(50);
+
+}  // namespace
+
+RecordingsList::RecordingsList(WindowImplBase* window, WorkQueue* disk, DesktopShell* shell)
+    : window_(window),
+      disk_(disk),
+      shell_(shell),
+      rows_(std::make_unique<RecordingRows>(window->FindControl<QListWidget>(QStringLiteral("audio-record-list")), window)),
+      files_(std::make_unique<WorkQueue>("zav-list")) {}
+
+RecordingsList::~RecordingsList() {
+  stopping_ = true;
+  files_->Stop(WorkQueue::Pending::kDrop);
+}
+
+int RecordingsList::RowCount() const { return rows_->Count(); }
+
+void RecordingsList::StartScan() {
+  files_->Post([this] {
+    const std::string folder = GetOutputFolder();
+    std::vector<RecordingFile> batch;
+    auto handOver = [this, &batch] {
+      if (batch.empty()) return;
+      window_->PostTask([this, files = std::move(batch)] { AddRows(files); });
+      batch.clear();
+    };
+    auto batchStart = std::chrono::steady_clock::now();
+    for (const std::string& name : ListRecordingFiles(folder)) {
+      if (stopping_) return;
+      batch.push_back(DescribeRecording(folder, name));
+      if (batch.size() >= kScanBatchRows || std::chrono::steady_clock::now() - batchStart >= kScanBatchTime) {
+        handOver();
+        batchStart = std::chrono::steady_clock::now();
+      }
+    }
+    handOver();
+    window_->PostTask([this] {
+      scanDone_ = true;
+      LOG(INFO) << "recordings listed: " << RowCount();
+    });
+  });
+}
+
+void RecordingsList::AddRecording(const std::string& folder, const std::string& fileName) {
+  files_->Post([this, folder, fileName] {
+    RecordingFile file = DescribeRecording(folder, fileName);
+    window_->PostTask([this, file = std::move(file)] {
+      AddRows({file});
+      window_->SetTimer(kShowNewRowTimerId, kShowNewRowDelayMs);
+    });
+  });
+}
+
+void RecordingsList::AddRows(const std::vector<RecordingFile>& files) {
+  std::vector<RecordingRows::Row> rows;
+  rows.reserve(files.size());
+  for (const RecordingFile& file : files) {
+    const int id = nextItemId_++;
+    RecordingItem item{QString::fromStdString(file.fileName), QString::fromStdString(file.folder),
+                       QString::fromStdString(file.fullPath), file.size};
+    rows.push_back({id, item.fileName, QString::fromStdString(FormatFileSize(file.size)),
+                    FormatDurationText(file.seconds)});
+    recordingItems_.emplace(id, std::move(item));
+  }
+  rows_->Append(rows);
+}
+
+void RecordingsList::OnShowNewRowTimer() {
+  window_->KillTimer(kShowNewRowTimerId);
+  rows_->ShowLast();
+}
+
+const RecordingsList::RecordingItem* RecordingsList::Find(intptr_t tag) const {
+  const auto it = recordingItems_.find(static_cast<int>(tag));
+  return it == recordingItems_.end() ? nullptr : &it->second;
+}
+
+bool RecordingsList::Handle(const TNotifyUI& msg) {
+  if (msg.type != kNotifyClick || !msg.sender) return false;
+  const QString name = msg.sender->objectName();
+  const bool play = name == QLatin1String("item-play");
+  const bool show = name == QLatin1String("item-open-dir");
+  const bool remove = name == QLatin1String("item-delete");
+  if (!play && !show && !remove) return false;
+  const int id = static_cast<int>(GetTag(msg.sender));
+  const RecordingItem* item = Find(id);
+  if (!item) return true;
+  if (play) {
+    shell_->Open(QUrl::fromLocalFile(item->fullPath));
+  } else if (show) {
+    shell_->ShowInFileManager(item->fullPath);
+  } else {
+    Delete(id);
+  }
+  return true;
+}
+
+void RecordingsList::Delete(int id) {
+  if (!MessageBoxDialog::Ask(window_, QStringLiteral("确定要删除文件吗?"))) return;
+  const RecordingItem* item = Find(id);  // the row may have gone while the box was open
+  if (!item) return;
+  disk_->Post([this, id, path = item->fullPath.toStdString()] {
+    // A file that is already gone leaves nothing to keep a row for.
+    const bool removed = ::unlink(path.c_str()) == 0 || errno == ENOENT;
+    if (!removed) PLOG(ERROR) << "MainWnd: cannot delete " << path;
+    window_->PostTask([this, id, removed] { OnDeleted(id, removed); });
+  });
+}
+
+void RecordingsList::OnDeleted(int id, bool removed) {
+  if (!removed) {
+    PromptBoxDialog::Show(window_, QStringLiteral("文件删除失败!"));
+    return;
+  }
+  rows_->Remove(id);
+  recordingItems_.erase(id);
+}
+
+}  // namespace zav

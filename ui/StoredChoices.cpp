@@ -1,0 +1,64 @@
+#include "StoredChoices.h"
+
+#include <array>
+
+#include "ConfigStore.h"
+#include "UserFolders.h"
+
+namespace zav {
+namespace {
+
+constexpr std::array<int32_t, kBitrateCount> kBitRates = {64000, 96000, 128000, 192000, 256000, 320000};
+constexpr int32_t kFallbackBitRate = 128000;
+
+std::optional<int> IndexBelow(int value, int count) {
+  if (value < 0 || value >= count) return std::nullopt;
+  return value;
+}
+
+int Boost(const ConfigStore& store) {
+  const int stored = store.ReadInt(kGlobalSection, "voice-size", 0);
+  return stored == 0 ? StoredChoices::kDefaultBoost : stored;
+}
+
+}  // namespace
+
+StoredChoices ReadStoredChoices() {
+  const ConfigStore& store = ConfigStore::Instance();
+  StoredChoices c;
+  c.source = IndexBelow(store.ReadInt(kGlobalSection, "voice-source", 0), kSourceCount);
+  c.format = IndexBelow(store.ReadInt(kGlobalSection, "audio-format", 0), kFormatCount);
+  c.bitrateIndex = IndexBelow(store.ReadInt(kGlobalSection, "voice-bitrate-index", 0), kBitrateCount);
+  c.boost = Boost(store);
+  c.gainControl = store.ReadInt(kGlobalSection, "agc-check", 0) != 0;
+  c.noiseSuppression = store.ReadInt(kGlobalSection, "noise-check", 0) != 0;
+  c.outputFolder = GetOutputFolder();
+  return c;
+}
+
+int32_t BitRateOfQualityText(std::string_view text) {
+  for (int32_t rate : kBitRates) {
+    if (text == std::to_string(rate / 1000) + "kbps") return rate;
+  }
+  return kFallbackBitRate;
+}
+
+std::string BitRateTextOfIndex(int index) {
+  if (index < 0 || index >= kBitrateCount) return {};
+  return std::to_string(kBitRates[static_cast<size_t>(index)]);
+}
+
+RecordingChoices ReadStoredRecordingChoices() {
+  const ConfigStore& store = ConfigStore::Instance();
+  RecordingChoices c;
+  const int source = store.ReadInt(kGlobalSection, "voice-source", 0);
+  c.source = IndexBelow(source, kSourceCount) ? static_cast<VoiceSource>(source) : VoiceSource::Both;
+  c.folder = GetOutputFolder();
+  c.mute = store.ReadInt(kGlobalSection, "audio-mute-check", 0) != 0;
+  c.noiseSuppression = store.ReadInt(kGlobalSection, "noise-check", 0) != 0;
+  c.gainControl = store.ReadInt(kGlobalSection, "agc-check", 0) != 0;
+  c.boost = Boost(store);
+  return c;
+}
+
+}  // namespace zav
