@@ -14,8 +14,10 @@ namespace {
 
 class SystemShell final : public DesktopShell {
  public:
-  void Open(const QUrl& url) override {
-    if (!QDesktopServices::openUrl(url)) LOG(ERROR) << "MainWnd: nothing opens " << url.toString().toStdString();
+  bool Open(const QUrl& url) override {
+    if (QDesktopServices::openUrl(url)) return true;
+    LOG(ERROR) << "MainWnd: nothing opens " << url.toString().toStdString();
+    return false;
   }
 
   void ShowInFileManager(const QString& path) override {

@@ -12,7 +12,8 @@ class DesktopShell {
  public:
   virtual ~DesktopShell() = default;
   // Opens url with the desktop's default handler (a file plays in its player). Never waits.
-  virtual void Open(const QUrl& url) = 0;
+  // True when the desktop took it.
+  virtual bool Open(const QUrl& url) = 0;
   // Shows the file selected in the file manager (the FileManager1 D-Bus service), or opens
   // its folder when no file manager answers. Never waits.
   virtual void ShowInFileManager(const QString& path) = 0;

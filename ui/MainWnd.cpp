@@ -1,17 +1,27 @@
 #include "MainWnd.h"
 
 #include <QApplication>
+#include <QCursor>
 
 #include "ChoicesPanel.h"
+#include "CloseRule.h"
+#include "ConfigStore.h"
+#include "CronJobDialog.h"
 #include "DesktopShell.h"
 #include "ElapsedTime.h"
 #include "FolderPanel.h"
-#include "OtherWindows.h"
+#include "HotkeyDialog.h"
+#include "MainTaskMenu.h"
+#include "OnlineServices.h"
 #include "PaintViewUI.h"
 #include "RecorderControls.h"
+#include "RecorderHotkeys.h"
 #include "RecordingSession.h"
 #include "RecordingsList.h"
+#include "ServiceAddress.h"
+#include "SetingDialog.h"
 #include "StoredChoices.h"
+#include "TrayIcon.h"
 #include "VolumePanel.h"
 #include "WorkQueue.h"
 
@@ -21,6 +31,7 @@ CMainWnd::CMainWnd(DesktopShell* shell, DeviceProbe* probe)
     : shell_(shell ? shell : &SystemDesktopShell()), probe_(probe), disk_(std::make_unique<WorkQueue>("zav-settings")) {}
 
 CMainWnd::~CMainWnd() {
+  online_.reset();  // aborts any request under way at once
   // The disk worker first: its jobs belong to the groups below. The user's last changes still
   // reach the disk; what the jobs post back is dropped with the window.
   disk_->Stop(WorkQueue::Pending::kRun);
@@ -35,8 +46,10 @@ void CMainWnd::InitWindow() {
   setFixedSize(size());
   SetWindowProp(kWindowProp);
   SetIcon(QStringLiteral("app-icon.png"));
+  tray_ = std::make_unique<TrayIcon>(this, windowIcon());
 
   controls_ = std::make_unique<RecorderControls>(*this);
+  controls_->OnLookChanged([this](RecorderLook) { UpdateTrayTip(); });
   choices_ = std::make_unique<ChoicesPanel>(*this, disk_.get());
   volumes_ = std::make_unique<VolumePanel>(this, disk_.get());
   folder_ = std::make_unique<FolderPanel>(this, disk_.get(), shell_);
@@ -44,10 +57,19 @@ void CMainWnd::InitWindow() {
   session_ = std::make_unique<RecordingSession>(this, disk_.get(), controls_.get(), choices_.get(),
                                                 recordings_.get(), probe_);
 
+  hotkeys_ = std::make_unique<RecorderHotkeys>(this);
+  hotkeys_->RegisterAtStartup();
+
   controls_->Show(RecorderLook::kIdle);
   volumes_->Load();
   LoadStoredChoices();
-  // The quiet upgrade check starts here, before the scan of the recordings.
+  online_ = std::make_unique<OnlineServices>(
+      this, VendorServiceBaseUrl(),
+      OnlineServices::Hooks{[shell = shell_](const QUrl& url) { return shell->Open(url); },
+                            // The installer runs, or a mandatory upgrade was refused: quit the way
+                            // the menu does, so a recording is finished first.
+                            [this] { PostMessage(kMenuQuit); }});
+  online_->CheckForUpgrade(UpgradeCheckMode::kQuiet);
   recordings_->StartScan();
 }
 
@@ -57,6 +79,7 @@ void CMainWnd::LoadStoredChoices() {
     PostTask([this, stored = std::move(stored)] {
       choices_->Show(stored);
       folder_->Show(stored.outputFolder);
+      windowClose_ = stored.windowClose;
     });
   });
 }
@@ -71,7 +94,7 @@ void CMainWnd::ToggleRecording() { session_->Toggle(); }
 
 void CMainWnd::Notify(TNotifyUI& msg) {
   if (msg.sender && session_ && !HandleRecorderClick(msg) &&
-      !(msg.type == kNotifyClick && OpenOtherWindow(msg.sender->objectName(), this, *shell_))) {
+      !(msg.type == kNotifyClick && OpenLinkedWindow(msg.sender->objectName()))) {
     choices_->Handle(msg) || volumes_->Handle(msg) || folder_->Handle(msg) || recordings_->Handle(msg);
   }
   WindowImplBase::Notify(msg);
@@ -96,16 +119,94 @@ bool CMainWnd::HandleRecorderClick(const TNotifyUI& msg) {
   return true;
 }
 
+bool CMainWnd::OpenLinkedWindow(const QString& name) {
+  if (name == QLatin1String("help")) {
+    online_->OpenHelpPage();
+  } else if (name == QLatin1String("feedback")) {
+    online_->ShowFeedback();
+  } else if (name == QLatin1String("hotkey-btn")) {
+    ShowHotkeyDialog(this, *hotkeys_);
+  } else if (name == QLatin1String("cron-job-btn")) {
+    ShowCronJobDialog(this);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void CMainWnd::OnTrayCallback(intptr_t mouseMessage) {
+  if (mouseMessage == kMouseLeftDown) {
+    BringToFront();
+  } else if (mouseMessage == kMouseRightDown) {
+    BringToFront();
+    OpenMainTaskMenu(this, QCursor::pos());
+  }
+}
+
+void CMainWnd::OnMenuCommand(unsigned command) {
+  switch (command) {
+    case kMenuQuit:
+      Close(static_cast<int>(kMenuQuit));
+      break;
+    case kMenuHome:
+      BringToFront();
+      break;
+    case kMenuHelp:
+      online_->OpenHelpPage();
+      break;
+    case kMenuSeting:
+      BringToFront();
+      ShowSetingDialog(this);
+      ReloadWindowClose();
+      break;
+    case kMenuFeedback:
+      BringToFront();
+      online_->ShowFeedback();
+      break;
+    case kMenuUpgrade:
+      online_->CheckForUpgrade(UpgradeCheckMode::kInteractive);
+      break;
+    default:
+      break;
+  }
+}
+
+void CMainWnd::ReloadWindowClose() {
+  disk_->Post([this] {
+    const int value = ConfigStore::Instance().ReadInt(kGlobalSection, "window-close", 0);
+    PostTask([this, value] { windowClose_ = value; });
+  });
+}
+
+void CMainWnd::UpdateTrayTip() {
+  if (tray_ && session_) tray_->SetTip(session_->IsIdle() ? TrayIcon::kTip : TrayIcon::kRecordingTip);
+}
+
 intptr_t CMainWnd::HandleCustomMessage(unsigned message, uintptr_t wParam, intptr_t lParam, bool& handled) {
+  if (message == WM_HOTKEY) {
+    // A press posted just before the window went may still arrive.
+    handled = hotkeys_ && session_ &&
+              hotkeys_->Dispatch(wParam, [this] { ToggleRecording(); }, [this] { StopRecording(); });
+    return 0;
+  }
+  if (message == kTrayCallback && online_) {
+    OnTrayCallback(lParam);
+    handled = true;
+    return 0;
+  }
+  if (message >= kMenuQuit && message <= kMenuUpgrade && online_) {
+    OnMenuCommand(message);
+    handled = true;
+    return 0;
+  }
   if (message == WM_RECORD_SECONDS && session_) {
     session_->OnSeconds(wParam, lParam);
     handled = true;
     return 0;
   }
   if (message == kWmRecordFault && session_) {
-    const bool known = lParam == static_cast<intptr_t>(RecordingFault::kMicrophoneFailed) ||
-                       lParam == static_cast<intptr_t>(RecordingFault::kSystemSoundFailed);
-    session_->OnFault(wParam, known ? static_cast<RecordingFault>(lParam) : RecordingFault::kWriteFailed);
+    // Posted by the session's own listener with a RecordingFault.
+    session_->OnFault(wParam, static_cast<RecordingFault>(lParam));
     handled = true;
     return 0;
   }
@@ -117,6 +218,12 @@ QWidget* CMainWnd::CreateControl(const QString& className, QWidget* parent) {
 }
 
 void CMainWnd::OnClose(uintptr_t closeParam, bool& handled) {
+  // With "window-close" set, closing only minimises: the program, and a recording, go on.
+  if (DecideClose(closeParam, windowClose_) == CloseAction::kMinimize) {
+    showMinimized();
+    handled = true;
+    return;
+  }
   if (QWidget* box = QApplication::activeModalWidget(); box && box != this) {
     // A box runs its loop inside one of this window's handlers: close the box first, and this
     // window once that handler has returned.
@@ -131,6 +238,12 @@ void CMainWnd::OnClose(uintptr_t closeParam, bool& handled) {
     return;
   }
   WindowImplBase::OnClose(closeParam, handled);
+}
+
+void CMainWnd::OnDestroy() {
+  // The grabs and the tray icon go with the window, before the application object.
+  hotkeys_.reset();
+  tray_.reset();
 }
 
 void CMainWnd::OnTimer(int id) {

@@ -6,11 +6,13 @@
 //
 // Messages posted to the window: WM_RECORD_SECONDS (wParam = the recording's id, or 0;
 // lParam = whole seconds written) and kWmRecordFault (wParam = the recording's id; lParam = a
-// RecordingFault), both from the recording's threads.
+// RecordingFault), both from the recording's threads; WM_HOTKEY from the hotkeys; the tray
+// callback and the menu commands 1234-1239 from the tray icon and its menu.
 
 #include <memory>
 
 #include "RecorderTypes.h"
+#include "TrayMessages.h"
 #include "dui/WindowImplBase.h"
 
 namespace zav {
@@ -19,14 +21,17 @@ class ChoicesPanel;
 class DesktopShell;
 class DeviceProbe;
 class FolderPanel;
+class OnlineServices;
 class RecorderControls;
+class RecorderHotkeys;
 class RecordingSession;
 class RecordingsList;
+class TrayIcon;
 class VolumePanel;
 class WorkQueue;
 
 // The quit command: a close with this value always ends the program.
-inline constexpr unsigned kCloseForQuit = 1234;
+inline constexpr unsigned kCloseForQuit = kMenuQuit;
 
 class CMainWnd : public WindowImplBase {
   Q_OBJECT
@@ -61,6 +66,7 @@ class CMainWnd : public WindowImplBase {
   intptr_t HandleCustomMessage(unsigned message, uintptr_t wParam, intptr_t lParam, bool& handled) override;
   QWidget* CreateControl(const QString& className, QWidget* parent) override;
   void OnClose(uintptr_t closeParam, bool& handled) override;
+  void OnDestroy() override;
   void OnTimer(int id) override;
   void OnFinalMessage() override;
 
@@ -68,6 +74,14 @@ class CMainWnd : public WindowImplBase {
   void LoadStoredChoices();
   // Start, pause and stop buttons; false for any other notification.
   bool HandleRecorderClick(const TNotifyUI& msg);
+  // The buttons that open another window or the help page; false for any other control.
+  bool OpenLinkedWindow(const QString& controlName);
+  void OnTrayCallback(intptr_t mouseMessage);
+  void OnMenuCommand(unsigned command);
+  // The tray tip says whether a recording runs.
+  void UpdateTrayTip();
+  // "window-close" as the settings dialog left it (read on the disk worker).
+  void ReloadWindowClose();
 
   DesktopShell* shell_;
   DeviceProbe* probe_;
@@ -79,6 +93,10 @@ class CMainWnd : public WindowImplBase {
   std::unique_ptr<FolderPanel> folder_;
   std::unique_ptr<RecordingsList> recordings_;
   std::unique_ptr<RecordingSession> session_;
+  std::unique_ptr<TrayIcon> tray_;
+  std::unique_ptr<RecorderHotkeys> hotkeys_;
+  std::unique_ptr<OnlineServices> online_;
+  int windowClose_ = 0;  // "window-close", read at set-up and after the settings dialog
 };
 
 }  // namespace zav

@@ -52,6 +52,7 @@ void RecorderControls::Show(RecorderLook look) {
     info_->setText(idle ? QStringLiteral("准备录音") : recording ? QStringLiteral("正在录音") : QStringLiteral("暂停录音"));
   }
   if (idle) ShowSeconds(0);
+  if (observer_) observer_(look);
 }
 
 void RecorderControls::ShowSeconds(int64_t seconds) {

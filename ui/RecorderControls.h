@@ -4,6 +4,7 @@
 // UI thread only.
 
 #include <cstdint>
+#include <functional>
 
 class QLabel;
 class QWidget;
@@ -24,8 +25,11 @@ class RecorderControls {
   // to "00:00:00"; the others keep it.
   void Show(RecorderLook look);
   void ShowSeconds(int64_t seconds);
+  // Called after every change of look (the tray tip follows it).
+  void OnLookChanged(std::function<void(RecorderLook)> observer) { observer_ = std::move(observer); }
 
  private:
+  std::function<void(RecorderLook)> observer_;
   QWidget* start_;
   QWidget* pause_;
   QWidget* stop_;

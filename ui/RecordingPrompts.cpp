@@ -25,6 +25,10 @@ Prompt PromptForFault(RecordingFault fault) {
   switch (fault) {
     case RecordingFault::kWriteFailed:
       return Prompt{QStringLiteral("磁盘可能已满,录音已停止并保存!"), 250, 100};
+    case RecordingFault::kFileGone:
+      return Prompt{QStringLiteral("录音文件已被删除或移走,录音已停止!"), 250, 100};
+    case RecordingFault::kEncodeFailed:
+      return Prompt{QStringLiteral("音频编码出错,录音已停止并保存!"), 250, 100};
     case RecordingFault::kMicrophoneFailed:
     case RecordingFault::kSystemSoundFailed:
       break;

@@ -147,7 +147,8 @@ void RecordingSession::OnFault(uint64_t recording, RecordingFault fault) {
 
 void RecordingSession::OnFinished(const FinishReport& report) {
   LOG(INFO) << "recording finished " << report.path << (report.good() ? "" : " (incomplete)");
-  if (!report.fileName.empty()) list_->AddRecording(report.folder, report.fileName);
+  // A file deleted or moved while it was recorded has nothing left at its path to list.
+  if (!report.fileName.empty() && !report.fileGone) list_->AddRecording(report.folder, report.fileName);
   Forget(report.recording);
 }
 

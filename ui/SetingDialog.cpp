@@ -44,12 +44,14 @@ void SetingDialog::InitWindow() {
         if (outputDir_ && !folderChosen_) outputDir_->setText(QString::fromStdString(folder));
       });
 
-  // Selected with a notification, so the stored value is written back as it is read.
+  // A value set from code does not notify, so the stored value is written back here, as
+  // selecting the option would.
   const bool toTray = ConfigStore::Instance().ReadInt("global", kCloseKey, 0) != 0;
   if (auto* option = FindControl<QRadioButton>(toTray ? QStringLiteral("window-close-tray")
                                                       : QStringLiteral("window-close-exit"))) {
     option->setChecked(true);
   }
+  ConfigStore::Instance().WriteString("global", kCloseKey, toTray ? "1" : "0");
 }
 
 void SetingDialog::Notify(TNotifyUI& msg) {

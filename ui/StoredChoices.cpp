@@ -33,6 +33,7 @@ StoredChoices ReadStoredChoices() {
   c.gainControl = store.ReadInt(kGlobalSection, "agc-check", 0) != 0;
   c.noiseSuppression = store.ReadInt(kGlobalSection, "noise-check", 0) != 0;
   c.outputFolder = GetOutputFolder();
+  c.windowClose = store.ReadInt(kGlobalSection, "window-close", 0);
   return c;
 }
 

@@ -1,6 +1,7 @@
 // The desktop program on a private X server and a private sound server, used as a person
-// would: a real click on the start button, then SIGTERM (a log-out) while it records. The
-// recording must be finished, playable, hold both sounds, and be listed at the next start.
+// would: a real click on the start button, then SIGTERM (a log-out) while it records; and the
+// global hotkeys pressed from outside the window. The recordings must be finished, playable,
+// hold both sounds and the recorded time, and be listed.
 #include <gtest/gtest.h>
 
 #include <QRegularExpression>
@@ -88,6 +89,55 @@ TEST(MainWndDesktopTest, ARealClickRecordsAndSigtermLeavesAListedPlayableFile) {
   EXPECT_TRUE(WaitForLog(home, QStringLiteral("recordings listed: 1"))) << home.LogText().toStdString();
   StopProgram(*again);
   EXPECT_EQ(again->exitCode(), 0);
+}
+
+TEST(MainWndDesktopTest, TheHotkeysStartPauseResumeAndStopOneRecording) {
+  for (const char* tool : {"Xvfb", "xdotool", "pulseaudio"}) {
+    if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty()) GTEST_SKIP() << tool << " is not installed";
+  }
+  PulseServerOptions options;
+  options.microphone = MicrophoneKind::kFedSink;
+  options.outputToneHz = kSpeakerHz;
+  PulseServer sound(options);
+  ASSERT_TRUE(sound.running()) << sound.error();
+  ASSERT_GE(sound.PlayTone(PulseServer::kMicrophoneFeedSink, kMicrophoneHz), 0) << sound.error();
+  XvfbServer x;
+  ASSERT_TRUE(x.Start());
+
+  ProgramHome home;
+  QTemporaryDir recordings;
+  ConfigStore(home.SettingsPath().toStdString()).WriteString("global", "output-dir", recordings.path().toStdString());
+  auto program = StartProgram(home, QStringLiteral("xcb"), x.Display());
+  ASSERT_TRUE(WaitForLog(home, QStringLiteral("recordings listed: 0"))) << home.LogText().toStdString();
+  auto press = [&](const char* keys) { RunTool(x.Display(), QStringLiteral("xdotool"), {"key", keys}); };
+  using Clock = std::chrono::steady_clock;
+
+  press("alt+F8");  // start
+  ASSERT_TRUE(WaitForLog(home, QStringLiteral("] recording /"), 10000)) << home.LogText().toStdString();
+  const auto recordingFrom = Clock::now();
+  std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+  press("alt+F8");  // pause
+  const auto pausedFrom = Clock::now();
+  std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+  press("alt+F8");  // resume
+  const auto resumedFrom = Clock::now();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  press("alt+F12");  // stop
+  const auto stoppedAt = Clock::now();
+  ASSERT_TRUE(WaitForLog(home, QStringLiteral("recording finished"), 10000)) << home.LogText().toStdString();
+  StopProgram(*program);
+  EXPECT_EQ(program->exitCode(), 0);
+
+  const QStringList files = QDir(recordings.path()).entryList(QDir::Files);
+  ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
+  const DecodedAudio audio = DecodeFile(recordings.filePath(files[0]).toStdString());
+  ASSERT_TRUE(audio.ok) << audio.error;
+  const double recorded = std::chrono::duration<double>((pausedFrom - recordingFrom) + (stoppedAt - resumedFrom)).count();
+  // Each press reaches the program a little after the test's clock reading; a quarter of a
+  // second either way allows for that on a loaded machine.
+  EXPECT_NEAR(audio.seconds(), recorded, 0.4);
+  EXPECT_GT(ToneAmplitude(audio.left, kRate, kSpeakerHz, kRate / 2, kRate * 2), 0.05);
+  EXPECT_GT(ToneAmplitude(audio.left, kRate, kMicrophoneHz, kRate / 2, kRate * 2), 0.05);
 }
 
 }  // namespace

@@ -51,6 +51,12 @@ void BoxAnswerer::Answer() {
     message->accept();
     return;
   }
+  if (!box->findChild<QAbstractButton*>(QStringLiteral("msgConfirm"))) {
+    // Another dialog: seen by its window class name, and closed.
+    seen.push_back({box->objectName(), box->size()});
+    box->close();
+    return;
+  }
   auto* text = box->findChild<QLabel*>(QStringLiteral("msgText"));
   seen.push_back({text ? text->text() : QString(), box->size()});
   const bool question = box->findChild<QAbstractButton*>(QStringLiteral("msgCancel")) != nullptr;

@@ -23,7 +23,10 @@ namespace zav::test {
 
 class RecordingShell final : public DesktopShell {
  public:
-  void Open(const QUrl& url) override { opened.push_back(url); }
+  bool Open(const QUrl& url) override {
+    opened.push_back(url);
+    return true;
+  }
   void ShowInFileManager(const QString& path) override { shown.push_back(path); }
   std::vector<QUrl> opened;
   std::vector<QString> shown;
@@ -36,6 +39,7 @@ struct SeenBox {
 
 // Answers every modal box that opens: prompts are confirmed, questions get `confirm`, the
 // system message box is accepted and the folder picker picks `folderToPick` (or is cancelled).
+// Any other dialog is recorded by its window class name and closed.
 class BoxAnswerer : public QObject {
  public:
   BoxAnswerer();

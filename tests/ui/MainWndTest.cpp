@@ -15,7 +15,7 @@
 
 #include "ElapsedTime.h"
 #include "MainWndHarness.h"
-#include "OtherWindows.h"
+#include "ServiceAddress.h"
 #include "RecordingPrompts.h"
 #include "UiTestSupport.h"
 
@@ -162,15 +162,19 @@ TEST_F(MainWndTest, AnotherFolderIsKeptOnlyWhenItCanBeWritten) {
   EXPECT_EQ(shell.opened[0], QUrl::fromLocalFile(other.path()));
 }
 
-TEST_F(MainWndTest, ButtonsOfOtherWindowsOpenTheHelpPageOrSayTheyAreComing) {
+TEST_F(MainWndTest, ButtonsOfOtherWindowsOpenTheHelpPageAndTheirDialogs) {
   OpenWindow();
   Click("help");
   ASSERT_EQ(shell.opened.size(), 1u);
-  EXPECT_EQ(shell.opened[0], HelpPageUrl());
-  for (const char* button : {"feedback", "hotkey-btn", "cron-job-btn"}) {
+  EXPECT_EQ(shell.opened[0].toString().toStdString(), HelpPageUrl(VendorServiceBaseUrl()));
+  const std::pair<const char*, QString> buttons[] = {
+      {"feedback", QStringLiteral("意见反馈")}, {"hotkey-btn", QStringLiteral("快捷键")},
+      {"cron-job-btn", QStringLiteral("定时任务")}};
+  for (const auto& [button, dialog] : buttons) {
     const size_t before = boxes.seen.size();
     Click(button);
-    EXPECT_TRUE(WaitUntil([&] { return boxes.seen.size() == before + 1; })) << button;
+    ASSERT_TRUE(WaitUntil([&] { return boxes.seen.size() == before + 1; })) << button;
+    EXPECT_EQ(boxes.seen.back().text, dialog) << button;
   }
 }
 
