@@ -15,6 +15,7 @@
 #include "ChildProcess.h"
 #include "ConfigStore.h"
 #include "ProgramUnderTest.h"
+#include "XvfbServer.h"
 #include "PulseServer.h"
 
 namespace zav::test {
@@ -47,23 +48,24 @@ TEST(MainWndDesktopTest, ARealClickRecordsAndSigtermLeavesAListedPlayableFile) {
   PulseServer sound(options);  // the program finds it through PULSE_SERVER
   ASSERT_TRUE(sound.running()) << sound.error();
   ASSERT_GE(sound.PlayTone(PulseServer::kMicrophoneFeedSink, kMicrophoneHz), 0) << sound.error();
-  XvfbServer x;
-  ASSERT_TRUE(x.Start());
+  XvfbServer xvfb;
+  ASSERT_TRUE(xvfb.running()) << xvfb.error();
+  const QString display = QString::fromStdString(xvfb.display());
   const QPoint button = StartButtonCentre();
   ASSERT_FALSE(button.isNull());
 
   ProgramHome home;
   QTemporaryDir recordings;
   ConfigStore(home.SettingsPath().toStdString()).WriteString("global", "output-dir", recordings.path().toStdString());
-  auto program = StartProgram(home, QStringLiteral("xcb"), x.Display());
+  auto program = StartProgram(home, QStringLiteral("xcb"), display);
   ASSERT_TRUE(WaitForLog(home, QStringLiteral("recordings listed: 0"))) << home.LogText().toStdString();
   QString windowId;
   ASSERT_TRUE(WaitUntil([&] {
-    windowId = RunTool(x.Display(), QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", kCaption}).trimmed();
+    windowId = RunTool(display, QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", kCaption}).trimmed();
     return !windowId.isEmpty();
   }));
 
-  RunTool(x.Display(), QStringLiteral("xdotool"),
+  RunTool(display, QStringLiteral("xdotool"),
           {"mousemove", "--window", windowId, QString::number(button.x()), QString::number(button.y()), "click", "1"});
   ASSERT_TRUE(WaitForLog(home, QStringLiteral("] recording /"), 10000)) << home.LogText().toStdString();
   std::this_thread::sleep_for(std::chrono::seconds(3));
@@ -85,7 +87,7 @@ TEST(MainWndDesktopTest, ARealClickRecordsAndSigtermLeavesAListedPlayableFile) {
   EXPECT_GT(ToneAmplitude(audio.left, kRate, kMicrophoneHz, from, to), 0.05);
 
   // The next start lists it.
-  auto again = StartProgram(home, QStringLiteral("xcb"), x.Display());
+  auto again = StartProgram(home, QStringLiteral("xcb"), display);
   EXPECT_TRUE(WaitForLog(home, QStringLiteral("recordings listed: 1"))) << home.LogText().toStdString();
   StopProgram(*again);
   EXPECT_EQ(again->exitCode(), 0);
@@ -101,15 +103,16 @@ TEST(MainWndDesktopTest, TheHotkeysStartPauseResumeAndStopOneRecording) {
   PulseServer sound(options);
   ASSERT_TRUE(sound.running()) << sound.error();
   ASSERT_GE(sound.PlayTone(PulseServer::kMicrophoneFeedSink, kMicrophoneHz), 0) << sound.error();
-  XvfbServer x;
-  ASSERT_TRUE(x.Start());
+  XvfbServer xvfb;
+  ASSERT_TRUE(xvfb.running()) << xvfb.error();
+  const QString display = QString::fromStdString(xvfb.display());
 
   ProgramHome home;
   QTemporaryDir recordings;
   ConfigStore(home.SettingsPath().toStdString()).WriteString("global", "output-dir", recordings.path().toStdString());
-  auto program = StartProgram(home, QStringLiteral("xcb"), x.Display());
+  auto program = StartProgram(home, QStringLiteral("xcb"), display);
   ASSERT_TRUE(WaitForLog(home, QStringLiteral("recordings listed: 0"))) << home.LogText().toStdString();
-  auto press = [&](const char* keys) { RunTool(x.Display(), QStringLiteral("xdotool"), {"key", keys}); };
+  auto press = [&](const char* keys) { RunTool(display, QStringLiteral("xdotool"), {"key", keys}); };
   using Clock = std::chrono::steady_clock;
 
   press("alt+F8");  // start

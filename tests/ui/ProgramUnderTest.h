@@ -1,6 +1,6 @@
 #pragma once
 // The desktop program as a process of its own for tests: a home with its own settings and
-// log folders, start, wait for a log line, stop by SIGTERM; and a private X server.
+// log folders, start, wait for a log line, stop by SIGTERM; and X clients run on a display.
 
 #include <QDir>
 #include <QFile>
@@ -84,34 +84,6 @@ inline void StopProgram(QProcess& process) {
     process.waitForFinished(5000);
   }
 }
-
-// A private X server for the test, on a display number it picks itself.
-class XvfbServer {
- public:
-  bool Start() {
-    process_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                            QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
-                                            QStringLiteral("tcp")});
-    if (!process_.waitForStarted(5000)) return false;
-    QByteArray out;
-    while (!out.contains('\n')) {
-      if (!process_.waitForReadyRead(10000)) return false;
-      out += process_.readAllStandardOutput();
-    }
-    display_ = QStringLiteral(":") + QString::fromLatin1(out.trimmed());
-    return true;
-  }
-  ~XvfbServer() {
-    process_.terminate();
-    if (!process_.waitForFinished(5000)) process_.kill();
-    process_.waitForFinished(2000);
-  }
-  const QString& Display() const { return display_; }
-
- private:
-  QProcess process_;
-  QString display_;
-};
 
 // Runs an X client on display and returns what it printed.
 inline QString RunTool(const QString& display, const QString& program, const QStringList& args) {

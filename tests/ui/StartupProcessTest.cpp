@@ -15,6 +15,7 @@
 #include "InstanceLock.h"
 #include "LogCleanup.h"
 #include "ProgramUnderTest.h"
+#include "XvfbServer.h"
 #include "UiTestSupport.h"
 
 namespace zav {
@@ -107,37 +108,38 @@ TEST(StartupProcessTest, OnX11TheSecondStartRaisesTheRunningWindow) {
   for (const char* tool : {"Xvfb", "xwininfo", "xdotool", "xmessage"}) {
     if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty()) GTEST_SKIP() << tool << " is not installed";
   }
-  XvfbServer x;
-  ASSERT_TRUE(x.Start());
+  XvfbServer xvfb;
+  ASSERT_TRUE(xvfb.running()) << xvfb.error();
+  const QString display = QString::fromStdString(xvfb.display());
   ProgramHome home;
-  auto first = StartProgram(home, QStringLiteral("xcb"), x.Display());
+  auto first = StartProgram(home, QStringLiteral("xcb"), display);
   ASSERT_TRUE(WaitForLog(home, QStringLiteral("main window shown")));
   const QString caption = QStringLiteral("ZAV电脑录音软件");
   ASSERT_TRUE(test::WaitUntil([&] {
-    return !RunTool(x.Display(), QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", caption}).isEmpty();
+    return !RunTool(display, QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", caption}).isEmpty();
   }));
 
   // Another program's window covers it.
   QProcess cover;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("DISPLAY"), x.Display());
+  env.insert(QStringLiteral("DISPLAY"), display);
   cover.setProcessEnvironment(env);
   cover.start(QStringLiteral("xmessage"), {"-geometry", "1200x760+0+0", "-name", "zav-cover", "cover"});
   ASSERT_TRUE(test::WaitUntil([&] {
-    const QStringList stack = StackingTopFirst(x.Display());
+    const QStringList stack = StackingTopFirst(display);
     return stack.indexOf(QStringLiteral("zav-cover")) >= 0 &&
            stack.indexOf(QStringLiteral("zav-cover")) < stack.indexOf(caption);
-  })) << StackingTopFirst(x.Display()).join(" | ").toStdString();
+  })) << StackingTopFirst(display).join(" | ").toStdString();
 
   QProcess second;
-  second.setProcessEnvironment(home.Environment(QStringLiteral("xcb"), x.Display()));
+  second.setProcessEnvironment(home.Environment(QStringLiteral("xcb"), display));
   second.start(QStringLiteral(ZAV_PROGRAM_PATH), {});
   ASSERT_TRUE(second.waitForFinished(kSecondStartTimeoutMs));
   EXPECT_EQ(second.exitCode(), 0);
   EXPECT_TRUE(test::WaitUntil([&] {
-    const QStringList stack = StackingTopFirst(x.Display());
+    const QStringList stack = StackingTopFirst(display);
     return stack.indexOf(caption) >= 0 && stack.indexOf(caption) < stack.indexOf(QStringLiteral("zav-cover"));
-  })) << StackingTopFirst(x.Display()).join(" | ").toStdString();
+  })) << StackingTopFirst(display).join(" | ").toStdString();
 
   cover.kill();
   cover.waitForFinished(2000);
