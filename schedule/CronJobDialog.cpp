@@ -14,6 +14,7 @@
 #include "dui/ControlTag.h"
 #include "dui/DialogBuilder.h"
 #include "dui/DialogPattern.h"
+#include "dui/WorkQueue.h"
 
 namespace zav {
 namespace {
@@ -38,19 +39,17 @@ void SetLabel(QWidget* row, const QString& name, const std::string& utf8) {
 
 }  // namespace
 
-CronJobDialog::CronJobDialog(std::string jobFilePath) : store_(std::move(jobFilePath)) {
-  storeThread_.setMaxThreadCount(1);
-}
+CronJobDialog::CronJobDialog(WorkQueue& disk, std::string jobFilePath)
+    : disk_(disk), store_(std::make_shared<StoreOnWorker>(StoreOnWorker{std::move(jobFilePath), std::nullopt})) {}
 
-CronJobDialog::~CronJobDialog() { storeThread_.waitForDone(); }
+CronJobStore& CronJobDialog::StoreOnWorker::Get() {
+  if (!store) store.emplace(path.empty() ? DefaultJobFilePath() : path);
+  return *store;
+}
 
 template <typename Work, typename Done>
 void CronJobDialog::RunOnStore(Work work, Done done) {
-  storeThread_.start([this, work, done] {
-    auto result = work(store_);
-    // Dropped unrun when the window is gone by then.
-    QMetaObject::invokeMethod(this, [done, result] { done(result); }, Qt::QueuedConnection);
-  });
+  disk_.Run(this, [store = store_, work] { return work(store->Get()); }, std::move(done));
 }
 
 void CronJobDialog::InitWindow() {
@@ -182,8 +181,8 @@ void CronJobDialog::DeleteRow(int index) {
   delete list_->takeItem(index);
 }
 
-void ShowCronJobDialog(QWidget* owner) {
-  ShowDialog(new CronJobDialog(), owner, QStringLiteral("定时任务"));
+void ShowCronJobDialog(QWidget* owner, WorkQueue& disk) {
+  ShowDialog(new CronJobDialog(disk), owner, QStringLiteral("定时任务"));
 }
 
 }  // namespace zav

@@ -1,11 +1,13 @@
 #pragma once
 // CronJobDialog ("定时任务"): the list of scheduled jobs, one row of
 // "CronJobListContainerElement.xml" per job, named "item-<id>" and tagged with the id. New jobs
-// arrive from NewCronJobDialog as kNewCronJobMessage. The job file is read and written on a
-// worker thread, one operation at a time in the order asked; rows change on the window's
-// thread when an operation has finished. Deletes itself when its window is destroyed.
+// arrive from NewCronJobDialog as kNewCronJobMessage. The job file is read and written on the
+// settings worker, one operation at a time in the order asked; rows change on the window's
+// thread when an operation has finished. Closing the dialog waits for none of it: operations
+// still queued finish on the worker. Deletes itself when its window is destroyed.
 
-#include <QThreadPool>
+#include <memory>
+#include <optional>
 
 #include "CronJobStore.h"
 #include "JobTime.h"
@@ -15,13 +17,15 @@ class QListWidget;
 
 namespace zav {
 
+class WorkQueue;
+
 class CronJobDialog : public WindowImplBase {
   Q_OBJECT
 
  public:
-  // jobFilePath: the job file (DefaultJobFilePath() in the program).
-  explicit CronJobDialog(std::string jobFilePath = DefaultJobFilePath());
-  ~CronJobDialog() override;
+  // disk: the settings worker, which outlives the dialog. jobFilePath: the job file; empty for
+  // DefaultJobFilePath(), worked out on the worker (it creates the Data folder).
+  explicit CronJobDialog(WorkQueue& disk, std::string jobFilePath = {});
 
  protected:
   QString GetWindowClassName() const override { return QStringLiteral("定时任务"); }
@@ -43,19 +47,27 @@ class CronJobDialog : public WindowImplBase {
   void Clear();
   void NewJob();
 
-  // work(store_) on the store's thread, then done(result) on this window's thread.
+  // The store, made and used on the worker only.
+  struct StoreOnWorker {
+    std::string path;
+    std::optional<CronJobStore> store;
+    CronJobStore& Get();
+  };
+
+  // work(store) on the worker, then done(result) on this window's thread if it still exists.
   template <typename Work, typename Done>
   void RunOnStore(Work work, Done done);
 
   void AppendRows(const std::vector<Row>& rows);
   void DeleteRow(int index);
 
+  WorkQueue& disk_;
+  // Shared with the jobs still queued, which may outlive the dialog.
+  const std::shared_ptr<StoreOnWorker> store_;
   QListWidget* list_ = nullptr;
-  CronJobStore store_;        // used on storeThread_ only
-  QThreadPool storeThread_;   // one thread; declared after store_ so it ends first
 };
 
 // What the main window's "cron-job-btn" runs: the job list, modal over owner.
-void ShowCronJobDialog(QWidget* owner);
+void ShowCronJobDialog(QWidget* owner, WorkQueue& disk);
 
 }  // namespace zav

@@ -8,7 +8,7 @@
 
 #include "ConfigStore.h"
 #include "StoredChoices.h"
-#include "WorkQueue.h"
+#include "dui/WorkQueue.h"
 #include "dui/Notify.h"
 #include "dui/WindowImplBase.h"
 

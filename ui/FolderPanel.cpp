@@ -1,30 +1,17 @@
 #include "FolderPanel.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QUrl>
 
-#include "ConfigStore.h"
 #include "DesktopShell.h"
-#include "StoredChoices.h"
-#include "WorkQueue.h"
+#include "FolderWriteCheck.h"
+#include "dui/WorkQueue.h"
 #include "dui/Notify.h"
 #include "dui/WindowImplBase.h"
 
 namespace zav {
-
-bool CanWriteInto(const std::string& folder) {
-  const std::string path = folder + "/ZavAudioRecorderTmp";
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  ::close(fd);
-  ::unlink(path.c_str());
-  return true;
-}
 
 FolderPanel::FolderPanel(WindowImplBase* window, WorkQueue* disk, DesktopShell* shell)
     : window_(window), disk_(disk), shell_(shell), field_(window->FindControl<QLineEdit>(QStringLiteral("save-path-eidt"))) {}
@@ -52,13 +39,10 @@ void FolderPanel::ChangeFolder() {
   const QString chosen = QFileDialog::getExistingDirectory(window_, QStringLiteral("选择保存目录"), start);
   if (chosen.isEmpty()) return;
   testing_ = true;
-  disk_->Post([this, chosen] {
-    const std::string folder = chosen.toStdString();
-    const bool writable = CanWriteInto(folder);
-    // Stored here, in order with the other settings, before the window hears of it.
-    if (writable) ConfigStore::Instance().WriteString(kGlobalSection, "output-dir", folder);
-    window_->PostTask([this, chosen, writable] { OnFolderTested(chosen, writable); });
-  });
+  // Stored on the worker, in order with the other settings, before the window hears of it.
+  disk_->Run(
+      window_, [folder = chosen.toStdString()] { return StoreOutputFolderIfWritable(folder, kMainWindowWriteCheckFileName); },
+      [this, chosen](bool writable) { OnFolderTested(chosen, writable); });
 }
 
 void FolderPanel::OnFolderTested(const QString& folder, bool writable) {

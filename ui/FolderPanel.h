@@ -15,10 +15,6 @@ struct TNotifyUI;
 class WindowImplBase;
 class WorkQueue;
 
-// Creates folder/"ZavAudioRecorderTmp" for writing (replacing any old one), then removes it.
-// True when that worked: the program can write recordings there.
-bool CanWriteInto(const std::string& folder);
-
 class FolderPanel {
  public:
   FolderPanel(WindowImplBase* window, WorkQueue* disk, DesktopShell* shell);

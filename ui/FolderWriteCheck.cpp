@@ -5,15 +5,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "ConfigStore.h"
+#include "StoredChoices.h"
+
 namespace zav {
 namespace {
 // Names tried before giving up on a folder full of leftovers of that name.
 constexpr int kMaxNameAttempts = 100;
 }  // namespace
 
-bool CanCreateFilesIn(const std::string& folder) {
+bool CanCreateFilesIn(const std::string& folder, const char* testName) {
   if (folder.empty()) return false;
-  const std::string base = folder + (folder.back() == '/' ? "" : "/") + kWriteCheckFileName;
+  const std::string base = folder + (folder.back() == '/' ? "" : "/") + testName;
   for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
     const std::string path = attempt == 0 ? base : base + "-" + std::to_string(attempt);
     int fd = -1;
@@ -30,6 +33,12 @@ bool CanCreateFilesIn(const std::string& folder) {
     return true;
   }
   return false;
+}
+
+bool StoreOutputFolderIfWritable(const std::string& folder, const char* testName) {
+  if (!CanCreateFilesIn(folder, testName)) return false;
+  ConfigStore::Instance().WriteString(kGlobalSection, "output-dir", folder);
+  return true;
 }
 
 }  // namespace zav

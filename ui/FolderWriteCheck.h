@@ -6,11 +6,17 @@
 
 namespace zav {
 
+// The test file's name: the settings dialog's, and the main window's folder field's.
 inline constexpr char kWriteCheckFileName[] = "ZavAudioTmp";
+inline constexpr char kMainWindowWriteCheckFileName[] = "ZavAudioRecorderTmp";
 
 // Creates a file in folder and removes it again. The file never replaces one that exists: the
-// first free name of "ZavAudioTmp", "ZavAudioTmp-1", "ZavAudioTmp-2", ... is made with
-// exclusive creation. False when the folder is missing, not a folder, or refuses new files.
-bool CanCreateFilesIn(const std::string& folder);
+// first free name of testName, testName + "-1", testName + "-2", ... is made with exclusive
+// creation. False when the folder is missing, not a folder, or refuses new files.
+bool CanCreateFilesIn(const std::string& folder, const char* testName = kWriteCheckFileName);
+
+// A folder the user chose for recordings: when new files can be made in it (tested with
+// testName), it is stored as "output-dir" and true is returned; otherwise nothing changes.
+bool StoreOutputFolderIfWritable(const std::string& folder, const char* testName);
 
 }  // namespace zav

@@ -2,8 +2,6 @@
 
 #include <QComboBox>
 
-#include <string>
-
 #include "dui/DialogPattern.h"
 #include "dui/PromptBoxDialog.h"
 
@@ -27,10 +25,9 @@ const Texts& TextsOf(HotkeyAction action) {
   return action == HotkeyAction::kStartPause ? kStartPause : kStop;
 }
 
-void SelectStoredRow(QComboBox* list, const ConfigStore& config, std::string_view key) {
-  if (!list) return;
-  const int row = config.ReadInt(kHotkeySection, key, -1);
-  list->setCurrentIndex(row >= 0 && row < list->count() ? row : -1);
+// A row the user picked before the stored ones arrived is kept.
+void SelectStoredRow(QComboBox* list, int row) {
+  if (list && list->currentIndex() < 0 && row >= 0 && row < list->count()) list->setCurrentIndex(row);
 }
 
 int RowOf(const QComboBox* list) { return list ? list->currentIndex() : -1; }
@@ -43,11 +40,19 @@ std::optional<HotkeyCombo> HotkeyDialog::ComboForRows(int modifierRow, int keyRo
 }
 
 void HotkeyDialog::InitWindow() {
-  for (const HotkeyAction action : {HotkeyAction::kStartPause, HotkeyAction::kStop}) {
+  // No selection until the stored rows arrive; a list without a stored row keeps none.
+  for (const HotkeyAction action : kHotkeyActions) {
     const Lists lists = ListsOf(action);
-    SelectStoredRow(lists.modifier, hotkeys_.Config(), KeysOf(action).modifierRowKey);
-    SelectStoredRow(lists.key, hotkeys_.Config(), KeysOf(action).virtualKeyRowKey);
+    if (lists.modifier) lists.modifier->setCurrentIndex(-1);
+    if (lists.key) lists.key->setCurrentIndex(-1);
   }
+  hotkeys_.ReadRows(this, [this](const std::array<HotkeyRows, 2>& rows) {
+    for (size_t i = 0; i < kHotkeyActions.size(); ++i) {
+      const Lists lists = ListsOf(kHotkeyActions[i]);
+      SelectStoredRow(lists.modifier, rows[i].modifier);
+      SelectStoredRow(lists.key, rows[i].key);
+    }
+  });
 }
 
 void HotkeyDialog::Notify(TNotifyUI& msg) {
@@ -77,10 +82,7 @@ bool HotkeyDialog::SaveOne(HotkeyAction action) {
     return action != HotkeyAction::kStartPause;
   }
   PromptBoxDialog::Show(this, texts.success, 200, 100);
-  const HotkeyKeys& keys = KeysOf(action);
-  ConfigStore& config = hotkeys_.Config();
-  config.WriteString(kHotkeySection, keys.modifierRowKey, std::to_string(modifierRow));
-  config.WriteString(kHotkeySection, keys.virtualKeyRowKey, std::to_string(keyRow));
+  hotkeys_.WriteRows(action, {modifierRow, keyRow});
   hotkeys_.WriteCombo(action, *combo);
   return true;
 }

@@ -23,7 +23,7 @@
 #include "StoredChoices.h"
 #include "TrayIcon.h"
 #include "VolumePanel.h"
-#include "WorkQueue.h"
+#include "dui/WorkQueue.h"
 
 namespace zav {
 
@@ -57,7 +57,7 @@ void CMainWnd::InitWindow() {
   session_ = std::make_unique<RecordingSession>(this, disk_.get(), controls_.get(), choices_.get(),
                                                 recordings_.get(), probe_);
 
-  hotkeys_ = std::make_unique<RecorderHotkeys>(this);
+  hotkeys_ = std::make_unique<RecorderHotkeys>(this, *disk_);
   hotkeys_->RegisterAtStartup();
 
   controls_->Show(RecorderLook::kIdle);
@@ -74,17 +74,17 @@ void CMainWnd::InitWindow() {
 }
 
 void CMainWnd::LoadStoredChoices() {
-  disk_->Post([this] {
-    StoredChoices stored = ReadStoredChoices();
-    PostTask([this, stored = std::move(stored)] {
-      choices_->Show(stored);
-      folder_->Show(stored.outputFolder);
-      windowClose_ = stored.windowClose;
-    });
-  });
+  disk_->Run(this, [] { return ReadStoredChoices(); },
+             [this](const StoredChoices& stored) {
+               choices_->Show(stored);
+               folder_->Show(stored.outputFolder);
+               windowClose_ = stored.windowClose;
+             });
 }
 
-bool CMainWnd::SettingsWorkPending() const { return disk_->Busy() || volumes_->Loading(); }
+bool CMainWnd::SettingsWorkPending() const {
+  return disk_->Busy() || volumes_->Loading() || (hotkeys_ && hotkeys_->StartupPending());
+}
 
 void CMainWnd::StartRecording() { session_->Start(); }
 void CMainWnd::PauseRecording() { session_->Pause(); }
@@ -127,7 +127,7 @@ bool CMainWnd::OpenLinkedWindow(const QString& name) {
   } else if (name == QLatin1String("hotkey-btn")) {
     ShowHotkeyDialog(this, *hotkeys_);
   } else if (name == QLatin1String("cron-job-btn")) {
-    ShowCronJobDialog(this);
+    ShowCronJobDialog(this, *disk_);
   } else {
     return false;
   }
@@ -156,8 +156,8 @@ void CMainWnd::OnMenuCommand(unsigned command) {
       break;
     case kMenuSeting:
       BringToFront();
-      ShowSetingDialog(this);
-      ReloadWindowClose();
+      ShowSetingDialog(this, *disk_);
+      ReloadWindowClose();  // queued after the dialog's own writes
       break;
     case kMenuFeedback:
       BringToFront();
@@ -172,10 +172,8 @@ void CMainWnd::OnMenuCommand(unsigned command) {
 }
 
 void CMainWnd::ReloadWindowClose() {
-  disk_->Post([this] {
-    const int value = ConfigStore::Instance().ReadInt(kGlobalSection, "window-close", 0);
-    PostTask([this, value] { windowClose_ = value; });
-  });
+  disk_->Run(this, [] { return ConfigStore::Instance().ReadInt(kGlobalSection, "window-close", 0); },
+             [this](int value) { windowClose_ = value; });
 }
 
 void CMainWnd::UpdateTrayTip() {

@@ -86,6 +86,7 @@ class CMainWnd : public WindowImplBase {
   DesktopShell* shell_;
   DeviceProbe* probe_;
   // Settings writes, folder tests, deletions: small disk work in the order it was asked for.
+  // The dialogs this window opens use it too, so each read sees every earlier write.
   std::unique_ptr<WorkQueue> disk_;
   std::unique_ptr<RecorderControls> controls_;
   std::unique_ptr<ChoicesPanel> choices_;

@@ -1,10 +1,19 @@
 #include "RecorderHotkeys.h"
 
+#include <glog/logging.h>
+
 #include <string>
 
+#include "ConfigStore.h"
 #include "dui/WindowImplBase.h"
+#include "dui/WorkQueue.h"
 
 namespace zav {
+namespace {
+
+ConfigStore& StoreOrProgramStore(ConfigStore* config) { return config ? *config : ConfigStore::Instance(); }
+
+}  // namespace
 
 const HotkeyKeys& KeysOf(HotkeyAction action) {
   static const HotkeyKeys kStartPause{"start-pause-key1", "start-pause-key2", "start-pause-key1-index",
@@ -14,8 +23,9 @@ const HotkeyKeys& KeysOf(HotkeyAction action) {
   return action == HotkeyAction::kStartPause ? kStartPause : kStop;
 }
 
-RecorderHotkeys::RecorderHotkeys(WindowImplBase* owner, ConfigStore& config, std::unique_ptr<GlobalHotkeys> backend)
-    : config_(config), backend_(std::move(backend)) {
+RecorderHotkeys::RecorderHotkeys(WindowImplBase* owner, WorkQueue& disk, ConfigStore* config,
+                                 std::unique_ptr<GlobalHotkeys> backend)
+    : disk_(disk), config_(config), backend_(std::move(backend)) {
   // Posted rather than run here: the press arrives inside the event filter, and the action may
   // open modal prompts.
   backend_->SetPressedHandler([owner](int id) { owner->PostMessage(WM_HOTKEY, static_cast<uintptr_t>(id), 0); });
@@ -27,10 +37,24 @@ RecorderHotkeys::~RecorderHotkeys() {
 }
 
 void RecorderHotkeys::RegisterAtStartup() {
-  for (const HotkeyAction action : {HotkeyAction::kStartPause, HotkeyAction::kStop}) {
-    const HotkeyCombo combo = StoredCombo(action);
-    if (Take(action, combo)) WriteCombo(action, combo);
+  startupPending_ = true;
+  disk_.Run(
+      &answers_,
+      [config = config_] {
+        const ConfigStore& store = StoreOrProgramStore(config);
+        return std::array<HotkeyCombo, 2>{ReadStoredCombo(store, kHotkeyActions[0]), ReadStoredCombo(store, kHotkeyActions[1])};
+      },
+      [this](const std::array<HotkeyCombo, 2>& stored) { RegisterStored(stored); });
+}
+
+void RecorderHotkeys::RegisterStored(const std::array<HotkeyCombo, 2>& stored) {
+  std::array<bool, 2> taken{};
+  for (size_t i = 0; i < kHotkeyActions.size(); ++i) {
+    taken[i] = Take(kHotkeyActions[i], stored[i]);
+    if (taken[i]) WriteCombo(kHotkeyActions[i], stored[i]);
   }
+  startupPending_ = false;
+  LOG(INFO) << "hotkeys registered: start/pause " << (taken[0] ? "yes" : "no") << ", stop " << (taken[1] ? "yes" : "no");
 }
 
 bool RecorderHotkeys::Change(HotkeyAction action, HotkeyCombo combo) {
@@ -61,18 +85,38 @@ bool RecorderHotkeys::Dispatch(uintptr_t id, const std::function<void()>& startP
   return false;
 }
 
-HotkeyCombo RecorderHotkeys::StoredCombo(HotkeyAction action) const {
-  const HotkeyKeys& keys = KeysOf(action);
-  const HotkeyCombo stored{config_.ReadInt(kHotkeySection, keys.modifierKey, 0),
-                           config_.ReadInt(kHotkeySection, keys.virtualKeyKey, 0)};
-  if (stored.modifiers == 0 || stored.virtualKey == 0) return keys.fallback;
-  return stored;
+void RecorderHotkeys::ReadRows(QObject* receiver, std::function<void(const std::array<HotkeyRows, 2>&)> done) const {
+  disk_.Run(
+      receiver,
+      [config = config_] {
+        const ConfigStore& store = StoreOrProgramStore(config);
+        std::array<HotkeyRows, 2> rows;
+        for (size_t i = 0; i < kHotkeyActions.size(); ++i) {
+          const HotkeyKeys& keys = KeysOf(kHotkeyActions[i]);
+          rows[i] = {store.ReadInt(kHotkeySection, keys.modifierRowKey, -1),
+                     store.ReadInt(kHotkeySection, keys.virtualKeyRowKey, -1)};
+        }
+        return rows;
+      },
+      std::move(done));
 }
 
-void RecorderHotkeys::WriteCombo(HotkeyAction action, HotkeyCombo combo) {
+void RecorderHotkeys::WriteRows(HotkeyAction action, HotkeyRows rows) const {
   const HotkeyKeys& keys = KeysOf(action);
-  config_.WriteString(kHotkeySection, keys.modifierKey, std::to_string(combo.modifiers));
-  config_.WriteString(kHotkeySection, keys.virtualKeyKey, std::to_string(combo.virtualKey));
+  WritePair(keys.modifierRowKey, rows.modifier, keys.virtualKeyRowKey, rows.key);
+}
+
+void RecorderHotkeys::WriteCombo(HotkeyAction action, HotkeyCombo combo) const {
+  const HotkeyKeys& keys = KeysOf(action);
+  WritePair(keys.modifierKey, combo.modifiers, keys.virtualKeyKey, combo.virtualKey);
+}
+
+void RecorderHotkeys::WritePair(std::string_view firstKey, int first, std::string_view secondKey, int second) const {
+  disk_.Post([config = config_, firstKey, first, secondKey, second] {
+    ConfigStore& store = StoreOrProgramStore(config);
+    store.WriteString(kHotkeySection, firstKey, std::to_string(first));
+    store.WriteString(kHotkeySection, secondKey, std::to_string(second));
+  });
 }
 
 int RecorderHotkeys::IdOf(HotkeyAction action) {
@@ -83,6 +127,14 @@ bool RecorderHotkeys::Take(HotkeyAction action, HotkeyCombo combo) {
   if (!backend_->Register(IdOf(action), combo)) return false;
   (action == HotkeyAction::kStartPause ? startPause_ : stop_) = combo;
   return true;
+}
+
+HotkeyCombo ReadStoredCombo(const ConfigStore& config, HotkeyAction action) {
+  const HotkeyKeys& keys = KeysOf(action);
+  const HotkeyCombo stored{config.ReadInt(kHotkeySection, keys.modifierKey, 0),
+                           config.ReadInt(kHotkeySection, keys.virtualKeyKey, 0)};
+  if (stored.modifiers == 0 || stored.virtualKey == 0) return keys.fallback;
+  return stored;
 }
 
 }  // namespace zav

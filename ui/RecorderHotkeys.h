@@ -5,25 +5,34 @@
 // after a successful registration. A press posts WM_HOTKEY to the owner with the hotkey's
 // identifier; the owner hands that to Dispatch, which runs the matching action.
 //
-// UI thread only. Destroying the object frees both combinations.
+// The settings are read and written on the settings worker, in the order asked; the key grabs
+// themselves are quick requests to the display server and are made here.
+//
+// UI thread only. Destroying the object frees both combinations; writes already asked for
+// still reach the settings.
 
+#include <QObject>
+
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
 
-#include "ConfigStore.h"
 #include "GlobalHotkeys.h"
 
 namespace zav {
 
+class ConfigStore;
 class WindowImplBase;
+class WorkQueue;
 
 // Posted to the owner on a press: wParam = the hotkey's identifier, lParam 0.
 inline constexpr unsigned WM_HOTKEY = 0x0312;
 
 enum class HotkeyAction { kStartPause, kStop };
+inline constexpr std::array<HotkeyAction, 2> kHotkeyActions = {HotkeyAction::kStartPause, HotkeyAction::kStop};
 
 // The settings keys of one hotkey in section "hotkey", and its default combination.
 struct HotkeyKeys {
@@ -36,21 +45,31 @@ struct HotkeyKeys {
 const HotkeyKeys& KeysOf(HotkeyAction action);
 inline constexpr std::string_view kHotkeySection = "hotkey";
 
+// The dialog's rows of one hotkey; -1 where none is stored.
+struct HotkeyRows {
+  int modifier = -1;
+  int key = -1;
+};
+
 class RecorderHotkeys {
  public:
   static constexpr int kStartPauseId = 1;
   static constexpr int kStopId = 2;
 
-  // owner receives WM_HOTKEY and must outlive this object.
-  explicit RecorderHotkeys(WindowImplBase* owner, ConfigStore& config = ConfigStore::Instance(),
-                           std::unique_ptr<GlobalHotkeys> backend = CreateGlobalHotkeys());
+  // owner receives WM_HOTKEY and must outlive this object; disk is the settings worker, and
+  // config the settings store (null: the program's, looked up on the worker). Both outlive it.
+  RecorderHotkeys(WindowImplBase* owner, WorkQueue& disk, ConfigStore* config = nullptr,
+                  std::unique_ptr<GlobalHotkeys> backend = CreateGlobalHotkeys());
   ~RecorderHotkeys();
   RecorderHotkeys(const RecorderHotkeys&) = delete;
   RecorderHotkeys& operator=(const RecorderHotkeys&) = delete;
 
-  // Registers both hotkeys from the settings (start/pause first); a hotkey whose combination
-  // is taken is silently absent for this run and its values stay as they were.
+  // Reads both hotkeys' settings on the worker, then registers them (start/pause first); a
+  // hotkey whose combination is taken is silently absent for this run and its values stay as
+  // they were.
   void RegisterAtStartup();
+  // True from RegisterAtStartup until both registrations were tried and their writes queued.
+  bool StartupPending() const { return startupPending_; }
 
   // Moves action's hotkey to combo: its old combination is freed first, then combo taken. When
   // combo cannot be taken, the old combination is taken back (if it had one) and false is
@@ -64,21 +83,32 @@ class RecorderHotkeys {
   // identifier.
   bool Dispatch(uintptr_t id, const std::function<void()>& startPause, const std::function<void()>& stop) const;
 
-  // The combination stored for action, or its default when either value is 0.
-  HotkeyCombo StoredCombo(HotkeyAction action) const;
-  // Writes combo's modifier and key values for action.
-  void WriteCombo(HotkeyAction action, HotkeyCombo combo);
-
-  ConfigStore& Config() const { return config_; }
+  // Reads the dialog's stored rows of both hotkeys (in kHotkeyActions order) on the worker;
+  // done gets them on the UI thread, unless receiver has gone by then.
+  void ReadRows(QObject* receiver, std::function<void(const std::array<HotkeyRows, 2>&)> done) const;
+  // Queue writes of action's dialog rows, and of its combination's modifier and key values.
+  void WriteRows(HotkeyAction action, HotkeyRows rows) const;
+  void WriteCombo(HotkeyAction action, HotkeyCombo combo) const;
 
  private:
   static int IdOf(HotkeyAction action);
   bool Take(HotkeyAction action, HotkeyCombo combo);
+  void RegisterStored(const std::array<HotkeyCombo, 2>& stored);
+  // Queues a write of two values of section "hotkey"; the keys are KeysOf's (static) texts.
+  void WritePair(std::string_view firstKey, int first, std::string_view secondKey, int second) const;
 
-  ConfigStore& config_;
+  WorkQueue& disk_;
+  ConfigStore* const config_;
   std::unique_ptr<GlobalHotkeys> backend_;
   std::optional<HotkeyCombo> startPause_;
   std::optional<HotkeyCombo> stop_;
+  bool startupPending_ = false;
+  // Receives the worker's answers; gone with this object, so late answers are dropped.
+  QObject answers_;
 };
+
+// The combination stored for action in config, or its default when either value is 0. Touches
+// the disk.
+HotkeyCombo ReadStoredCombo(const ConfigStore& config, HotkeyAction action);
 
 }  // namespace zav

@@ -7,7 +7,7 @@
 #include "RecordingPrompts.h"
 #include "RecordingsList.h"
 #include "StoredChoices.h"
-#include "WorkQueue.h"
+#include "dui/WorkQueue.h"
 #include "dui/PromptBoxDialog.h"
 #include "dui/WindowImplBase.h"
 

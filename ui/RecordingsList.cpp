@@ -17,7 +17,7 @@
 #include "RecordingRows.h"
 #include "TextUtil.h"
 #include "UserFolders.h"
-#include "WorkQueue.h"
+#include "dui/WorkQueue.h"
 #include "dui/ControlTag.h"
 #include "dui/MessageBoxDialog.h"
 #include "dui/Notify.h"

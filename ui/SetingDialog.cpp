@@ -9,13 +9,13 @@
 #include <QRadioButton>
 #include <QUrl>
 
-#include <string>
-
+#include "ChoicesPanel.h"
 #include "ConfigStore.h"
 #include "FolderWriteCheck.h"
+#include "StoredChoices.h"
 #include "UserFolders.h"
-#include "dui/BackgroundTask.h"
 #include "dui/DialogPattern.h"
+#include "dui/WorkQueue.h"
 
 namespace zav {
 namespace {
@@ -38,20 +38,26 @@ void SetingDialog::SetFolderPicker(FolderPicker picker) {
 void SetingDialog::InitWindow() {
   outputDir_ = FindControl<QLineEdit>(QStringLiteral("output-dir"));
   chooseDir_ = FindControl<QAbstractButton>(QStringLiteral("choose-dir"));
-  RunInBackground(
-      this, [] { return GetOutputFolder(); },
-      [this](const std::string& folder) {
-        if (outputDir_ && !folderChosen_) outputDir_->setText(QString::fromStdString(folder));
-      });
+  disk_.Run(
+      this,
+      [] {
+        ConfigStore& config = ConfigStore::Instance();
+        Stored stored{GetOutputFolder(), config.ReadInt(kGlobalSection, kCloseKey, 0) != 0};
+        // Showing the stored choice selects its option, which stores it as a click would.
+        config.WriteString(kGlobalSection, kCloseKey, stored.closeToTray ? "1" : "0");
+        return stored;
+      },
+      [this](const Stored& stored) { ShowStored(stored); });
+}
 
-  // A value set from code does not notify, so the stored value is written back here, as
-  // selecting the option would.
-  const bool toTray = ConfigStore::Instance().ReadInt("global", kCloseKey, 0) != 0;
-  if (auto* option = FindControl<QRadioButton>(toTray ? QStringLiteral("window-close-tray")
-                                                      : QStringLiteral("window-close-exit"))) {
+void SetingDialog::ShowStored(const Stored& stored) {
+  if (outputDir_ && !folderChosen_) outputDir_->setText(QString::fromStdString(stored.outputFolder));
+  if (closeChosen_) return;
+  // Selected from code, which does not notify: the value is already stored.
+  if (auto* option = FindControl<QRadioButton>(stored.closeToTray ? QStringLiteral("window-close-tray")
+                                                                  : QStringLiteral("window-close-exit"))) {
     option->setChecked(true);
   }
-  ConfigStore::Instance().WriteString("global", kCloseKey, toTray ? "1" : "0");
 }
 
 void SetingDialog::Notify(TNotifyUI& msg) {
@@ -65,13 +71,18 @@ void SetingDialog::Notify(TNotifyUI& msg) {
       }
     } else if (msg.type == kNotifySelectChanged && msg.wParam == 1) {
       if (name == QLatin1String("window-close-exit")) {
-        ConfigStore::Instance().WriteString("global", kCloseKey, "0");
+        StoreCloseChoice(false);
       } else if (name == QLatin1String("window-close-tray")) {
-        ConfigStore::Instance().WriteString("global", kCloseKey, "1");
+        StoreCloseChoice(true);
       }
     }
   }
   WindowImplBase::Notify(msg);
+}
+
+void SetingDialog::StoreCloseChoice(bool toTray) {
+  closeChosen_ = true;
+  StoreSetting(&disk_, kCloseKey, toTray ? "1" : "0");
 }
 
 void SetingDialog::ChooseFolder() {
@@ -80,9 +91,11 @@ void SetingDialog::ChooseFolder() {
   if (folder.isEmpty()) return;
   // One check at a time: the button waits for the answer.
   if (chooseDir_) chooseDir_->setEnabled(false);
-  RunInBackground(
-      this, [path = QDir::cleanPath(folder).toStdString()] { return CanCreateFilesIn(path); },
-      [this, folder](bool writable) { OnFolderChecked(folder, writable); });
+  const QString clean = QDir::cleanPath(folder);
+  // Stored on the worker: a folder that passed is kept even when the dialog closes meanwhile.
+  disk_.Run(
+      this, [path = clean.toStdString()] { return StoreOutputFolderIfWritable(path, kWriteCheckFileName); },
+      [this, clean](bool writable) { OnFolderChecked(clean, writable); });
 }
 
 void SetingDialog::OnFolderChecked(const QString& folder, bool writable) {
@@ -93,9 +106,7 @@ void SetingDialog::OnFolderChecked(const QString& folder, bool writable) {
     return;
   }
   folderChosen_ = true;
-  const QString clean = QDir::cleanPath(folder);
-  if (outputDir_) outputDir_->setText(clean);
-  ConfigStore::Instance().WriteString("global", "output-dir", clean.toStdString());
+  if (outputDir_) outputDir_->setText(folder);
 }
 
 void SetingDialog::OpenFolder() {
@@ -104,8 +115,8 @@ void SetingDialog::OpenFolder() {
   QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
-void ShowSetingDialog(QWidget* owner) {
-  ShowDialog(new SetingDialog(), owner, QStringLiteral("系统设置"));
+void ShowSetingDialog(QWidget* owner, WorkQueue& disk) {
+  ShowDialog(new SetingDialog(disk), owner, QStringLiteral("系统设置"));
 }
 
 }  // namespace zav

@@ -4,8 +4,11 @@
 // does ("window-close-exit" / "window-close-tray"). Every change is stored at once. Deletes
 // itself when its window is destroyed.
 //
-// The output folder is looked up and a chosen folder is checked on a worker thread, so a dead
-// network mount does not stop the window.
+// The settings are read and written, and a chosen folder is checked, on the settings worker, in
+// the order the user acts: the window never waits on the disk, and whoever reads the settings
+// after the dialog has closed sees its changes.
+
+#include <string>
 
 #include "dui/WindowImplBase.h"
 
@@ -14,10 +17,15 @@ class QLineEdit;
 
 namespace zav {
 
+class WorkQueue;
+
 class SetingDialog : public WindowImplBase {
   Q_OBJECT
 
  public:
+  // disk: the settings worker; it outlives the dialog.
+  explicit SetingDialog(WorkQueue& disk) : disk_(disk) {}
+
   // Asks the user for a folder; returns it, or an empty text when the user cancels.
   using FolderPicker = QString (*)(QWidget* parent, const QString& title, const QString& startFolder);
   // Replaces the desktop's folder picker (tests); nullptr puts it back.
@@ -33,16 +41,25 @@ class SetingDialog : public WindowImplBase {
   void OnFinalMessage() override { delete this; }
 
  private:
+  struct Stored {
+    std::string outputFolder;
+    bool closeToTray = false;
+  };
+  void ShowStored(const Stored& stored);
+  void StoreCloseChoice(bool toTray);
   void ChooseFolder();
   void OnFolderChecked(const QString& folder, bool writable);
   void OpenFolder();
 
+  WorkQueue& disk_;
   QLineEdit* outputDir_ = nullptr;
   QAbstractButton* chooseDir_ = nullptr;
-  bool folderChosen_ = false;  // a chosen folder wins over the first look-up arriving late
+  // What the user did before the stored settings arrived wins over them.
+  bool folderChosen_ = false;
+  bool closeChosen_ = false;
 };
 
 // What the tray menu's settings entry runs: the dialog, modal over owner.
-void ShowSetingDialog(QWidget* owner);
+void ShowSetingDialog(QWidget* owner, WorkQueue& disk);
 
 }  // namespace zav

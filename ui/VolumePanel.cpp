@@ -6,7 +6,7 @@
 #include <QSlider>
 
 #include "ChoicesPanel.h"
-#include "WorkQueue.h"
+#include "dui/WorkQueue.h"
 #include "dui/Notify.h"
 #include "dui/WindowImplBase.h"
 #include "pulse/MixerWrap.h"

@@ -22,6 +22,7 @@
 #include "dui/ControlTag.h"
 #include "dui/DialogBuilder.h"
 #include "dui/Skin.h"
+#include "dui/WorkQueue.h"
 
 namespace zav {
 namespace {
@@ -91,7 +92,7 @@ class JobDialogsTest : public ::testing::Test {
   }
 
   CronJobDialog* OpenList() {
-    auto* dialog = new CronJobDialog();
+    auto* dialog = new CronJobDialog(disk_);
     list_ = dialog;
     EXPECT_TRUE(dialog->Create(nullptr, QStringLiteral("定时任务")));
     dialog->ShowWindow();
@@ -101,6 +102,7 @@ class JobDialogsTest : public ::testing::Test {
   QWidget* Row(int id) const { return list_ ? list_->FindControl(QStringLiteral("item-%1").arg(id)) : nullptr; }
   int RowCount() const { return list_->FindControl<QListWidget>(QStringLiteral("cron-job-list"))->count(); }
 
+  WorkQueue disk_{"zav-test-settings"};
   QPointer<CronJobDialog> list_;
 };
 
@@ -161,6 +163,16 @@ TEST_F(JobDialogsTest, StoredJobsAreListedWithTheirStatesAndClearThenAddContinue
   ASSERT_TRUE(test::WaitUntil([this] { return Row(4) != nullptr; }));
   ASSERT_EQ(StoredJobs().size(), 1u);
   EXPECT_EQ(StoredJobs()[0].cronJobId, 4);
+
+  // A job that arrives just before the list closes still reaches the file, ahead of the next
+  // list's reading.
+  list->PostMessage(kNewCronJobMessage, reinterpret_cast<uintptr_t>(new CronJob{"last", "2037-12-31 11:00:00",
+                                                                               "2037-12-31 12:00:00", 0}));
+  list->Close();
+  ASSERT_TRUE(test::WaitUntil([this] { return list_.isNull(); }));
+  OpenList();
+  ASSERT_TRUE(test::WaitUntil([this] { return RowCount() == 2; }));
+  EXPECT_EQ(LabelText(Row(5), "cron-job-name"), QStringLiteral("last"));
 }
 
 TEST_F(JobDialogsTest, TheNewJobDialogRefusesAnEmptyNameAndTimesThatAreNotInOrderOrTooShort) {

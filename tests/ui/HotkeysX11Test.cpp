@@ -23,6 +23,7 @@
 #include "UiTestSupport.h"
 #include "X11TestEnvironment.h"
 #include "dui/Skin.h"
+#include "dui/WorkQueue.h"
 
 namespace zav {
 namespace {
@@ -116,13 +117,31 @@ class HotkeysX11Test : public ::testing::Test {
   }
   const std::vector<std::string> kDefaults{"1", "119", "1", "123"};
 
-  // Opens the hotkey dialog, checks that lists without a stored row show no selection, picks
-  // the given rows (-1 leaves a list as it is) and saves. Returns the prompts' texts.
-  QStringList SaveInDialog(RecorderHotkeys& hotkeys, int startPauseModifier, int startPauseKey, int stopModifier,
-                           int stopKey) {
+  // Registers both hotkeys as the main window does at start-up, and waits until they were tried.
+  void RegisterAtStartup(RecorderHotkeys& hotkeys) {
+    hotkeys.RegisterAtStartup();
+    ASSERT_TRUE(WaitUntil([&] { return !hotkeys.StartupPending(); }));
+  }
+  // Waits until every setting asked for so far is on the disk.
+  void WaitForDisk() { ASSERT_TRUE(WaitUntil([&] { return !disk_.Busy(); })); }
+
+  QPointer<HotkeyDialog> OpenDialog(RecorderHotkeys& hotkeys) {
     QPointer<HotkeyDialog> dialog = new HotkeyDialog(hotkeys);
     EXPECT_TRUE(dialog->Create(nullptr, QStringLiteral("快捷键")));
     dialog->ShowWindow();
+    return dialog;
+  }
+  void CloseDialog(QPointer<HotkeyDialog>& dialog) {
+    dialog->Close(0);
+    EXPECT_TRUE(WaitUntil([&] { return dialog.isNull(); }));
+  }
+
+  // Opens the hotkey dialog, checks that lists without a stored row show no selection, picks
+  // the given rows (-1 leaves a list as it is) and saves. Returns the prompts' texts; the
+  // settings written are on the disk.
+  QStringList SaveInDialog(RecorderHotkeys& hotkeys, int startPauseModifier, int startPauseKey, int stopModifier,
+                           int stopKey) {
+    QPointer<HotkeyDialog> dialog = OpenDialog(hotkeys);
     const std::pair<const char*, int> rows[] = {{"start-pause-key1", startPauseModifier},
                                                 {"start-pause-key2", startPauseKey},
                                                 {"stop-key1", stopModifier},
@@ -139,41 +158,45 @@ class HotkeysX11Test : public ::testing::Test {
     test::ModalBoxAnswerer answerer;
     dialog->FindControl<QPushButton>(QStringLiteral("hotkey-save-btn"))->click();
     EXPECT_TRUE(dialog->isVisible());  // the dialog stays open after saving
-    dialog->Close(0);
-    EXPECT_TRUE(WaitUntil([&] { return dialog.isNull(); }));
+    CloseDialog(dialog);
+    WaitForDisk();
     return answerer.texts;
   }
 
   QTemporaryDir dir_;
   ConfigStore config_{(dir_.path() + "/configure.ini").toStdString()};
+  WorkQueue disk_{"zav-test-settings"};
   HotkeyOwner owner_;
   OtherXClient other_;
 };
 
 TEST_F(HotkeysX11Test, StartUpTakesTheStoredOrDefaultCombinationsWritesThemBackAndFreesThemAtExit) {
   {
-    RecorderHotkeys hotkeys(&owner_, config_);
-    hotkeys.RegisterAtStartup();
-    EXPECT_EQ(StoredValues(), kDefaults);
+    // The program quits right after start-up: the hotkeys go, then the settings worker ends.
+    WorkQueue disk("zav-test-startup");
+    RecorderHotkeys hotkeys(&owner_, disk, &config_);
+    RegisterAtStartup(hotkeys);
     EXPECT_FALSE(other_.IsFree(kAlt, kF8));
     EXPECT_FALSE(other_.IsFree(kAlt, kF12));
     EXPECT_FALSE(other_.IsFree(kAlt | kNumLock, kF8));  // the lock variants are held too
   }
+  EXPECT_EQ(StoredValues(), kDefaults);  // nothing of the write-back was lost
   EXPECT_TRUE(other_.IsFree(kAlt, kF8));
   EXPECT_TRUE(other_.IsFree(kAlt | kNumLock, kF12));
 
   // Ctrl with no key: the whole pair falls back to Alt+F8.
   config_.WriteString(kHotkeySection, "start-pause-key1", "2");
   config_.WriteString(kHotkeySection, "start-pause-key2", "0");
-  RecorderHotkeys hotkeys(&owner_, config_);
-  hotkeys.RegisterAtStartup();
+  RecorderHotkeys hotkeys(&owner_, disk_, &config_);
+  RegisterAtStartup(hotkeys);
+  WaitForDisk();
   EXPECT_EQ(StoredValues(), kDefaults);
   EXPECT_FALSE(other_.IsFree(kAlt, kF8));
 }
 
 TEST_F(HotkeysX11Test, SavingCtrlF5StoresRowsAndValuesFreesAltF8AndKeepsAnUnchosenStopHotkey) {
-  RecorderHotkeys hotkeys(&owner_, config_);
-  hotkeys.RegisterAtStartup();
+  RecorderHotkeys hotkeys(&owner_, disk_, &config_);
+  RegisterAtStartup(hotkeys);
 
   const QStringList prompts = SaveInDialog(hotkeys, 1, 4, -1, -1);
 
@@ -187,12 +210,20 @@ TEST_F(HotkeysX11Test, SavingCtrlF5StoresRowsAndValuesFreesAltF8AndKeepsAnUnchos
   // Stop was not chosen: still Alt+F12, nothing written for it.
   EXPECT_FALSE(other_.IsFree(kAlt, kF12));
   EXPECT_EQ(Value("stop-key1-index"), "<missing>");
+
+  // Opened again, it shows the rows just saved, and none for stop.
+  QPointer<HotkeyDialog> dialog = OpenDialog(hotkeys);
+  auto row = [&](const char* name) { return dialog->FindControl<QComboBox>(QLatin1String(name))->currentIndex(); };
+  EXPECT_TRUE(WaitUntil([&] { return row("start-pause-key1") == 1 && row("start-pause-key2") == 4; }));
+  EXPECT_EQ(row("stop-key1"), -1);
+  EXPECT_EQ(row("stop-key2"), -1);
+  CloseDialog(dialog);
 }
 
 TEST_F(HotkeysX11Test, ACombinationHeldByAnotherClientFailsAndTheSaveStopsThere) {
   ASSERT_TRUE(other_.Take(kCtrl, kF5));
-  RecorderHotkeys hotkeys(&owner_, config_);
-  hotkeys.RegisterAtStartup();
+  RecorderHotkeys hotkeys(&owner_, disk_, &config_);
+  RegisterAtStartup(hotkeys);
 
   const QStringList prompts = SaveInDialog(hotkeys, 1, 4, 1, 5);
 
@@ -207,9 +238,9 @@ TEST_F(HotkeysX11Test, ACombinationHeldByAnotherClientFailsAndTheSaveStopsThere)
 }
 
 TEST_F(HotkeysX11Test, KeyPressesReachTheActionsWhateverNumLockAndTheFocus) {
-  RecorderHotkeys hotkeys(&owner_, config_);
+  RecorderHotkeys hotkeys(&owner_, disk_, &config_);
   owner_.hotkeys = &hotkeys;
-  hotkeys.RegisterAtStartup();
+  RegisterAtStartup(hotkeys);
 
   PressKeys("alt+F8");
   EXPECT_TRUE(WaitUntil([&] { return owner_.startPauses == 1; }));

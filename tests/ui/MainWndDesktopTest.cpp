@@ -112,6 +112,8 @@ TEST(MainWndDesktopTest, TheHotkeysStartPauseResumeAndStopOneRecording) {
   ConfigStore(home.SettingsPath().toStdString()).WriteString("global", "output-dir", recordings.path().toStdString());
   auto program = StartProgram(home, QStringLiteral("xcb"), display);
   ASSERT_TRUE(WaitForLog(home, QStringLiteral("recordings listed: 0"))) << home.LogText().toStdString();
+  ASSERT_TRUE(WaitForLog(home, QStringLiteral("hotkeys registered: start/pause yes, stop yes")))
+      << home.LogText().toStdString();
   auto press = [&](const char* keys) { RunTool(display, QStringLiteral("xdotool"), {"key", keys}); };
   using Clock = std::chrono::steady_clock;
 

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,12 +40,14 @@ struct SeenBox {
 
 // Answers every modal box that opens: prompts are confirmed, questions get `confirm`, the
 // system message box is accepted and the folder picker picks `folderToPick` (or is cancelled).
-// Any other dialog is recorded by its window class name and closed.
+// Any other dialog is recorded by its window class name and handed to `useDialog`, if set,
+// then closed.
 class BoxAnswerer : public QObject {
  public:
   BoxAnswerer();
   bool confirm = true;
   QString folderToPick;
+  std::function<void(QWidget* dialog)> useDialog;
   std::vector<SeenBox> seen;
   QStringList Texts() const;
 

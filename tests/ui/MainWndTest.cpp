@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QSlider>
 #include <QTest>
 
@@ -17,6 +20,7 @@
 #include "MainWndHarness.h"
 #include "ServiceAddress.h"
 #include "RecordingPrompts.h"
+#include "TrayMessages.h"
 #include "UiTestSupport.h"
 
 namespace zav::test {
@@ -137,13 +141,21 @@ TEST_F(MainWndTest, ChoicesTheUserMakesAreStoredAtOnceAndComeBackAtTheNextStart)
 TEST_F(MainWndTest, AnotherFolderIsKeptOnlyWhenItCanBeWritten) {
   OpenWindow();
   QTemporaryDir other;
+  QFile userFile(other.filePath(QStringLiteral("ZavAudioRecorderTmp")));  // a user's own file of the check's name
+  ASSERT_TRUE(userFile.open(QIODevice::WriteOnly));
+  userFile.write("user data");
+  userFile.close();
   boxes.folderToPick = other.path();
   Click("change-dir-btn");
   auto* field = Control<QLineEdit>("save-path-eidt");
   ASSERT_TRUE(WaitUntil([&] { return field->text() == other.path(); }));
   WaitForSettings();
   EXPECT_EQ(ReadSetting("output-dir"), other.path().toStdString());
-  EXPECT_TRUE(std::filesystem::is_empty(other.path().toStdString()));  // the test file is gone
+  // The test file is gone, and the user's file is as it was.
+  EXPECT_EQ(QDir(other.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{QStringLiteral("ZavAudioRecorderTmp")});
+  ASSERT_TRUE(userFile.open(QIODevice::ReadOnly));
+  EXPECT_EQ(userFile.readAll(), QByteArray("user data"));
 
   boxes.folderToPick = QStringLiteral("/proc");  // nobody may create files there
   Click("change-dir-btn");
@@ -160,6 +172,24 @@ TEST_F(MainWndTest, AnotherFolderIsKeptOnlyWhenItCanBeWritten) {
   Click("open-dir-btn");
   ASSERT_EQ(shell.opened.size(), 1u);
   EXPECT_EQ(shell.opened[0], QUrl::fromLocalFile(other.path()));
+}
+
+TEST_F(MainWndTest, CloseToTrayChosenInTheSettingsDialogHoldsForTheNextClose) {
+  OpenWindow();
+  boxes.useDialog = [](QWidget* dialog) {
+    if (auto* tray = dialog->findChild<QRadioButton*>(QStringLiteral("window-close-tray"))) tray->click();
+  };
+  window->PostMessage(kMenuSeting);
+  ASSERT_TRUE(WaitUntil([&] { return boxes.Texts().contains(QStringLiteral("系统设置")); }));
+  // What the dialog stored reaches the disk before the window reads it back: closing now only
+  // minimises.
+  WaitForSettings();
+  QCoreApplication::processEvents();  // the value read back was posted before the worker went idle
+  EXPECT_EQ(ReadSetting("window-close"), "1");
+  window->Close(0);
+  QCoreApplication::processEvents();
+  ASSERT_FALSE(window.isNull());
+  EXPECT_TRUE(window->isMinimized());
 }
 
 TEST_F(MainWndTest, ButtonsOfOtherWindowsOpenTheHelpPageAndTheirDialogs) {

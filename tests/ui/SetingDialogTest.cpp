@@ -20,6 +20,7 @@
 #include "SetingDialog.h"
 #include "UiTestSupport.h"
 #include "dui/Skin.h"
+#include "dui/WorkQueue.h"
 
 namespace zav {
 namespace {
@@ -71,7 +72,7 @@ class SetingDialogTest : public ::testing::Test {
   }
 
   void Open() {
-    dialog_ = new SetingDialog();
+    dialog_ = new SetingDialog(disk_);
     ASSERT_TRUE(dialog_->Create(nullptr, QStringLiteral("系统设置")));
     dialog_->ShowWindow();
     field_ = dialog_->FindControl<QLineEdit>(QStringLiteral("output-dir"));
@@ -85,7 +86,11 @@ class SetingDialogTest : public ::testing::Test {
     ASSERT_TRUE(WaitUntil([&] { return choose->isEnabled(); }));
   }
 
+  // Waits until every setting asked for so far is on the disk.
+  void WaitForDisk() { ASSERT_TRUE(WaitUntil([&] { return !disk_.Busy(); })); }
+
   QTemporaryDir folders_{QDir::tempPath() + "/zav-seting-XXXXXX"};
+  WorkQueue disk_{"zav-test-settings"};
   QPointer<SetingDialog> dialog_;
   QLineEdit* field_ = nullptr;
 };
@@ -94,14 +99,17 @@ TEST_F(SetingDialogTest, CloseOptionsAreStoredAtOnce) {
   Open();
   auto* exit = dialog_->FindControl<QRadioButton>(QStringLiteral("window-close-exit"));
   auto* tray = dialog_->FindControl<QRadioButton>(QStringLiteral("window-close-tray"));
-  EXPECT_TRUE(exit->isChecked());
+  ASSERT_TRUE(WaitUntil([&] { return exit->isChecked(); }));
   EXPECT_FALSE(tray->isChecked());
+  WaitForDisk();
   EXPECT_EQ(GlobalValue("window-close"), "0");
 
   tray->click();
+  WaitForDisk();
   EXPECT_EQ(GlobalValue("window-close"), "1");
   EXPECT_FALSE(exit->isChecked());
   exit->click();
+  WaitForDisk();
   EXPECT_EQ(GlobalValue("window-close"), "0");
 }
 

@@ -18,6 +18,7 @@
 #include "TrayMessages.h"
 #include "UiTestSupport.h"
 #include "dui/Skin.h"
+#include "dui/WorkQueue.h"
 
 namespace zav {
 namespace {
@@ -104,9 +105,11 @@ TEST(HotkeysWithoutX11Test, EveryRegistrationFailsQuietlyAndNothingIsWritten) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   ConfigStore config((dir.path() + "/configure.ini").toStdString());
+  WorkQueue disk("zav-test-settings");
   OwnerWindow owner;
-  RecorderHotkeys hotkeys(&owner, config);
+  RecorderHotkeys hotkeys(&owner, disk, &config);
   hotkeys.RegisterAtStartup();
+  ASSERT_TRUE(WaitUntil([&] { return !hotkeys.StartupPending() && !disk.Busy(); }));
   EXPECT_FALSE(hotkeys.Current(HotkeyAction::kStartPause));
   EXPECT_FALSE(hotkeys.Current(HotkeyAction::kStop));
   EXPECT_FALSE(std::filesystem::exists(config.path()));  // nothing written back

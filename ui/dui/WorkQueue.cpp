@@ -7,7 +7,7 @@ namespace zav {
 WorkQueue::WorkQueue(std::string threadName) : threadName_(std::move(threadName)) {
   thread_ = std::thread([this] {
     RunGuarded(threadName_.c_str(), [this] {
-      Run();
+      Serve();
       return 0;
     });
   });
@@ -39,7 +39,7 @@ bool WorkQueue::Busy() const {
   return running_ || !jobs_.empty();
 }
 
-void WorkQueue::Run() {
+void WorkQueue::Serve() {
   for (;;) {
     std::function<void()> job;
     {
