@@ -50,6 +50,8 @@ void RecorderHotkeys::RegisterAtStartup() {
 void RecorderHotkeys::RegisterStored(const std::array<HotkeyCombo, 2>& stored) {
   std::array<bool, 2> taken{};
   for (size_t i = 0; i < kHotkeyActions.size(); ++i) {
+    // One the user has set in the dialog meanwhile is kept.
+    if (Current(kHotkeyActions[i])) continue;
     taken[i] = Take(kHotkeyActions[i], stored[i]);
     if (taken[i]) WriteCombo(kHotkeyActions[i], stored[i]);
   }
