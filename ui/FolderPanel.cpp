@@ -1,5 +1,7 @@
 #include "FolderPanel.h"
 
+#include "FolderPicker.h"
+
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -36,7 +38,7 @@ bool FolderPanel::Handle(const TNotifyUI& msg) {
 void FolderPanel::ChangeFolder() {
   if (testing_) return;
   const QString start = field_ ? field_->text() : QString();
-  const QString chosen = QFileDialog::getExistingDirectory(window_, QStringLiteral("选择保存目录"), start);
+  const QString chosen = PickOutputFolder(window_, start);
   if (chosen.isEmpty()) return;
   testing_ = true;
   // Stored on the worker, in order with the other settings, before the window hears of it.

@@ -1,5 +1,7 @@
 #include "SetingDialog.h"
 
+#include "FolderPicker.h"
+
 #include <QAbstractButton>
 #include <QDesktopServices>
 #include <QDir>
@@ -20,20 +22,9 @@
 namespace zav {
 namespace {
 
-const QString kPickerTitle = QStringLiteral("选择保存目录");
 constexpr char kCloseKey[] = "window-close";
 
-QString PickWithFileDialog(QWidget* parent, const QString& title, const QString& startFolder) {
-  return QFileDialog::getExistingDirectory(parent, title, startFolder, QFileDialog::ShowDirsOnly);
-}
-
-SetingDialog::FolderPicker g_folderPicker = &PickWithFileDialog;
-
 }  // namespace
-
-void SetingDialog::SetFolderPicker(FolderPicker picker) {
-  g_folderPicker = picker ? picker : &PickWithFileDialog;
-}
 
 void SetingDialog::InitWindow() {
   outputDir_ = FindControl<QLineEdit>(QStringLiteral("output-dir"));
@@ -87,7 +78,7 @@ void SetingDialog::StoreCloseChoice(bool toTray) {
 
 void SetingDialog::ChooseFolder() {
   const QString shown = outputDir_ ? outputDir_->text() : QString();
-  const QString folder = g_folderPicker(this, kPickerTitle, shown.isEmpty() ? QDir::homePath() : shown);
+  const QString folder = PickOutputFolder(this, shown.isEmpty() ? QDir::homePath() : shown);
   if (folder.isEmpty()) return;
   // One check at a time: the button waits for the answer.
   if (chooseDir_) chooseDir_->setEnabled(false);

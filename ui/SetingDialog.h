@@ -26,11 +26,6 @@ class SetingDialog : public WindowImplBase {
   // disk: the settings worker; it outlives the dialog.
   explicit SetingDialog(WorkQueue& disk) : disk_(disk) {}
 
-  // Asks the user for a folder; returns it, or an empty text when the user cancels.
-  using FolderPicker = QString (*)(QWidget* parent, const QString& title, const QString& startFolder);
-  // Replaces the desktop's folder picker (tests); nullptr puts it back.
-  static void SetFolderPicker(FolderPicker picker);
-
   static inline const QString kNotWritableText = QStringLiteral("该目录没有写入权限!");
 
  protected:

@@ -1,11 +1,12 @@
 #include "MainWndHarness.h"
 
+#include "FolderPicker.h"
+
 #include <sys/mount.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
@@ -35,17 +36,6 @@ QStringList BoxAnswerer::Texts() const {
 void BoxAnswerer::Answer() {
   QWidget* box = QApplication::activeModalWidget();
   if (!box || !box->isVisible()) return;
-  if (auto* picker = qobject_cast<QFileDialog*>(box)) {
-    seen.push_back({QStringLiteral("<folder picker>"), picker->size()});
-    if (folderToPick.isEmpty()) {
-      picker->reject();
-    } else {
-      picker->setDirectory(folderToPick);
-      picker->selectFile(folderToPick);
-      QMetaObject::invokeMethod(picker, "accept");
-    }
-    return;
-  }
   if (auto* message = qobject_cast<QMessageBox*>(box)) {
     seen.push_back({message->text(), message->size()});
     message->accept();
@@ -78,7 +68,16 @@ bool TmpfsMount::MakeReadOnly() {
   return mounted_ && ::mount("zav-test", path_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
 }
 
+namespace {
+QString g_folderToPick;
+QString PickTheTestFolder(QWidget*, const QString&, const QString&) { return g_folderToPick; }
+}  // namespace
+
+void MainWndTestBase::PickFolderNext(const QString& folder) { g_folderToPick = folder; }
+
 void MainWndTestBase::SetUp() {
+  SetFolderPicker(&PickTheTestFolder);
+  PickFolderNext({});
   SetSkinFolder(SourceSkinFolder());
   std::filesystem::remove(ConfigStore::Instance().path());
   WriteSetting("output-dir", folder());
@@ -86,6 +85,7 @@ void MainWndTestBase::SetUp() {
 
 void MainWndTestBase::TearDown() {
   CloseWindow();
+  SetFolderPicker(nullptr);
   std::filesystem::remove(ConfigStore::Instance().path());
 }
 

@@ -39,14 +39,13 @@ struct SeenBox {
 };
 
 // Answers every modal box that opens: prompts are confirmed, questions get `confirm`, the
-// system message box is accepted and the folder picker picks `folderToPick` (or is cancelled).
+// system message box is accepted.
 // Any other dialog is recorded by its window class name and handed to `useDialog`, if set,
 // then closed.
 class BoxAnswerer : public QObject {
  public:
   BoxAnswerer();
   bool confirm = true;
-  QString folderToPick;
   std::function<void(QWidget* dialog)> useDialog;
   std::vector<SeenBox> seen;
   QStringList Texts() const;
@@ -87,6 +86,8 @@ class MainWndTestBase : public ::testing::Test {
   static std::string SettingsText();
   // Waits until the window's settings writes have reached the file.
   void WaitForSettings();
+  // What the folder picker answers next (empty: the user cancels).
+  static void PickFolderNext(const QString& folder);
 
   template <typename T = QWidget>
   T* Control(const char* name) const {

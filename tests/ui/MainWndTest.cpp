@@ -145,7 +145,7 @@ TEST_F(MainWndTest, AnotherFolderIsKeptOnlyWhenItCanBeWritten) {
   ASSERT_TRUE(userFile.open(QIODevice::WriteOnly));
   userFile.write("user data");
   userFile.close();
-  boxes.folderToPick = other.path();
+  PickFolderNext(other.path());
   Click("change-dir-btn");
   auto* field = Control<QLineEdit>("save-path-eidt");
   ASSERT_TRUE(WaitUntil([&] { return field->text() == other.path(); }));
@@ -157,14 +157,16 @@ TEST_F(MainWndTest, AnotherFolderIsKeptOnlyWhenItCanBeWritten) {
   ASSERT_TRUE(userFile.open(QIODevice::ReadOnly));
   EXPECT_EQ(userFile.readAll(), QByteArray("user data"));
 
-  boxes.folderToPick = QStringLiteral("/proc");  // nobody may create files there
+  TmpfsMount readOnly("64k");
+  if (!readOnly.mounted() || !readOnly.MakeReadOnly()) GTEST_SKIP() << "a read-only mount needs root";
+  PickFolderNext(QString::fromStdString(readOnly.path()));
   Click("change-dir-btn");
   ASSERT_TRUE(WaitUntil([&] { return boxes.Texts().contains(QStringLiteral("该目录没有写入权限!")); }));
   WaitForSettings();
   EXPECT_EQ(field->text(), other.path());
   EXPECT_EQ(ReadSetting("output-dir"), other.path().toStdString());
 
-  boxes.folderToPick.clear();  // cancelled: nothing changes
+  PickFolderNext({});  // cancelled: nothing changes
   Click("change-dir-btn");
   WaitUntil([] { return false; }, 50);
   EXPECT_EQ(field->text(), other.path());

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "ConfigStore.h"
+#include "FolderPicker.h"
 #include "FolderWriteCheck.h"
 #include "SetingDialog.h"
 #include "UiTestSupport.h"
@@ -57,10 +58,10 @@ class SetingDialogTest : public ::testing::Test {
     ASSERT_TRUE(folders_.isValid());
     // Others may enter the folders (the unprivileged check needs to).
     ASSERT_EQ(chmod(folders_.path().toUtf8().constData(), 0755), 0);
-    SetingDialog::SetFolderPicker(&PickTheTestFolder);
+    SetFolderPicker(&PickTheTestFolder);
   }
   void TearDown() override {
-    SetingDialog::SetFolderPicker(nullptr);
+    SetFolderPicker(nullptr);
     if (dialog_) dialog_->DestroyWindow();
   }
 
