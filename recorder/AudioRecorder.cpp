@@ -6,10 +6,6 @@
 #include "Trace.h"
 #include "VoiceProcessor.h"
 
-extern "C" {
-#include <libavutil/channel_layout.h>
-}
-
 namespace zav {
 namespace {
 
@@ -18,31 +14,22 @@ const ConfigStoreSettingsReader& DesktopSettings() {
   return reader;
 }
 
-// Opens the microphone, its resampler to the output format and its FIFO. 0 or -1.
+// What the microphone is asked for: what voice processing takes, or else the output's rate
+// and channels in the encoder's sample format. The server converts.
+CaptureFormat WantedMicrophoneFormat(const RecorderCore& core) {
+  if (core.noiseSuppression || core.gainControl) return {kProcessingRate, 1, AV_SAMPLE_FMT_S16};
+  return {kOutputSampleRate, kOutputChannels, ChooseEncoder(core.settings.format).sampleFormat};
+}
+
+// Opens the microphone, its converter to the output format and its FIFO. 0 or -1.
 int OpenMicrophone(RecorderCore& core) {
   core.microphone = core.backend->CreateMicrophone();
-  if (!core.microphone || core.microphone->Open() != 0) return -1;
-
+  if (!core.microphone || core.microphone->Open(WantedMicrophoneFormat(core), core.stopRequested) != 0) return -1;
+  Trace("device name: %s\n", core.microphone->FriendlyName().c_str());
+  Trace("audiodevice: %s\n", core.microphone->DeviceName().c_str());
+  core.micToOutput = MakeMicrophoneConverter(core, core.microphone->Format());
+  if (!core.micToOutput) return -1;
   const EncoderChoice choice = ChooseEncoder(core.settings.format);
-  const CaptureFormat device = core.microphone->Format();
-  const bool processed = core.noiseSuppression || core.gainControl;
-  AVChannelLayout inLayout, outLayout;
-  av_channel_layout_default(&inLayout, processed ? 1 : device.channels);
-  av_channel_layout_default(&outLayout, kOutputChannels);
-  SwrContext* swr = nullptr;
-  const int allocated = swr_alloc_set_opts2(
-      &swr, &outLayout, choice.sampleFormat, kOutputSampleRate, &inLayout,
-      processed ? AV_SAMPLE_FMT_S16 : static_cast<AVSampleFormat>(device.sampleFormat),
-      processed ? kProcessingRate : device.sampleRate, 0, nullptr);
-  core.micToOutput.reset(swr);
-  if (allocated < 0 || !swr) {
-    LOG(ERROR) << "Could not allocate resampler context";
-    return -1;
-  }
-  if (swr_init(swr) < 0) {
-    LOG(ERROR) << "Failed to initialize the resampling context";
-    return -1;
-  }
   if (core.micFifo.Create(choice.sampleFormat, kOutputChannels, kOutputSampleRate * kFifoSeconds) != 0) {
     LOG(ERROR) << "Could not allocate audio fifo";
     return -1;
@@ -59,6 +46,15 @@ int OpenStep(RecorderCore& core) {
 }
 
 }  // namespace
+
+void ReportCaptureFault(RecorderCore& core, RecorderFault fault) {
+  std::atomic<bool>& reported =
+      fault == RecorderFault::kMicrophoneFailed ? core.microphoneFaultReported : core.speakerFaultReported;
+  if (reported.exchange(true)) return;
+  LOG(ERROR) << (fault == RecorderFault::kMicrophoneFailed ? "the microphone failed" : "system sound failed")
+             << "; silence stands in for it";
+  core.Post(kWmRecordFault, static_cast<intptr_t>(fault));
+}
 
 AudioRecorder::AudioRecorder(RecorderOwner* owner, const SettingsReader* settings, CaptureBackend* backend)
     : core_(std::make_unique<RecorderCore>()) {

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "CaptureInputs.h"
+#include "ClockDrift.h"
 #include "MixGraph.h"
 #include "OutputFile.h"
 #include "RecorderTypes.h"
@@ -45,7 +46,9 @@ struct RecorderCore {
   std::atomic<bool> speakerReady{false};
   std::atomic<bool> micReady{false};
   std::atomic<bool> speakerActive{false};
-  std::atomic<bool> faultReported{false};
+  std::atomic<bool> faultReported{false};  // kWriteFailed
+  std::atomic<bool> microphoneFaultReported{false};
+  std::atomic<bool> speakerFaultReported{false};
 
   OutputFile output;
   MixGraph graph;
@@ -53,6 +56,7 @@ struct RecorderCore {
   SampleFifo speakerFifo;
   std::unique_ptr<MicrophoneInput> microphone;
   SwrPtr micToOutput;  // microphone (or its processed 32 kHz mono signal) -> output format
+  ClockDrift drift{kOutputSampleRate};  // Both mode: keeps the microphone in step with system sound
 
   std::thread encoderThread;
   std::thread microphoneThread;
@@ -69,6 +73,10 @@ struct RecorderCore {
   }
 };
 
+// The converter from the microphone's format (or its processed 32 kHz mono signal) to the
+// output format; nullptr after logging.
+SwrPtr MakeMicrophoneConverter(const RecorderCore& core, const CaptureFormat& device);
+
 // Thread bodies. Each returns when stopRequested is set (or on an error it logs).
 int RunEncoderThread(RecorderCore& core);
 int RunMicrophoneThread(RecorderCore& core);
@@ -80,5 +88,9 @@ void DrainFifos(RecorderCore& core);
 
 // Posts the whole seconds written when they changed, and a write fault once.
 void ReportProgress(RecorderCore& core);
+
+// Logs why a capture thread gave up and posts its fault once; the recording goes on with
+// silence in its place.
+void ReportCaptureFault(RecorderCore& core, RecorderFault fault);
 
 }  // namespace zav

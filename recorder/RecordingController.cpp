@@ -45,6 +45,10 @@ RecordingFault FaultOf(intptr_t lParam) {
   switch (static_cast<RecorderFault>(lParam)) {
     case RecorderFault::kWriteFailed:
       return RecordingFault::kWriteFailed;
+    case RecorderFault::kMicrophoneFailed:
+      return RecordingFault::kMicrophoneFailed;
+    case RecorderFault::kSystemSoundFailed:
+      return RecordingFault::kSystemSoundFailed;
   }
   return RecordingFault::kWriteFailed;
 }
