@@ -2,6 +2,8 @@
 
 #include <glog/logging.h>
 
+#include <chrono>
+
 #include "RecorderCore.h"
 #include "Trace.h"
 #include "VoiceProcessor.h"
@@ -46,6 +48,27 @@ int OpenStep(RecorderCore& core) {
 }
 
 }  // namespace
+
+int64_t SteadyNowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void RecorderCore::WaitForRunChange(int64_t deadlineMs, bool wasRunning, const std::atomic<bool>& stop) {
+  using namespace std::chrono;
+  std::unique_lock lock(runMutex);
+  runChanged.wait_until(lock, steady_clock::time_point(milliseconds(deadlineMs)),
+                        [&] { return stop || running != wasRunning; });
+}
+
+void RecorderCore::SetRunning(bool run, std::atomic<bool>* stop) {
+  {
+    std::lock_guard lock(runMutex);
+    running = run;
+    if (stop) *stop = true;
+  }
+  runChanged.notify_all();
+}
 
 void ReportCaptureFault(RecorderCore& core, RecorderFault fault) {
   std::atomic<bool>& reported =
@@ -118,14 +141,14 @@ int AudioRecorder::Init(RecorderSettings settings) {
 int AudioRecorder::Start() {
   if (!core_->initialized || core_->stopped) return -1;
   core_->state = static_cast<int>(RecorderState::Recording);
-  core_->running = true;
+  core_->SetRunning(true);
   return 0;
 }
 
 int AudioRecorder::Pause() {
   if (!core_->initialized || core_->stopped) return -1;
   core_->state = static_cast<int>(RecorderState::Paused);
-  core_->running = false;
+  core_->SetRunning(false);
   return 0;
 }
 
@@ -133,14 +156,18 @@ int AudioRecorder::Stop() {
   RecorderCore& core = *core_;
   if (!core.initialized || core.stopped) return 0;
   core.state = static_cast<int>(RecorderState::Stopped);
-  core.running = false;
-  core.stopRequested = true;
-  core.speakerActive = false;
+  // The capture threads end first, each with what was heard until now, so that the encoder's
+  // last frames are whole rather than cut short by system sound still on its way.
+  core.SetRunning(false, &core.stopRequested);
   core.micFifo.WakeAll();
-  core.speakerFifo.WakeAll();
-  for (std::thread* t : {&core.microphoneThread, &core.speakerThread, &core.encoderThread}) {
+  for (std::thread* t : {&core.microphoneThread, &core.speakerThread}) {
     if (t->joinable()) t->join();
   }
+  core.speakerActive = false;
+  core.SetRunning(false, &core.encoderStop);
+  core.micFifo.WakeAll();
+  core.speakerFifo.WakeAll();
+  if (core.encoderThread.joinable()) core.encoderThread.join();
   Trace(" WaitForMultipleObjects exit\n");
   core.stopped = true;
   return 0;

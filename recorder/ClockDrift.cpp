@@ -18,6 +18,9 @@ constexpr double kIntegral = kOmega * kOmega;
 // Offsets within this are the measurement's own jitter and left alone, so that two sources in
 // step are never resampled (the correction would only wobble the pitch).
 constexpr double kDeadbandSeconds = 0.008;
+// Once lined up, the offset is averaged this long before it is controlled: the counts at the
+// moment of lining up are off by up to a packet, and that error must not be corrected ever after.
+constexpr int64_t kSettleMs = 500;
 // A longer gap between two microphone reports (a pause) does not count as elapsed time.
 constexpr double kMaxStepSeconds = 0.2;
 
@@ -41,10 +44,24 @@ double ClockDrift::OnMicrophone(int64_t nowMs, int64_t samples, bool heard) {
     micReference_ = micSamples_;
     speakerReference_ = speakerNow;
     offset_ = 0;
+    settleUntilMs_ = nowMs + kSettleMs;
+    settleSum_ = 0;
+    settleCount_ = 0;
     lined_ = true;
     return CorrectionLocked();
   }
-  const double offset = ((micSamples_ - micReference_) - (speakerNow - speakerReference_)) / rate_;
+  double offset = ((micSamples_ - micReference_) - (speakerNow - speakerReference_)) / rate_;
+  if (nowMs < settleUntilMs_) {
+    settleSum_ += offset;
+    ++settleCount_;
+    return CorrectionLocked();
+  }
+  if (settleCount_ > 0) {
+    // The reference moves to the mean offset of the settling time.
+    speakerReference_ -= settleSum_ / settleCount_ * rate_;
+    offset -= settleSum_ / settleCount_;
+    settleCount_ = 0;
+  }
   offset_ += (offset - offset_) * std::min(step / kSmoothingSeconds, 1.0);
   const double excess = offset_ - std::clamp(offset_, -kDeadbandSeconds, kDeadbandSeconds);
   // The integral alone may not ask for more than the largest correction (no wind-up).

@@ -49,6 +49,9 @@ class ClockDrift {
   bool lined_ = false;        // the reference counts below are set
   int64_t micReference_ = 0;
   double speakerReference_ = 0;
+  int64_t settleUntilMs_ = 0;  // the reference is settled by then
+  double settleSum_ = 0;       // offsets seen while settling, seconds
+  int settleCount_ = 0;
   double offset_ = 0;         // seconds, smoothed
   double integral_ = 0;       // of the offset, seconds x seconds
 };

@@ -1,7 +1,8 @@
 // The microphone thread: wakes every 50 ms and takes what the microphone delivered meanwhile,
 // optionally cleans it (noise suppression, gain control at 32 kHz mono), converts it to the
 // output format and queues it in the microphone FIFO. Idle and paused audio is dropped, so
-// that recording resumes with current sound.
+// that recording resumes with current sound; Start, Pause and Stop cut the audio at their
+// moment, as the speaker thread does, so that the two sources stay together.
 //
 // The microphone keeps pace with the clock whatever happens to it: time without audio (a
 // vanished microphone, a sound server that is frozen or restarting) is filled with silence
@@ -21,7 +22,6 @@
 #include "RealTimeGate.h"
 #include "RecorderCore.h"
 #include "Resampler.h"
-#include "StartBarrier.h"
 #include "ThreadGuard.h"
 #include "Trace.h"
 #include "VoiceProcessor.h"
@@ -37,18 +37,6 @@ constexpr int kReopenEveryMs = 1000;  // how often a vanished microphone is look
 constexpr int kStallMs = 500;
 // Room for what a stretch still pending from the previous piece adds.
 constexpr int kStretchMarginSamples = 32;
-
-int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-// Sleeps until the next poll, keeping a steady pace; returns its time.
-int64_t SleepUntilNextPoll(int64_t previousMs) {
-  const int64_t next = std::max(previousMs + kPollMs, NowMs());
-  std::this_thread::sleep_for(std::chrono::milliseconds(next - NowMs()));
-  return next;
-}
 
 const AudioSpec kProcessingSpec{kProcessingRate, 1, AV_SAMPLE_FMT_S16};
 
@@ -72,21 +60,28 @@ class MicrophoneLoop {
       if (processor_->Create(core_.noiseSuppression, core_.gainControl, core_.voiceSize) != 0) return -1;
     }
     if (SetUp() != 0) return -1;
-    int64_t poll = NowMs();
-    gate_.Restart(poll);
+    int64_t poll = SteadyNowMs();
     while (!core_.stopRequested) {
-      if (both_) {
-        PassStartBarrier(core_.micReady, core_.speakerReady, core_.stopRequested, [this] {
-          input_.Flush();
-          return false;
-        });
-      }
-      poll = SleepUntilNextPoll(poll);
+      poll = std::max(poll + kPollMs, SteadyNowMs());
+      core_.WaitForRunChange(poll, wasRunning_, core_.stopRequested);
       if (core_.stopRequested) break;
-      const int64_t now = NowMs();
-      if (!core_.running) {
+      const int64_t now = SteadyNowMs();
+      const bool running = core_.running;
+      if (running != wasRunning_) {
+        // Start and Pause wake this thread at once: audio heard before Start is dropped,
+        // audio heard before Pause is kept.
+        poll = now;
+        wasRunning_ = running;
+        if (!running) {
+          if (TakeAudio(now) < 0) return -1;
+          continue;
+        }
         input_.Flush();
         gate_.Restart(now);
+        continue;
+      }
+      if (!running) {
+        input_.Flush();
         continue;
       }
       if (TakeAudio(now) < 0) return -1;
@@ -95,19 +90,23 @@ class MicrophoneLoop {
       if (silence > 0 && QueueSilence(av_rescale(silence, kOutputSampleRate, device_.sampleRate)) < 0) return -1;
       if (both_) correction_ = core_.drift.OnMicrophone(now, std::exchange(queuedThisPoll_, 0), std::exchange(heard_, false));
     }
+    // What was heard until Stop belongs to the recording.
+    if (wasRunning_ && TakeAudio(SteadyNowMs()) < 0) return -1;
     Trace("micophone audio capture thread exit\n");
     return 0;
   }
 
   // After a failure of the path: silence at real-time pace while recording, until Stop.
   void FillSilence() {
-    int64_t poll = NowMs();
+    int64_t poll = SteadyNowMs();
     int64_t origin = poll;
     int64_t queued = 0;
     while (!core_.stopRequested) {
-      poll = SleepUntilNextPoll(poll);
-      const int64_t now = NowMs();
-      if (!core_.running) {
+      poll = std::max(poll + kPollMs, SteadyNowMs());
+      core_.WaitForRunChange(poll, wasRunning_, core_.stopRequested);
+      const int64_t now = SteadyNowMs();
+      wasRunning_ = core_.running;
+      if (!wasRunning_) {
         origin = now;
         queued = 0;
         continue;
@@ -274,6 +273,7 @@ class MicrophoneLoop {
   std::vector<int16_t> processed_;
   SampleBuffer output_;
   SampleBuffer silence_;
+  bool wasRunning_ = false;
   bool gone_ = false;
   bool heard_ = false;  // audio arrived in this poll
   int64_t lastReopenMs_ = 0;
@@ -294,11 +294,7 @@ SwrPtr MakeMicrophoneConverter(const RecorderCore& core, const CaptureFormat& de
 int RunMicrophoneThread(RecorderCore& core) {
   return RunGuarded("zav-microphone", [&core] {
     MicrophoneLoop loop(core);
-    if (loop.Run() == 0) {
-      core.micReady = true;
-      return 0;
-    }
-    core.micReady = true;  // never hold system sound at the start barrier
+    if (loop.Run() == 0) return 0;
     ReportCaptureFault(core, RecorderFault::kMicrophoneFailed);
     loop.FillSilence();
     return -1;

@@ -8,7 +8,9 @@
 // the encoder thread only while it runs, and by Stop after it has been joined.
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -42,10 +44,10 @@ struct RecorderCore {
 
   std::atomic<int> state{static_cast<int>(RecorderState::Idle)};
   std::atomic<bool> running{false};
-  std::atomic<bool> stopRequested{false};
-  std::atomic<bool> speakerReady{false};
-  std::atomic<bool> micReady{false};
+  std::atomic<bool> stopRequested{false};  // the capture threads end
+  std::atomic<bool> encoderStop{false};    // the encoder ends (set once the capture threads have)
   std::atomic<bool> speakerActive{false};
+  std::atomic<int64_t> speakerHeardMs{0};  // steady clock, ms: when system sound last arrived
   std::atomic<bool> faultReported{false};  // kWriteFailed
   std::atomic<bool> microphoneFaultReported{false};
   std::atomic<bool> speakerFaultReported{false};
@@ -67,6 +69,18 @@ struct RecorderCore {
   bool finished = false;  // the file is closed
   FinishResult finishResult;
 
+  // Start, Pause and Stop change running and stopRequested under this lock and wake the
+  // threads, so that the capture threads cut their audio at the moment of the change: what
+  // was heard before Start is dropped, what was heard before Pause or Stop is kept.
+  std::mutex runMutex;
+  std::condition_variable runChanged;
+
+  // Waits until deadlineMs (steady clock), until running is no longer wasRunning, or until
+  // stop (stopRequested or encoderStop) is set.
+  void WaitForRunChange(int64_t deadlineMs, bool wasRunning, const std::atomic<bool>& stop);
+  // Sets running, and the flag stop when given, and wakes the waiting threads.
+  void SetRunning(bool run, std::atomic<bool>* stop = nullptr);
+
   bool isBoth() const { return voiceSource == static_cast<int>(VoiceSource::Both); }
   void Post(unsigned message, intptr_t lParam) const {
     if (owner) owner->PostMessage(message, 0, lParam);
@@ -77,7 +91,11 @@ struct RecorderCore {
 // output format; nullptr after logging.
 SwrPtr MakeMicrophoneConverter(const RecorderCore& core, const CaptureFormat& device);
 
-// Thread bodies. Each returns when stopRequested is set (or on an error it logs).
+// Milliseconds on the steady clock, the time base of the threads' waits.
+int64_t SteadyNowMs();
+
+// Thread bodies. The capture threads return when stopRequested is set, the encoder thread when
+// encoderStop is (or on an error they log).
 int RunEncoderThread(RecorderCore& core);
 int RunMicrophoneThread(RecorderCore& core);
 int RunSpeakerThread(RecorderCore& core);

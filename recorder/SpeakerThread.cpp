@@ -18,7 +18,6 @@
 #include "RealTimeGate.h"
 #include "RecorderCore.h"
 #include "Resampler.h"
-#include "StartBarrier.h"
 #include "ThreadGuard.h"
 #include "Trace.h"
 
@@ -34,13 +33,6 @@ constexpr int kPollMs = 50;
 constexpr int kInactiveAfterMs = 1000;  // a second without packets: no system sound
 constexpr int kInactiveAfterPolls = kInactiveAfterMs / kPollMs;
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 class SpeakerLoop {
  public:
   SpeakerLoop(RecorderCore& core, SpeakerInput& input)
@@ -53,53 +45,59 @@ class SpeakerLoop {
 
   int Run() {
     int idlePolls = 0;
-    gate_.Restart(NowMs());
     while (!core_.stopRequested) {
-      if (core_.isBoth()) {
-        PassStartBarrier(core_.speakerReady, core_.micReady, core_.stopRequested,
-                         [this] { return NextPacket() > 0 && Discard() == 0; });
+      const bool running = core_.running;
+      if (running != wasRunning_) {
+        // Start and Pause wake this thread at once: audio heard before Start is dropped,
+        // audio heard before Pause is kept.
+        wasRunning_ = running;
+        const int64_t now = SteadyNowMs();
+        if (running) {
+          if (DropPending() < 0) return -1;
+          gate_.Restart(now);
+          idlePolls = 0;
+          // Until a second passes without any, system sound is expected: the encoder waits for
+          // it rather than running ahead with silence in its place.
+          core_.speakerActive = true;
+          restarted_ = true;
+        } else {
+          if (TakePending(now) < 0) return -1;
+          ReportToDrift(now);
+        }
+        continue;
       }
-      if (core_.stopRequested) break;
       const int pending = NextPacket();
       if (pending < 0) return -1;
-      const int64_t now = NowMs();
-      if (!core_.running) {
+      const int64_t now = SteadyNowMs();
+      if (!running) {
         if (pending > 0) {
           if (Discard() < 0) return -1;
         } else {
-          SleepMs(kPollMs);
+          core_.WaitForRunChange(now + kPollMs, false, core_.stopRequested);
         }
-        gate_.Restart(now);
         continue;
       }
       if (pending == 0) {
         ReportToDrift(now);
-        SleepMs(kPollMs);
+        core_.WaitForRunChange(now + kPollMs, true, core_.stopRequested);
         if (++idlePolls >= kInactiveAfterPolls) {
+          // What was gathered goes to the encoder first, so that it is mixed in step with the
+          // microphone, before the encoder turns to silence.
+          if (core_.speakerActive && ConvertChunk(fill_ / frameBytes_) < 0) return -1;
           core_.speakerActive = false;
           core_.speakerFifo.WakeAll();  // the encoder may be waiting for system sound
           idlePolls = 0;
         }
         // While nothing arrives the encoder fills silence: what a resumed server delivers
         // for that time afterwards is late.
-        gate_.SilenceDue(NowMs());
+        gate_.SilenceDue(SteadyNowMs());
         continue;
       }
-      if (!core_.speakerActive.exchange(true)) restarted_ = true;
-      const void* data = nullptr;
-      int frames = 0;
-      if (input_.GetBuffer(&data, &frames) < 0) {
-        LOG(ERROR) << "AudioCaptureClient GetBuffer  error";
-        return -1;
-      }
-      if (Take(static_cast<const uint8_t*>(data), frames, now) < 0) return -1;
-      if (input_.ReleaseBuffer() < 0) {
-        LOG(ERROR) << "AudioCaptureClient ReleaseBuffer  error";
-        return -1;
-      }
+      if (TakePacket(now) < 0) return -1;
       idlePolls = 0;
     }
-    // What was captured before Stop but not yet converted still belongs to the recording.
+    // What was heard until Stop belongs to the recording, also what was not yet converted.
+    if (wasRunning_ && TakePending(SteadyNowMs()) < 0) return -1;
     if (ConvertChunk(fill_ / frameBytes_) < 0) return -1;
     Trace("speaker audio capture thread exit\n");
     return 0;
@@ -128,7 +126,7 @@ class SpeakerLoop {
     chunk_.assign(static_cast<size_t>(frameBytes_) * kChunkFrames, 0);
     fill_ = 0;
     gate_ = RealTimeGate(format.sampleRate, kInactiveAfterMs);
-    gate_.Restart(NowMs());
+    gate_.Restart(SteadyNowMs());
     return 0;
   }
 
@@ -153,6 +151,42 @@ class SpeakerLoop {
     int frames = 0;
     if (input_.GetBuffer(&data, &frames) < 0) return -1;
     return input_.ReleaseBuffer();
+  }
+
+  int DropPending() {
+    for (int pending = NextPacket(); pending != 0; pending = NextPacket()) {
+      if (pending < 0 || Discard() < 0) return -1;
+    }
+    return 0;
+  }
+
+  int TakePending(int64_t now) {
+    for (int pending = NextPacket(); pending != 0; pending = NextPacket()) {
+      if (pending < 0 || TakePacket(now) < 0) return -1;
+    }
+    return 0;
+  }
+
+  // Takes the pending packet, which arrived by now.
+  int TakePacket(int64_t now) {
+    if (!core_.speakerActive.exchange(true)) {
+      // Less than a frame may be left from before: it is not in step with anything now.
+      core_.speakerFifo.Clear();
+      restarted_ = true;
+    }
+    core_.speakerHeardMs = now;
+    const void* data = nullptr;
+    int frames = 0;
+    if (input_.GetBuffer(&data, &frames) < 0) {
+      LOG(ERROR) << "AudioCaptureClient GetBuffer  error";
+      return -1;
+    }
+    if (Take(static_cast<const uint8_t*>(data), frames, now) < 0) return -1;
+    if (input_.ReleaseBuffer() < 0) {
+      LOG(ERROR) << "AudioCaptureClient ReleaseBuffer  error";
+      return -1;
+    }
+    return 0;
   }
 
   // Takes a packet that arrived at now: late audio is dropped, the rest is gathered.
@@ -222,6 +256,7 @@ class SpeakerLoop {
   size_t fill_ = 0;
   int frameBytes_ = 8;
   RealTimeGate gate_{kOutputSampleRate, kInactiveAfterMs};
+  bool wasRunning_ = false;
   int64_t takenThisPoll_ = 0;  // output samples since the last report to ClockDrift
   bool restarted_ = false;     // system sound started flowing again in this poll
 };
@@ -235,7 +270,6 @@ int RunSpeakerThread(RecorderCore& core) {
     SpeakerLoop loop(core, *input);
     return loop.Open() == 0 ? loop.Run() : -1;
   });
-  core.speakerReady = true;  // never hold the microphone at the start barrier
   if (result != 0) {
     // No more system sound will come: the encoder mixes silence instead of waiting for it.
     core.speakerActive = false;

@@ -49,6 +49,7 @@ void ToneMicrophoneInput::Flush() {
 int ToneMicrophoneInput::Reopen() {
   if (tone_.failReads) return -1;
   if (reopenFormat_.sampleRate > 0) format_ = reopenFormat_;
+  gone_ = false;
   Flush();
   return 0;
 }
@@ -56,7 +57,8 @@ int ToneMicrophoneInput::Reopen() {
 MicrophoneInput::ReadResult ToneMicrophoneInput::Read(const void** data, int* frames) {
   *data = nullptr;
   *frames = 0;
-  if (tone_.failReads) return kGone;
+  if (tone_.failReads) gone_ = true;  // a device that went away stays away until reopened
+  if (gone_) return kGone;
   const double speed = tone_.speed;
   const int64_t due = FramesSince(start_, format_.sampleRate, speed) - delivered_;
   if (due <= 0) return kNone;

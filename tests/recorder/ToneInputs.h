@@ -58,6 +58,7 @@ class ToneMicrophoneInput final : public MicrophoneInput {
   ToneClock::time_point epoch_;
   ToneClock::time_point start_;
   int64_t delivered_ = 0;
+  bool gone_ = false;
   uint32_t noiseState_ = 12345;
   std::vector<uint8_t> buffer_;
 };
