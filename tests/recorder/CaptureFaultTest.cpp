@@ -8,7 +8,11 @@
 
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 
+#include "RecordingController.h"
 #include "ToneRecorderFixture.h"
 
 namespace zav::test {
@@ -85,6 +89,50 @@ TEST_F(RecorderTest, MicrophonePathThatCannotBeSetUpIsReplacedBySilenceAndReport
   EXPECT_EQ(Faults(), (std::vector<intptr_t>{static_cast<intptr_t>(RecorderFault::kMicrophoneFailed)}));
   ASSERT_FALSE(owner.Seconds().empty());
   EXPECT_GE(owner.Seconds().back(), 2);
+}
+
+TEST_F(RecorderTest, ControllerReportsAFailedMicrophoneAsSuchAndRecordsOn) {
+  // Reported as anything else (a write failure), the front end would end the recording.
+  struct Devices final : DeviceProbe {
+    bool HasOutputDevice() override { return true; }
+    bool GetMicrophoneName(std::u16string* name) override {
+      *name = u"Tone microphone";
+      return true;
+    }
+  } devices;
+  struct Listener final : RecordingListener {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<RecordingFault> faults;
+    std::optional<FinishReport> finished;
+    void OnStarted(const StartReport&) override {}
+    void OnSeconds(uint64_t, int64_t) override {}
+    void OnFault(uint64_t, RecordingFault fault) override {
+      std::lock_guard lock(mutex);
+      faults.push_back(fault);
+    }
+    void OnFinished(const FinishReport& report) override {
+      std::lock_guard lock(mutex);
+      finished = report;
+      changed.notify_all();
+    }
+  } listener;
+  backend.micFormat = {44100, 2, /*not a sample format*/ 99};
+  RecordingController controller(&listener, &backend, &devices);
+  RecordingChoices choices;
+  choices.source = VoiceSource::Microphone;
+  choices.format = "mp3";
+  choices.gainControl = true;  // its converter to 32 kHz cannot be made
+  choices.folder = folder.path();
+  controller.Start(choices);
+  std::this_thread::sleep_for(1500ms);
+  controller.Stop();
+  controller.WaitUntilIdle();
+  std::lock_guard lock(listener.mutex);
+  EXPECT_EQ(listener.faults, std::vector<RecordingFault>{RecordingFault::kMicrophoneFailed});
+  ASSERT_TRUE(listener.finished.has_value());
+  EXPECT_TRUE(listener.finished->good());
+  EXPECT_NEAR(listener.finished->seconds, 1.5, 0.3);
 }
 
 TEST_F(RecorderTest, MicrophoneThatFailsMidRecordingLeavesSilenceAndTheRecordingGoesOn) {

@@ -2,6 +2,11 @@
 // microphone, changing the default sink to another format. Stop stays prompt, the file keeps
 // the wall clock, and what is recorded is what the devices heard.
 
+#include <signal.h>
+
+#include <filesystem>
+#include <utility>
+
 #include "RealSoundFixture.h"
 
 namespace zav::test {
@@ -89,6 +94,46 @@ TEST_F(RealSound, UnloadedMicrophoneIsNeverReplacedByAnotherSource) {
   EXPECT_GT(ToneAmplitude(audio.left, kRate, kMicrophoneHz, At(0.25), At(1.25)), 0.05);
   EXPECT_LT(ToneAmplitude(audio.left, kRate, kSpeakerHz, n - At(2.0), n), 0.01) << "system sound was recorded";
   EXPECT_LT(Rms(audio.left, n - At(2.0), n), 0.01) << "the time without a microphone is not silent";
+}
+
+// zav-record as a user runs it: Ctrl+C while the server was restarted, and while it is frozen.
+TEST_F(RealSound, CommandLineEndsOnCtrlCWithinASecondWhateverTheServerDid) {
+  START_SERVER_OR_SKIP();
+  const std::vector<std::pair<std::string, std::function<bool()>>> troubles = {
+      {"restarted",
+       [this] {
+         if (!server->Kill()) return false;
+         std::this_thread::sleep_for(1000ms);
+         return RestartServer();
+       }},
+      {"frozen", [this] { return server->Freeze(); }},
+  };
+  for (const auto& [name, trouble] : troubles) {
+    const std::string out = folder.path() + "/" + name;
+    const std::string log = out + ".log";
+    const auto spawned = Clock::now();
+    const pid_t pid = SpawnDaemon({ZAV_RECORD_PATH, "--source", "both", "--format", "mp3", "--output-dir", out},
+                                  BuildEnvironment({{"PULSE_SERVER", server->address()}}), log);
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(2500ms);
+    ASSERT_TRUE(trouble()) << name << ": " << server->error();
+    std::this_thread::sleep_for(1500ms);
+    const auto interrupted = Clock::now();
+    kill(pid, SIGINT);
+    while (!HasExited(pid) && Clock::now() - interrupted < 10s) std::this_thread::sleep_for(10ms);
+    const double took = std::chrono::duration<double>(Clock::now() - interrupted).count();
+    const double ran = std::chrono::duration<double>(interrupted - spawned).count();
+    if (!HasExited(pid)) StopChild(pid, 1000ms);
+    server->Thaw();
+    EXPECT_LT(took, 1.0) << name << ": Ctrl+C took " << took << " s";
+    std::string path;
+    for (const auto& entry : std::filesystem::directory_iterator(out)) path = entry.path().string();
+    const DecodedAudio audio = DecodeFile(path);
+    ASSERT_TRUE(audio.ok) << name << ": " << path << ": " << audio.error;
+    // zav-record starts recording a little after it was started.
+    EXPECT_GT(audio.seconds(), ran - 0.6) << name;
+    EXPECT_LT(audio.seconds(), ran + 0.1) << name;
+  }
 }
 
 class SinkFormats : public RealSound, public ::testing::WithParamInterface<std::string> {};
