@@ -17,7 +17,7 @@ constexpr double kProportional = 2 * kOmega;
 constexpr double kIntegral = kOmega * kOmega;
 // Offsets within this are the measurement's own jitter and left alone, so that two sources in
 // step are never resampled (the correction would only wobble the pitch).
-constexpr double kDeadbandSeconds = 0.008;
+constexpr double kDeadbandSeconds = 0.012;
 // Once lined up, the offset is averaged this long before it is controlled: the counts at the
 // moment of lining up are off by up to a packet, and that error must not be corrected ever after.
 constexpr int64_t kSettleMs = 500;
