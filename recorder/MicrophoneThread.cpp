@@ -242,7 +242,11 @@ class MicrophoneLoop {
     const int stretch = static_cast<int>(owedStretch_);
     if (stretch == 0 || expected <= 0) return 0;
     owedStretch_ -= stretch;
-    if (swr_set_compensation(swr, stretch, expected) < 0) {
+    // Spread over at least as many samples as the largest correction allows: a short piece
+    // must not be stretched by as much as its own length (the converter divides by what is
+    // left of its step).
+    const int distance = std::max(expected, static_cast<int>(std::abs(stretch) / ClockDrift::kMaxCorrection) + 1);
+    if (swr_set_compensation(swr, stretch, distance) < 0) {
       LOG_FIRST_N(ERROR, 1) << "swr_set_compensation error";
       return 0;
     }

@@ -80,7 +80,7 @@ TEST_F(RecorderTest, MicrophonePathThatCannotBeSetUpIsReplacedBySilenceAndReport
   // The microphone delivers a sample format that voice processing cannot convert.
   settings.values["voice-source"] = static_cast<int>(VoiceSource::Microphone);
   settings.values["agc-check"] = 1;
-  backend.micFormat = {44100, 2, /*not a sample format*/ 99};
+  backend.micFormat = {44100, 2, /*AV_SAMPLE_FMT_NONE*/ -1};
   double recorded = 0;
   const DecodedAudio audio = Record("m4a", 2500ms, &recorded);
   ASSERT_TRUE(audio.ok) << audio.error;
@@ -117,7 +117,7 @@ TEST_F(RecorderTest, ControllerReportsAFailedMicrophoneAsSuchAndRecordsOn) {
       changed.notify_all();
     }
   } listener;
-  backend.micFormat = {44100, 2, /*not a sample format*/ 99};
+  backend.micFormat = {44100, 2, /*AV_SAMPLE_FMT_NONE*/ -1};
   RecordingController controller(&listener, &backend, &devices);
   RecordingChoices choices;
   choices.source = VoiceSource::Microphone;
@@ -137,7 +137,7 @@ TEST_F(RecorderTest, ControllerReportsAFailedMicrophoneAsSuchAndRecordsOn) {
 
 TEST_F(RecorderTest, MicrophoneThatFailsMidRecordingLeavesSilenceAndTheRecordingGoesOn) {
   // Both sources; the microphone goes away and comes back in a format the path cannot take.
-  backend.micReopenFormat = {44100, 2, /*not a sample format*/ 99};
+  backend.micReopenFormat = {44100, 2, /*AV_SAMPLE_FMT_NONE*/ -1};
   double recorded = 0;
   const DecodedAudio audio = Record("mp3", 4000ms, &recorded, true, [this] {
     backend.mic.failReads = true;

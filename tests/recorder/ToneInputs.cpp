@@ -12,7 +12,7 @@ extern "C" {
 namespace zav::test {
 namespace {
 
-constexpr int kMaxReadFrames = 4410;  // a read hands out at most 100 ms at 44100 Hz
+constexpr int kMaxReadFrames = 441;  // reads hand out 10 ms pieces at 44100 Hz, as the server does
 constexpr int kSpeakerMinPacketFrames = 480;
 constexpr int kSpeakerMaxPacketFrames = 4800;
 
