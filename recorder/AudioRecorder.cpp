@@ -2,13 +2,11 @@
 
 #include <glog/logging.h>
 
+#include <chrono>
+
 #include "RecorderCore.h"
 #include "Trace.h"
 #include "VoiceProcessor.h"
-
-extern "C" {
-#include <libavutil/channel_layout.h>
-}
 
 namespace zav {
 namespace {
@@ -18,31 +16,22 @@ const ConfigStoreSettingsReader& DesktopSettings() {
   return reader;
 }
 
-// Opens the microphone, its resampler to the output format and its FIFO. 0 or -1.
+// What the microphone is asked for: what voice processing takes, or else the output's rate
+// and channels in the encoder's sample format. The server converts.
+CaptureFormat WantedMicrophoneFormat(const RecorderCore& core) {
+  if (core.noiseSuppression || core.gainControl) return {kProcessingRate, 1, AV_SAMPLE_FMT_S16};
+  return {kOutputSampleRate, kOutputChannels, ChooseEncoder(core.settings.format).sampleFormat};
+}
+
+// Opens the microphone, its converter to the output format and its FIFO. 0 or -1.
 int OpenMicrophone(RecorderCore& core) {
   core.microphone = core.backend->CreateMicrophone();
-  if (!core.microphone || core.microphone->Open() != 0) return -1;
-
+  if (!core.microphone || core.microphone->Open(WantedMicrophoneFormat(core), core.stopRequested) != 0) return -1;
+  Trace("device name: %s\n", core.microphone->FriendlyName().c_str());
+  Trace("audiodevice: %s\n", core.microphone->DeviceName().c_str());
+  core.micToOutput = MakeMicrophoneConverter(core, core.microphone->Format());
+  if (!core.micToOutput) return -1;
   const EncoderChoice choice = ChooseEncoder(core.settings.format);
-  const CaptureFormat device = core.microphone->Format();
-  const bool processed = core.noiseSuppression || core.gainControl;
-  AVChannelLayout inLayout, outLayout;
-  av_channel_layout_default(&inLayout, processed ? 1 : device.channels);
-  av_channel_layout_default(&outLayout, kOutputChannels);
-  SwrContext* swr = nullptr;
-  const int allocated = swr_alloc_set_opts2(
-      &swr, &outLayout, choice.sampleFormat, kOutputSampleRate, &inLayout,
-      processed ? AV_SAMPLE_FMT_S16 : static_cast<AVSampleFormat>(device.sampleFormat),
-      processed ? kProcessingRate : device.sampleRate, 0, nullptr);
-  core.micToOutput.reset(swr);
-  if (allocated < 0 || !swr) {
-    LOG(ERROR) << "Could not allocate resampler context";
-    return -1;
-  }
-  if (swr_init(swr) < 0) {
-    LOG(ERROR) << "Failed to initialize the resampling context";
-    return -1;
-  }
   if (core.micFifo.Create(choice.sampleFormat, kOutputChannels, kOutputSampleRate * kFifoSeconds) != 0) {
     LOG(ERROR) << "Could not allocate audio fifo";
     return -1;
@@ -59,6 +48,36 @@ int OpenStep(RecorderCore& core) {
 }
 
 }  // namespace
+
+int64_t SteadyNowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void RecorderCore::WaitForRunChange(int64_t deadlineMs, bool wasRunning, const std::atomic<bool>& stop) {
+  using namespace std::chrono;
+  std::unique_lock lock(runMutex);
+  runChanged.wait_until(lock, steady_clock::time_point(milliseconds(deadlineMs)),
+                        [&] { return stop || running != wasRunning; });
+}
+
+void RecorderCore::SetRunning(bool run, std::atomic<bool>* stop) {
+  {
+    std::lock_guard lock(runMutex);
+    running = run;
+    if (stop) *stop = true;
+  }
+  runChanged.notify_all();
+}
+
+void ReportCaptureFault(RecorderCore& core, RecorderFault fault) {
+  std::atomic<bool>& reported =
+      fault == RecorderFault::kMicrophoneFailed ? core.microphoneFaultReported : core.speakerFaultReported;
+  if (reported.exchange(true)) return;
+  LOG(ERROR) << (fault == RecorderFault::kMicrophoneFailed ? "the microphone failed" : "system sound failed")
+             << "; silence stands in for it";
+  core.Post(kWmRecordFault, static_cast<intptr_t>(fault));
+}
 
 AudioRecorder::AudioRecorder(RecorderOwner* owner, const SettingsReader* settings, CaptureBackend* backend)
     : core_(std::make_unique<RecorderCore>()) {
@@ -123,14 +142,14 @@ int AudioRecorder::Init(RecorderSettings settings) {
 int AudioRecorder::Start() {
   if (!core_->initialized || core_->stopped) return -1;
   core_->state = static_cast<int>(RecorderState::Recording);
-  core_->running = true;
+  core_->SetRunning(true);
   return 0;
 }
 
 int AudioRecorder::Pause() {
   if (!core_->initialized || core_->stopped) return -1;
   core_->state = static_cast<int>(RecorderState::Paused);
-  core_->running = false;
+  core_->SetRunning(false);
   return 0;
 }
 
@@ -138,14 +157,18 @@ int AudioRecorder::Stop() {
   RecorderCore& core = *core_;
   if (!core.initialized || core.stopped) return 0;
   core.state = static_cast<int>(RecorderState::Stopped);
-  core.running = false;
-  core.stopRequested = true;
-  core.speakerActive = false;
+  // The capture threads end first, each with what was heard until now, so that the encoder's
+  // last frames are whole rather than cut short by system sound still on its way.
+  core.SetRunning(false, &core.stopRequested);
   core.micFifo.WakeAll();
-  core.speakerFifo.WakeAll();
-  for (std::thread* t : {&core.microphoneThread, &core.speakerThread, &core.encoderThread}) {
+  for (std::thread* t : {&core.microphoneThread, &core.speakerThread}) {
     if (t->joinable()) t->join();
   }
+  core.speakerActive = false;
+  core.SetRunning(false, &core.encoderStop);
+  core.micFifo.WakeAll();
+  core.speakerFifo.WakeAll();
+  if (core.encoderThread.joinable()) core.encoderThread.join();
   Trace(" WaitForMultipleObjects exit\n");
   core.stopped = true;
   return 0;

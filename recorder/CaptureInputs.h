@@ -2,47 +2,65 @@
 // The device side of capture, behind two small interfaces so that the recorder's
 // microphone and speaker threads run unchanged over real devices and over generated
 // signals in tests.
+//
+// Both inputs are polled: a capture thread wakes every few tens of milliseconds and takes
+// what has arrived meanwhile. No call waits for audio. Calls that talk to the sound server
+// end by a deadline and soon after the cancel flag given to Open is set.
 
+#include <atomic>
 #include <memory>
 #include <string>
 
-struct AVFrame;
-
 namespace zav {
 
-// Sample layout of a capture device: interleaved or planar samples of an FFmpeg sample format.
+// Sample layout of a capture device: interleaved samples of an FFmpeg sample format.
 struct CaptureFormat {
   int sampleRate = 44100;
   int channels = 2;
-  int sampleFormat = 1;  // AVSampleFormat; AV_SAMPLE_FMT_S16 = 1
+  int sampleFormat = 1;  // AVSampleFormat; AV_SAMPLE_FMT_S16 = 1, S32 = 2, FLT = 3
+
+  bool operator==(const CaptureFormat&) const = default;
 };
 
-// The microphone: read packet by packet. Opened on the thread that calls Init,
-// then used only by the microphone thread.
+// The microphone. Opened on the thread that calls Init, then used only by the microphone
+// thread.
 class MicrophoneInput {
  public:
-  enum ReadResult { kOk = 0, kReadFailed = -1, kDecodeFailed = -2 };
+  enum ReadResult {
+    kOk = 0,     // *data and *frames hold audio
+    kNone = 1,   // nothing has arrived since the last read
+    kGone = -1,  // the device or the sound server went away; Reopen looks for it again
+  };
 
   virtual ~MicrophoneInput() = default;
-  // 0 on success, -1 on failure (the input logs why).
-  virtual int Open() = 0;
+  // Opens the device asking for `wanted` (the server converts; another input may deliver its
+  // own format, see Format). cancel outlives the input. 0 on success, -1 on failure (the
+  // input logs why).
+  virtual int Open(const CaptureFormat& wanted, const std::atomic<bool>& cancel) = 0;
+  // What Read delivers. May change after a successful Reopen.
   virtual CaptureFormat Format() const = 0;
-  // Blocks until one packet has arrived (at most a few tens of milliseconds of audio),
-  // then decodes it into frame. A failed read returns quickly.
-  virtual ReadResult ReadFrame(AVFrame* frame) = 0;
-  // Drops everything the device has buffered.
+  // The device's human-readable name and the name it was opened by, for the console trace.
+  virtual std::string FriendlyName() const { return {}; }
+  virtual std::string DeviceName() const { return {}; }
+  // Takes the next piece of audio that has arrived, without waiting. The data stays valid
+  // until Release.
+  virtual ReadResult Read(const void** data, int* frames) = 0;
+  virtual void Release() = 0;
+  // Drops everything that has arrived.
   virtual void Flush() = 0;
-  // Tries to open the device again after it went away; 0 when it is back.
-  virtual int Reopen() { return -1; }
+  // Looks for the microphone again after it went away; 0 when it delivers again.
+  virtual int Reopen() = 0;
 };
 
-// System sound: polled for packets of interleaved signed 32-bit samples at the
-// device's rate and channel count. Opened and used only by the speaker thread.
+// System sound: polled for packets of interleaved signed 32-bit samples at the device's rate
+// and channel count. Opened and used only by the speaker thread.
 class SpeakerInput {
  public:
   virtual ~SpeakerInput() = default;
-  // 0 on success, -1 on failure (the input logs why).
-  virtual int Open() = 0;
+  // 0 on success, -1 on failure (the input logs why). cancel outlives the input.
+  virtual int Open(const std::atomic<bool>& cancel) = 0;
+  // The format of the packets. May change in NextPacketFrames (the input followed another
+  // device, or the server came back); packets until then had the format before.
   virtual CaptureFormat Format() const = 0;
   // Frames of the next pending packet, 0 when none is pending, negative on error.
   // Does not block.

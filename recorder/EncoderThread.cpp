@@ -5,6 +5,7 @@
 #include <glog/logging.h>
 #include <pthread.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -59,7 +60,7 @@ void Silence(AVFrame* frame, int from) {
 // Waits until the system-sound FIFO holds a whole frame, the sound stops or Stop is called.
 // The speaker thread and Stop wake the FIFO after each of these.
 void WaitForSpeaker(RecorderCore& core, int frameSize) {
-  core.speakerFifo.WaitForSamples(frameSize, core.stopRequested, core.speakerActive);
+  core.speakerFifo.WaitForSamples(frameSize, core.encoderStop, core.speakerActive);
 }
 
 // Reads up to a frame of system sound; the rest of the frame is silence.
@@ -81,12 +82,18 @@ class EncoderLoop {
   int Run() {
     if (!mic_ || !speaker_ || !mixed_) return -1;
     pacer_.Restart(NowMs());
-    while (!core_.stopRequested) {
-      while (!core_.running && !core_.stopRequested) {
-        pacer_.Restart(NowMs());
-        SleepMs(kIdleSleepMs);
+    while (!core_.encoderStop) {
+      bool idled = false;
+      while (!core_.running && !core_.encoderStop) {
+        idled = true;
+        core_.WaitForRunChange(NowMs() + kIdleSleepMs, false, core_.encoderStop);
       }
-      if (core_.stopRequested) break;
+      if (idled) {
+        // Silence pacing starts afresh when recording starts or resumes.
+        resumedMs_ = NowMs();
+        pacer_.Restart(resumedMs_);
+      }
+      if (core_.encoderStop) break;
       if (!Reuse(mic_.get(), choice_.frameSize) || !Reuse(speaker_.get(), choice_.frameSize)) return -1;
       if (Pass() < 0) return -1;
     }
@@ -105,14 +112,11 @@ class EncoderLoop {
     }
     switch (static_cast<VoiceSource>(core_.voiceSource)) {
       case VoiceSource::Both: {
-        WaitForSpeaker(core_, fs);
-        if (!core_.micFifo.ReadWaiting(reinterpret_cast<void* const*>(mic_->extended_data), fs, core_.stopRequested))
+        if (!core_.micFifo.ReadWaiting(reinterpret_cast<void* const*>(mic_->extended_data), fs, core_.encoderStop))
           return 0;  // Stop: what is left is drained afterwards
-        if (core_.speakerActive) {
-          ReadSpeaker(core_, speaker_.get());
-        } else {
-          Silence(speaker_.get(), 0);
-        }
+        WaitForSpeaker(core_, fs);
+        // System sound that stopped may have left its last chunk: it is mixed in step.
+        ReadSpeaker(core_, speaker_.get());
         return MixAndEncode();
       }
       case VoiceSource::Microphone:
@@ -120,14 +124,17 @@ class EncoderLoop {
           LOG(ERROR) << "audio fifo is null";
           return -1;
         }
-        if (!core_.micFifo.ReadWaiting(reinterpret_cast<void* const*>(mic_->extended_data), fs, core_.stopRequested))
+        if (!core_.micFifo.ReadWaiting(reinterpret_cast<void* const*>(mic_->extended_data), fs, core_.encoderStop))
           return 0;
         return Encode(mic_.get());
       case VoiceSource::Speaker:
         if (core_.speakerActive) {
-          pacer_.Restart(NowMs());
+          // Should system sound stop, silence follows from its last audio on.
+          pacer_.Restart(std::max<int64_t>(core_.speakerHeardMs, resumedMs_));
           WaitForSpeaker(core_, fs);
-          if (core_.stopRequested) return 0;
+          if (core_.encoderStop) return 0;
+        }
+        if (core_.speakerFifo.size() > 0) {
           ReadSpeaker(core_, speaker_.get());
         } else {
           SleepMs(pacer_.NextDelayMs(NowMs()));
@@ -169,6 +176,7 @@ class EncoderLoop {
   RecorderCore& core_;
   const EncoderChoice choice_;
   SilencePacer pacer_;
+  int64_t resumedMs_ = 0;  // when recording last started or resumed
   FramePtr mic_;
   FramePtr speaker_;
   FramePtr mixed_;

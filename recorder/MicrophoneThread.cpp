@@ -1,42 +1,47 @@
-// The microphone thread: reads the microphone packet by packet, optionally cleans it
-// (noise suppression, gain control at 32 kHz mono), converts it to the output format and
-// queues it in the microphone FIFO. Idle and paused audio is read and dropped, so that
-// recording resumes with current sound.
+// The microphone thread: wakes every 50 ms and takes what the microphone delivered meanwhile,
+// optionally cleans it (noise suppression, gain control at 32 kHz mono), converts it to the
+// output format and queues it in the microphone FIFO. Idle and paused audio is dropped, so
+// that recording resumes with current sound; Start, Pause and Stop cut the audio at their
+// moment, as the speaker thread does, so that the two sources stay together.
+//
+// The microphone keeps pace with the clock whatever happens to it: time without audio (a
+// vanished microphone, a sound server that is frozen or restarting) is filled with silence
+// while the microphone is looked for again, and a failure of the path itself leaves silence
+// in its place for the rest of the recording. In Both mode the microphone is stretched or
+// shrunk slightly to stay in step with system sound (ClockDrift).
 
 #include <glog/logging.h>
-#include <pthread.h>
 
 #include <algorithm>
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "RealTimeGate.h"
 #include "RecorderCore.h"
+#include "Resampler.h"
 #include "ThreadGuard.h"
 #include "Trace.h"
 #include "VoiceProcessor.h"
 
-extern "C" {
-#include <libavutil/channel_layout.h>
-}
-
 namespace zav {
 namespace {
 
-constexpr int kBarrierPollMs = 2;
-constexpr int kRetryMs = 10;          // after a failed read
+constexpr int kPollMs = 50;
 constexpr int kReopenEveryMs = 1000;  // how often a vanished microphone is looked for
-// The sound server's input wakes a waiting reader at every message from the server, several
-// times per packet (measured: five wake-ups per 50 ms packet). Napping for most of a
-// packet's length after a read that had to wait lets the next packet gather meanwhile.
-constexpr int kNapPercentOfPacket = 75;
-constexpr int kMaxNapMs = 40;   // keeps Stop prompt
-constexpr int kWaitedReadMs = 2;  // a read that returns sooner came from a backlog: no nap
+// A microphone that delivers nothing for this long has stalled; its time is then filled with
+// silence (retroactively, from its last audio). Long enough that a busy machine's late
+// wake-ups never count.
+constexpr int kStallMs = 500;
+// Room for what a stretch still pending from the previous piece adds.
+constexpr int kStretchMarginSamples = 32;
 
-int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+const AudioSpec kProcessingSpec{kProcessingRate, 1, AV_SAMPLE_FMT_S16};
+
+AudioSpec SpecOf(const CaptureFormat& format) {
+  return {format.sampleRate, format.channels, static_cast<AVSampleFormat>(format.sampleFormat)};
 }
 
 class MicrophoneLoop {
@@ -44,128 +49,175 @@ class MicrophoneLoop {
   explicit MicrophoneLoop(RecorderCore& core)
       : core_(core),
         input_(*core.microphone),
-        device_(input_.Format()),
         processing_(core.noiseSuppression || core.gainControl),
+        both_(core.isBoth()),
         outputFormat_(core.output.choice().sampleFormat) {}
 
+  // Captures until Stop. -1 when the path failed (logged); the caller then fills silence.
   int Run() {
-    FramePtr frame(av_frame_alloc());
-    if (!frame) return -1;
-    // The processing modules and their buffers are made only when they will be used.
     if (processing_) {
       processor_ = std::make_unique<VoiceProcessor>();
       if (processor_->Create(core_.noiseSuppression, core_.gainControl, core_.voiceSize) != 0) return -1;
     }
-    lastAudioMs_ = NowMs();
+    if (SetUp() != 0) return -1;
+    int64_t poll = SteadyNowMs();
     while (!core_.stopRequested) {
-      if (core_.isBoth()) WaitAtStartBarrier();
-      const int64_t readStartMs = NowMs();
-      const MicrophoneInput::ReadResult read = input_.ReadFrame(frame.get());
-      if (read == MicrophoneInput::kReadFailed) {
-        OnReadFailed();
+      poll = std::max(poll + kPollMs, SteadyNowMs());
+      core_.WaitForRunChange(poll, wasRunning_, core_.stopRequested);
+      if (core_.stopRequested) break;
+      const int64_t now = SteadyNowMs();
+      const bool running = core_.running;
+      if (running != wasRunning_) {
+        // Start and Pause wake this thread at once: audio heard before Start is dropped,
+        // audio heard before Pause is kept.
+        poll = now;
+        wasRunning_ = running;
+        if (!running) {
+          if (TakeAudio(now) < 0) return -1;
+          continue;
+        }
+        input_.Flush();
+        gate_.Restart(now);
         continue;
       }
-      if (failing_) OnRecovered();
-      lastAudioMs_ = NowMs();
-      if (read == MicrophoneInput::kDecodeFailed) {
-        LOG(ERROR) << "can not decoder a frame";
+      if (!running) {
+        input_.Flush();
         continue;
       }
-      if (core_.running && Queue(frame->extended_data, frame->nb_samples) < 0) return -1;
-      if (lastAudioMs_ - readStartMs >= kWaitedReadMs) NapAfter(frame->nb_samples);
-      av_frame_unref(frame.get());
+      if (TakeAudio(now) < 0) return -1;
+      if (gone_ && LookForMicrophone(now) < 0) return -1;
+      const int64_t silence = gate_.SilenceDue(now);
+      if (silence > 0 && QueueSilence(av_rescale(silence, kOutputSampleRate, device_.sampleRate)) < 0) return -1;
+      if (both_) correction_ = core_.drift.OnMicrophone(now, std::exchange(queuedThisPoll_, 0), std::exchange(heard_, false));
     }
+    // What was heard until Stop belongs to the recording.
+    if (wasRunning_ && TakeAudio(SteadyNowMs()) < 0) return -1;
     Trace("micophone audio capture thread exit\n");
     return 0;
   }
 
+  // After a failure of the path: silence at real-time pace while recording, until Stop.
+  void FillSilence() {
+    int64_t poll = SteadyNowMs();
+    int64_t origin = poll;
+    int64_t queued = 0;
+    while (!core_.stopRequested) {
+      poll = std::max(poll + kPollMs, SteadyNowMs());
+      core_.WaitForRunChange(poll, wasRunning_, core_.stopRequested);
+      const int64_t now = SteadyNowMs();
+      wasRunning_ = core_.running;
+      if (!wasRunning_) {
+        origin = now;
+        queued = 0;
+        continue;
+      }
+      const int64_t due = (now - origin) * kOutputSampleRate / 1000 - queued;
+      if (due > 0 && QueueSilence(due) == 0) queued += due;
+    }
+  }
+
  private:
-  // Both mode: drop what the microphone buffered until system sound is ready too.
-  void WaitAtStartBarrier() {
-    while (!(core_.micReady && core_.speakerReady) && !core_.stopRequested) {
-      input_.Flush();
-      core_.micReady = true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(kBarrierPollMs));
+  // Prepares for the device's format: the converter to 32 kHz mono (processing), the one to
+  // the output format, and the clock. 0, or -1 after logging.
+  int SetUp() {
+    device_ = input_.Format();
+    const AudioSpec device = SpecOf(device_);
+    frameBytes_ = device_.channels * av_get_bytes_per_sample(device.sampleFormat);
+    to32k_.reset();
+    if (processing_ && !(device == kProcessingSpec)) {
+      to32k_ = MakeResampler(device, kProcessingSpec, "swr alloc error", "swr init error");
+      if (!to32k_) return -1;
     }
-  }
-
-  // A vanished microphone: the recording goes on with silence in its place (so the
-  // elapsed time keeps pace with the clock) while the device is looked for again.
-  void OnReadFailed() {
-    if (!failing_) LOG(ERROR) << "read audio packet err";
-    failing_ = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(kRetryMs));
-    const int64_t now = NowMs();
-    if (core_.running) {
-      const int silence = static_cast<int>((now - lastAudioMs_) * kOutputSampleRate / 1000);
-      if (silence > 0 && QueueSilence(silence) == 0) lastAudioMs_ = now;
-    } else {
-      lastAudioMs_ = now;
-    }
-    if (now - lastReopenMs_ >= kReopenEveryMs) {
-      lastReopenMs_ = now;
-      if (input_.Reopen() == 0) LOG(INFO) << "microphone is back";
-    }
-  }
-
-  void OnRecovered() { failing_ = false; }
-
-  void NapAfter(int samples) {
-    const int64_t packetMs = int64_t{samples} * 1000 / std::max(device_.sampleRate, 1);
-    const int64_t napMs = std::min<int64_t>(packetMs * kNapPercentOfPacket / 100, kMaxNapMs);
-    if (napMs > 0 && !core_.stopRequested) std::this_thread::sleep_for(std::chrono::milliseconds(napMs));
-  }
-
-  // Converts one decoded frame (or its processed signal) and queues it. Negative: the
-  // thread must end.
-  int Queue(uint8_t* const* data, int samples) {
-    if (!processing_) return Convert(data, samples);
-    if (Process(data, samples) < 0) return -1;
-    if (processed_.empty()) return 0;
-    const uint8_t* processed = reinterpret_cast<const uint8_t*>(processed_.data());
-    return Convert(&processed, static_cast<int>(processed_.size()));
-  }
-
-  int Process(uint8_t* const* data, int samples) {
-    processed_.clear();
-    if (!to32k_) {
-      AVChannelLayout inLayout, mono;
-      av_channel_layout_default(&inLayout, device_.channels);
-      av_channel_layout_default(&mono, 1);
-      SwrContext* swr = nullptr;
-      if (swr_alloc_set_opts2(&swr, &mono, AV_SAMPLE_FMT_S16, kProcessingRate, &inLayout,
-                              static_cast<AVSampleFormat>(device_.sampleFormat), device_.sampleRate, 0, nullptr) < 0 ||
-          !swr) {
-        LOG(ERROR) << "swr alloc error";
-        return -1;
-      }
-      to32k_.reset(swr);
-      if (swr_init(swr) < 0) {
-        LOG(ERROR) << "swr init error";
-        return -1;
-      }
-    }
-    const int capacity = swr_get_out_samples(to32k_.get(), samples);
-    if (capacity < 0) {
-      LOG(ERROR) << "samples alloc error";
+    if (frameBytes_ <= 0 || device_.sampleRate <= 0) {
+      LOG(ERROR) << "the microphone delivers a format that cannot be read";
       return -1;
     }
-    buffer32k_.resize(static_cast<size_t>(capacity));
-    uint8_t* out = reinterpret_cast<uint8_t*>(buffer32k_.data());
-    const int converted =
-        swr_convert(to32k_.get(), &out, capacity, const_cast<const uint8_t**>(data), samples);
-    if (converted < 0) {
-      LOG(ERROR) << "Error while converting";
-      return -1;
-    }
-    processor_->Process(buffer32k_.data(), converted, &processed_);
+    gate_ = RealTimeGate(device_.sampleRate, kStallMs);
     return 0;
   }
 
-  int Convert(const uint8_t* const* source, int count) {
+  // Takes everything that has arrived. -1 when the path failed.
+  int TakeAudio(int64_t now) {
+    for (;;) {
+      const void* data = nullptr;
+      int frames = 0;
+      const MicrophoneInput::ReadResult read = input_.Read(&data, &frames);
+      if (read == MicrophoneInput::kNone) return 0;
+      if (read == MicrophoneInput::kGone) {
+        if (!gone_) {
+          LOG(ERROR) << "read audio packet err";
+          gone_ = true;
+          lastReopenMs_ = now;
+        }
+        return 0;
+      }
+      gone_ = false;
+      heard_ = true;
+      const int64_t late = gate_.Late(now, frames);
+      int result = 0;
+      if (late < frames) {
+        const auto* start = static_cast<const uint8_t*>(data) + late * frameBytes_;
+        result = Queue(start, frames - static_cast<int>(late));
+      }
+      input_.Release();
+      if (result < 0) return -1;
+    }
+  }
+
+  // A vanished microphone is looked for about once a second. -1 when it came back in a
+  // format the path cannot take.
+  int LookForMicrophone(int64_t now) {
+    if (now - lastReopenMs_ < kReopenEveryMs) return 0;
+    lastReopenMs_ = now;
+    if (input_.Reopen() != 0) return 0;
+    gone_ = false;
+    if (input_.Format() == device_) return 0;
+    LOG(INFO) << "the microphone came back in another format";
+    if (SetUp() != 0) return -1;
+    if (!processing_) {
+      core_.micToOutput = MakeMicrophoneConverter(core_, device_);
+      if (!core_.micToOutput) return -1;
+    }
+    gate_.Restart(now);
+    return 0;
+  }
+
+  // Processes (when on) and converts one piece of audio, and queues it. -1 when the path failed.
+  int Queue(const uint8_t* data, int frames) {
+    if (!processing_) return Convert(data, frames, device_.sampleRate);
+    const int16_t* mono = reinterpret_cast<const int16_t*>(data);
+    int count = frames;
+    if (to32k_) {
+      const int capacity = swr_get_out_samples(to32k_.get(), frames);
+      if (capacity < 0) {
+        LOG(ERROR) << "samples alloc error";
+        return -1;
+      }
+      buffer32k_.resize(static_cast<size_t>(capacity));
+      uint8_t* out = reinterpret_cast<uint8_t*>(buffer32k_.data());
+      count = swr_convert(to32k_.get(), &out, capacity, &data, frames);
+      if (count < 0) {
+        LOG(ERROR) << "Error while converting";
+        return -1;
+      }
+      mono = buffer32k_.data();
+    }
+    processed_.clear();
+    if (!processor_->Process(mono, count, &processed_)) {
+      LOG_IF(ERROR, !core_.microphoneFaultReported) << "failed in WebRtcAgc_Process";
+      ReportCaptureFault(core_, RecorderFault::kMicrophoneFailed);
+    }
+    if (processed_.empty()) return 0;
+    return Convert(reinterpret_cast<const uint8_t*>(processed_.data()), static_cast<int>(processed_.size()),
+                   kProcessingRate);
+  }
+
+  int Convert(const uint8_t* source, int count, int sourceRate) {
     SwrContext* swr = core_.micToOutput.get();
-    const int capacity = swr_get_out_samples(swr, count);
-    if (capacity <= 0) {
+    const int expected = static_cast<int>(av_rescale(count, kOutputSampleRate, sourceRate));
+    const int stretch = both_ ? Stretch(swr, expected) : 0;
+    const int capacity = swr_get_out_samples(swr, count) + std::abs(stretch) + kStretchMarginSamples;
+    if (capacity <= kStretchMarginSamples) {
       LOG(ERROR) << "av_rescale_rnd error";
       return -1;
     }
@@ -173,45 +225,84 @@ class MicrophoneLoop {
       LOG(ERROR) << "av_samples_alloc_array_and_samples error";
       return -1;
     }
-    const int converted = swr_convert(swr, output_.planes, capacity, const_cast<const uint8_t**>(source), count);
+    const int converted = swr_convert(swr, output_.planes, capacity, &source, count);
     if (converted < 0) {
       LOG(ERROR) << "Error while converting";
       return -1;
     }
     if (converted > 0) core_.micFifo.WriteWaiting(reinterpret_cast<void* const*>(output_.planes), converted, core_.stopRequested);
+    queuedThisPoll_ += converted;
     return 0;
   }
 
-  int QueueSilence(int samples) {
-    if (silence_.Reserve(samples, kOutputChannels, outputFormat_) < 0) return -1;
-    av_samples_set_silence(silence_.planes, 0, samples, kOutputChannels, outputFormat_);
-    return core_.micFifo.WriteWaiting(reinterpret_cast<void* const*>(silence_.planes), samples, core_.stopRequested)
-               ? 0
-               : -1;
+  // Asks the converter to add (or remove) the samples that the clock correction owes over the
+  // next `expected` output samples. Returns that count.
+  int Stretch(SwrContext* swr, int expected) {
+    owedStretch_ += correction_ * expected;
+    const int stretch = static_cast<int>(owedStretch_);
+    if (stretch == 0 || expected <= 0) return 0;
+    owedStretch_ -= stretch;
+    // Spread over at least as many samples as the largest correction allows: a short piece
+    // must not be stretched by as much as its own length (the converter divides by what is
+    // left of its step).
+    const int distance = std::max(expected, static_cast<int>(std::abs(stretch) / ClockDrift::kMaxCorrection) + 1);
+    if (swr_set_compensation(swr, stretch, distance) < 0) {
+      LOG_FIRST_N(ERROR, 1) << "swr_set_compensation error";
+      return 0;
+    }
+    return stretch;
+  }
+
+  int QueueSilence(int64_t samples) {
+    if (samples <= 0) return 0;
+    const int n = static_cast<int>(samples);
+    if (silence_.Reserve(n, kOutputChannels, outputFormat_) < 0) return -1;
+    av_samples_set_silence(silence_.planes, 0, n, kOutputChannels, outputFormat_);
+    if (!core_.micFifo.WriteWaiting(reinterpret_cast<void* const*>(silence_.planes), n, core_.stopRequested)) return -1;
+    queuedThisPoll_ += n;
+    return 0;
   }
 
   RecorderCore& core_;
   MicrophoneInput& input_;
-  const CaptureFormat device_;
   const bool processing_;
+  const bool both_;
   const AVSampleFormat outputFormat_;
+  CaptureFormat device_;
+  int frameBytes_ = 4;
+  RealTimeGate gate_{kOutputSampleRate, kStallMs};
   std::unique_ptr<VoiceProcessor> processor_;
   SwrPtr to32k_;
   std::vector<int16_t> buffer32k_;
   std::vector<int16_t> processed_;
   SampleBuffer output_;
   SampleBuffer silence_;
-  bool failing_ = false;
-  int64_t lastAudioMs_ = 0;
+  bool wasRunning_ = false;
+  bool gone_ = false;
+  bool heard_ = false;  // audio arrived in this poll
   int64_t lastReopenMs_ = 0;
+  int64_t queuedThisPoll_ = 0;  // output samples, reported to ClockDrift after each poll
+  double correction_ = 0;       // from ClockDrift
+  double owedStretch_ = 0;   // fraction of a sample not yet added or removed
 };
 
 }  // namespace
 
+SwrPtr MakeMicrophoneConverter(const RecorderCore& core, const CaptureFormat& device) {
+  const bool processing = core.noiseSuppression || core.gainControl;
+  const AudioSpec output{kOutputSampleRate, kOutputChannels, ChooseEncoder(core.settings.format).sampleFormat};
+  return MakeResampler(processing ? kProcessingSpec : SpecOf(device), output, "Could not allocate resampler context",
+                       "Failed to initialize the resampling context");
+}
+
 int RunMicrophoneThread(RecorderCore& core) {
-  const int result = RunGuarded("zav-microphone", [&core] { return MicrophoneLoop(core).Run(); });
-  core.micReady = true;  // never hold system sound at the start barrier
-  return result;
+  return RunGuarded("zav-microphone", [&core] {
+    MicrophoneLoop loop(core);
+    if (loop.Run() == 0) return 0;
+    ReportCaptureFault(core, RecorderFault::kMicrophoneFailed);
+    loop.FillSilence();
+    return -1;
+  });
 }
 
 }  // namespace zav

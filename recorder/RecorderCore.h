@@ -8,11 +8,14 @@
 // the encoder thread only while it runs, and by Stop after it has been joined.
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
 #include "CaptureInputs.h"
+#include "ClockDrift.h"
 #include "MixGraph.h"
 #include "OutputFile.h"
 #include "RecorderTypes.h"
@@ -41,14 +44,16 @@ struct RecorderCore {
 
   std::atomic<int> state{static_cast<int>(RecorderState::Idle)};
   std::atomic<bool> running{false};
-  std::atomic<bool> stopRequested{false};
-  std::atomic<bool> speakerReady{false};
-  std::atomic<bool> micReady{false};
+  std::atomic<bool> stopRequested{false};  // the capture threads end
+  std::atomic<bool> encoderStop{false};    // the encoder ends (set once the capture threads have)
   std::atomic<bool> speakerActive{false};
   std::atomic<bool> faultReported{false};
   std::atomic<bool> goneReported{false};
   std::atomic<bool> encoderFailed{false};  // the encoder thread ended on an error
   std::atomic<bool> encoderFailReported{false};
+  std::atomic<int64_t> speakerHeardMs{0};  // steady clock, ms: when system sound last arrived
+  std::atomic<bool> microphoneFaultReported{false};
+  std::atomic<bool> speakerFaultReported{false};
 
   OutputFile output;
   MixGraph graph;
@@ -56,6 +61,7 @@ struct RecorderCore {
   SampleFifo speakerFifo;
   std::unique_ptr<MicrophoneInput> microphone;
   SwrPtr micToOutput;  // microphone (or its processed 32 kHz mono signal) -> output format
+  ClockDrift drift{kOutputSampleRate};  // Both mode: keeps the microphone in step with system sound
 
   std::thread encoderThread;
   std::thread microphoneThread;
@@ -66,13 +72,33 @@ struct RecorderCore {
   bool finished = false;  // the file is closed
   FinishResult finishResult;
 
+  // Start, Pause and Stop change running and stopRequested under this lock and wake the
+  // threads, so that the capture threads cut their audio at the moment of the change: what
+  // was heard before Start is dropped, what was heard before Pause or Stop is kept.
+  std::mutex runMutex;
+  std::condition_variable runChanged;
+
+  // Waits until deadlineMs (steady clock), until running is no longer wasRunning, or until
+  // stop (stopRequested or encoderStop) is set.
+  void WaitForRunChange(int64_t deadlineMs, bool wasRunning, const std::atomic<bool>& stop);
+  // Sets running, and the flag stop when given, and wakes the waiting threads.
+  void SetRunning(bool run, std::atomic<bool>* stop = nullptr);
+
   bool isBoth() const { return voiceSource == static_cast<int>(VoiceSource::Both); }
   void Post(unsigned message, intptr_t lParam) const {
     if (owner) owner->PostMessage(message, 0, lParam);
   }
 };
 
-// Thread bodies. Each returns when stopRequested is set (or on an error it logs).
+// The converter from the microphone's format (or its processed 32 kHz mono signal) to the
+// output format; nullptr after logging.
+SwrPtr MakeMicrophoneConverter(const RecorderCore& core, const CaptureFormat& device);
+
+// Milliseconds on the steady clock, the time base of the threads' waits.
+int64_t SteadyNowMs();
+
+// Thread bodies. The capture threads return when stopRequested is set, the encoder thread when
+// encoderStop is (or on an error they log).
 int RunEncoderThread(RecorderCore& core);
 int RunMicrophoneThread(RecorderCore& core);
 int RunSpeakerThread(RecorderCore& core);
@@ -83,5 +109,9 @@ void DrainFifos(RecorderCore& core);
 
 // Posts the whole seconds written when they changed, and each fault once.
 void ReportProgress(RecorderCore& core);
+
+// Logs why a capture thread gave up and posts its fault once; the recording goes on with
+// silence in its place.
+void ReportCaptureFault(RecorderCore& core, RecorderFault fault);
 
 }  // namespace zav

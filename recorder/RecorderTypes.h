@@ -9,14 +9,16 @@ namespace zav {
 
 // Posted to the owner while recording: wParam 0, lParam = whole seconds of audio written.
 inline constexpr unsigned WM_RECORD_SECONDS = 1724;  // WM_USER + 700
-// Posted to the owner when the recording cannot go on (the output file cannot be written):
-// wParam 0, lParam = a RecorderFault. The owner is expected to call Stop.
+// Posted to the owner when part of the recording fails: wParam 0, lParam = a RecorderFault.
+// Each fault is posted once per recording.
 inline constexpr unsigned kWmRecordFault = 1725;
 
 enum class RecorderFault : int {
-  kWriteFailed = 1,   // the disk is full or the file can no longer be written
+  kWriteFailed = 1,   // the disk is full or the file can no longer be written; the owner should Stop
   kFileGone = 2,      // the file was deleted or moved (its folder deleted, say)
   kEncodeFailed = 3,  // the encoder or the mixing failed: nothing more is recorded
+  kMicrophoneFailed = 4,  // the microphone path failed; silence stands in for it, the recording goes on
+  kSystemSoundFailed = 5, // system sound could not be captured; silence stands in for it
 };
 
 // What finishing a recording gave.

@@ -50,6 +50,10 @@ RecordingFault FaultOf(intptr_t lParam) {
       return RecordingFault::kFileGone;
     case RecorderFault::kEncodeFailed:
       return RecordingFault::kEncodeFailed;
+    case RecorderFault::kMicrophoneFailed:
+      return RecordingFault::kMicrophoneFailed;
+    case RecorderFault::kSystemSoundFailed:
+      return RecordingFault::kSystemSoundFailed;
   }
   return RecordingFault::kWriteFailed;
 }

@@ -103,6 +103,14 @@ void SampleFifo::WaitForSamples(int samples, const std::atomic<bool>& stop, cons
     changed_.wait_for(lock, std::chrono::milliseconds(kWaitMs));
 }
 
+void SampleFifo::Clear() {
+  {
+    std::lock_guard lock(mutex_);
+    if (fifo_) av_audio_fifo_reset(fifo_.get());
+  }
+  changed_.notify_all();
+}
+
 void SampleFifo::WakeAll() {
   { std::lock_guard lock(mutex_); }
   changed_.notify_all();

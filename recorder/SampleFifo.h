@@ -38,6 +38,8 @@ class SampleFifo {
   // stop or clears active calls WakeAll afterwards; the flags are read under the lock, so
   // that wake-up is never missed.
   void WaitForSamples(int samples, const std::atomic<bool>& stop, const std::atomic<bool>& active);
+  // Drops everything held.
+  void Clear();
   // Wakes every waiter (used by Stop).
   void WakeAll();
 

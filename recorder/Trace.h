@@ -1,8 +1,8 @@
 #pragma once
-// Short progress traces on standard output, off unless a front end turns them on (the
-// command-line recorder's standard output carries its result only). A trace never waits for
-// its reader: when standard output cannot take it at once (a full pipe nobody reads), it is
-// dropped, so that the encoder thread is never held up by it.
+// Short progress traces on standard output, off unless asked for: SetTraceEnabled(true), or
+// ZAV_TRACE=1 in the environment. A trace never blocks its caller (the encoder thread traces
+// while it holds a FIFO's lock): lines are handed to a writer thread of their own, and lines
+// that find its buffer full (standard output not read) are dropped.
 
 namespace zav {
 

@@ -68,23 +68,25 @@ bool VoiceProcessor::ProcessBlocks(std::vector<int16_t>* out) {
   int offset = 0;
   bool ok = true;
   webrtc::AudioFrame frame;
-  while (ok && fill_ - offset >= kBlockSamples) {
-    frame.sample_rate_hz_ = kProcessingRate;
-    frame.num_channels_ = 1;
-    frame.samples_per_channel_ = kBlockSamples;
-    std::memcpy(frame.data_, accumulator_.data() + offset, sizeof(int16_t) * kBlockSamples);
-    if (apm_->ProcessStream(&frame) == webrtc::AudioProcessing::kNoError) {
-      out->insert(out->end(), frame.data_, frame.data_ + kBlockSamples);
-    } else {
+  for (; fill_ - offset >= kBlockSamples; offset += kBlockSamples) {
+    if (ok) {
+      frame.sample_rate_hz_ = kProcessingRate;
+      frame.num_channels_ = 1;
+      frame.samples_per_channel_ = kBlockSamples;
+      std::memcpy(frame.data_, accumulator_.data() + offset, sizeof(int16_t) * kBlockSamples);
+      if (apm_->ProcessStream(&frame) == webrtc::AudioProcessing::kNoError) {
+        out->insert(out->end(), frame.data_, frame.data_ + kBlockSamples);
+        continue;
+      }
       Trace("failed in WebRtcAgc_Process\n");
       ok = false;
     }
-    offset += kBlockSamples;
+    // A failed block and the blocks after it in this call give silence, so that the
+    // microphone keeps pace with the clock.
+    out->insert(out->end(), kBlockSamples, 0);
   }
-  // A failed block drops the remaining whole blocks of this packet; the tail is kept.
-  const int wholeBlocks = (fill_ / kBlockSamples) * kBlockSamples;
-  const int tail = fill_ - wholeBlocks;
-  std::memmove(accumulator_.data(), accumulator_.data() + wholeBlocks, sizeof(int16_t) * tail);
+  const int tail = fill_ - offset;
+  std::memmove(accumulator_.data(), accumulator_.data() + offset, sizeof(int16_t) * tail);
   fill_ = tail;
   return ok;
 }

@@ -31,8 +31,8 @@ class VoiceProcessor {
   int Create(bool noiseSuppression, bool gainControl, int voiceSizeDb);
 
   // Appends `count` samples and processes every whole block; the processed samples are
-  // appended to out (a multiple of kBlockSamples). Returns false when a block failed:
-  // the blocks after it in this call are dropped.
+  // appended to out (a multiple of kBlockSamples). Returns false when a block failed: that
+  // block and the blocks after it in this call come out as silence.
   bool Process(const int16_t* samples, int count, std::vector<int16_t>* out);
 
   int pendingSamples() const { return fill_; }

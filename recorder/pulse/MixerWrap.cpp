@@ -12,123 +12,46 @@
 #include "TextUtil.h"
 #include "pulse/EndpointLogic.h"
 #include "pulse/PulseHandles.h"
+#include "pulse/ServerQueries.h"
 
 namespace zav {
 namespace {
 
 using pulse::Connection;
 using pulse::Deadline;
-using pulse::SourceFacts;
+using pulse::ServerDefaults;
+using pulse::SinkRecord;
+using pulse::SourceRecord;
 
 // Whole budget of one call: connecting and every request. A healthy local server answers in
 // milliseconds; this bounds the wait on a server that is stuck.
 constexpr std::chrono::milliseconds kCallBudgetMs{900};
 constexpr char kClientName[] = "ZavAudioRecorder";
 
-struct ServerDefaults {
-  std::string sinkName;
-  std::string sourceName;
-};
-
-struct SourceRecord {
-  SourceFacts facts;
-  pa_cvolume volume{};
-};
-
-struct SinkRecord {
-  bool found = false;
-  std::string name;
-  std::string monitorName;
-  pa_cvolume volume{};
-};
-
 // One connection plus the deadline that every step of the call shares.
 class Session {
  public:
-  Session() : deadline_(pulse::DeadlineIn(kCallBudgetMs)) {
+  Session() : deadline_(pulse::DeadlineIn(kCallBudgetMs)), requests_(connection_, deadline_) {
     connected_ = pulse::Connect(kClientName, deadline_, &connection_);
   }
 
   bool connected() const { return connected_; }
-
-  bool Run(pa_operation* operation) {
-    return pulse::RunOperation(connection_.mainloop.get(), operation, deadline_);
-  }
-
+  const pulse::Requests& requests() const { return requests_; }
+  bool Run(pa_operation* operation) { return requests_.Run(operation); }
   pa_context* context() const { return connection_.context.get(); }
 
  private:
   Deadline deadline_;
   Connection connection_;
+  pulse::Requests requests_;
   bool connected_ = false;
 };
 
-bool QueryDefaults(Session& session, ServerDefaults* defaults) {
-  auto onInfo = [](pa_context*, const pa_server_info* info, void* userdata) {
-    auto* out = static_cast<ServerDefaults*>(userdata);
-    if (info == nullptr) return;
-    if (info->default_sink_name != nullptr) out->sinkName = info->default_sink_name;
-    if (info->default_source_name != nullptr) out->sourceName = info->default_source_name;
-  };
-  return session.Run(pa_context_get_server_info(session.context(), onInfo, defaults));
-}
-
-bool QuerySources(Session& session, std::vector<SourceRecord>* sources) {
-  struct Collected {
-    std::vector<SourceRecord>* sources;
-    bool failed = false;
-  } collected{sources};
-  auto onSource = [](pa_context*, const pa_source_info* info, int eol, void* userdata) {
-    auto* out = static_cast<Collected*>(userdata);
-    if (eol < 0) out->failed = true;
-    if (eol != 0 || info == nullptr) return;
-    SourceRecord record;
-    record.facts.name = info->name != nullptr ? info->name : "";
-    record.facts.description = info->description != nullptr ? info->description : "";
-    record.facts.isMonitor = info->monitor_of_sink != PA_INVALID_INDEX;
-    record.volume = info->volume;
-    out->sources->push_back(std::move(record));
-  };
-  const bool done = session.Run(pa_context_get_source_info_list(session.context(), onSource, &collected));
-  return done && !collected.failed;
-}
-
-// The default sink with its volume; found stays false when the server has none.
-bool QueryDefaultSink(Session& session, SinkRecord* sink) {
-  ServerDefaults defaults;
-  if (!QueryDefaults(session, &defaults)) return false;
-  if (defaults.sinkName.empty()) return true;
-  auto onSink = [](pa_context*, const pa_sink_info* info, int eol, void* userdata) {
-    auto* out = static_cast<SinkRecord*>(userdata);
-    if (eol != 0 || info == nullptr) return;
-    out->found = true;
-    out->name = info->name != nullptr ? info->name : "";
-    out->monitorName = info->monitor_source_name != nullptr ? info->monitor_source_name : "";
-    out->volume = info->volume;
-  };
-  // A missing sink ends the request with an error, which is the "no sink" answer here.
-  return session.Run(pa_context_get_sink_info_by_name(session.context(), defaults.sinkName.c_str(),
-                                                      onSink, sink));
-}
-
-std::vector<SourceFacts> FactsOf(const std::vector<SourceRecord>& records) {
-  std::vector<SourceFacts> facts;
-  facts.reserve(records.size());
-  for (const SourceRecord& record : records) facts.push_back(record.facts);
-  return facts;
-}
-
-// The microphone source; false when the server cannot be asked or has none.
 bool QueryMicrophone(Session& session, SourceRecord* microphone) {
-  ServerDefaults defaults;
-  std::vector<SourceRecord> records;
-  if (!QueryDefaults(session, &defaults) || !QuerySources(session, &records)) return false;
-  const std::vector<SourceFacts> facts = FactsOf(records);
-  const SourceFacts* picked = pulse::PickMicrophoneSource(facts, defaults.sourceName);
-  if (picked == nullptr) return false;
-  *microphone = records[static_cast<std::size_t>(picked - facts.data())];
-  return true;
+  return pulse::QueryMicrophone(session.requests(), microphone);
 }
+
+bool QueryDefaultSink(Session& session, SinkRecord* sink) { return pulse::QueryDefaultSink(session.requests(), sink); }
 
 // Starts a request that answers with a success flag.
 using SuccessRequest = std::function<pa_operation*(pa_context*, pa_context_success_cb_t, void*)>;
@@ -162,11 +85,11 @@ int EnumerateCaptureDevices(std::vector<CaptureDeviceEntry>* devices) {
   if (!session.connected()) return -1;
   ServerDefaults defaults;
   std::vector<SourceRecord> records;
-  if (!QueryDefaults(session, &defaults) || !QuerySources(session, &records)) {
+  if (!pulse::QueryDefaults(session.requests(), &defaults) || !pulse::QuerySources(session.requests(), &records)) {
     LOG(ERROR) << "listing the sound server's sources failed";
     return -1;
   }
-  *devices = pulse::OrderCaptureDevices(FactsOf(records), defaults.sourceName);
+  *devices = pulse::OrderCaptureDevices(pulse::FactsOf(records), defaults.sourceName);
   return 0;
 }
 

@@ -7,9 +7,9 @@
 namespace zav::pulse {
 namespace {
 
-// One poll never waits longer than this, so a deadline is checked at least this often even
-// if the clock used by the mainloop and ours disagree.
-constexpr std::chrono::microseconds kMaxPollSliceUs{100'000};
+// One poll never waits longer than this, so a deadline and a cancel are checked at least this
+// often even if the clock used by the mainloop and ours disagree.
+constexpr std::chrono::microseconds kMaxPollSliceUs{50'000};
 
 }  // namespace
 
@@ -46,10 +46,11 @@ void StreamDeleter::operator()(pa_stream* stream) const noexcept {
   pa_stream_unref(stream);
 }
 
-bool IterateUntil(pa_mainloop* mainloop, const std::function<bool()>& done, Deadline deadline) {
+bool IterateUntil(pa_mainloop* mainloop, const std::function<bool()>& done, Deadline deadline,
+                  const std::atomic<bool>* cancel) {
   while (!done()) {
     const auto now = Clock::now();
-    if (now >= deadline) return false;
+    if (now >= deadline || (cancel && *cancel)) return false;
     const auto remaining = std::chrono::ceil<std::chrono::microseconds>(deadline - now);
     const auto slice = std::min(remaining, kMaxPollSliceUs);
     if (pa_mainloop_prepare(mainloop, static_cast<int>(slice.count())) < 0) return done();
@@ -59,7 +60,7 @@ bool IterateUntil(pa_mainloop* mainloop, const std::function<bool()>& done, Dead
   return true;
 }
 
-bool Connect(const char* clientName, Deadline deadline, Connection* connection) {
+bool Connect(const char* clientName, Deadline deadline, Connection* connection, const std::atomic<bool>* cancel) {
   *connection = Connection{};
   MainloopPtr mainloop(pa_mainloop_new());
   if (!mainloop) return false;
@@ -74,7 +75,7 @@ bool Connect(const char* clientName, Deadline deadline, Connection* connection) 
         const pa_context_state_t state = pa_context_get_state(raw);
         return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
       },
-      deadline);
+      deadline, cancel);
   if (!settled || pa_context_get_state(raw) != PA_CONTEXT_READY) return false;
 
   connection->mainloop = std::move(mainloop);
@@ -82,23 +83,25 @@ bool Connect(const char* clientName, Deadline deadline, Connection* connection) 
   return true;
 }
 
-bool RunOperation(pa_mainloop* mainloop, pa_operation* operation, Deadline deadline) {
+bool RunOperation(pa_mainloop* mainloop, pa_operation* operation, Deadline deadline,
+                  const std::atomic<bool>* cancel) {
   if (operation == nullptr) return false;
   OperationPtr owned(operation);
   IterateUntil(
       mainloop, [operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; },
-      deadline);
+      deadline, cancel);
   return pa_operation_get_state(operation) == PA_OPERATION_DONE;
 }
 
-bool WaitStreamReady(pa_mainloop* mainloop, pa_stream* stream, Deadline deadline) {
+bool WaitStreamReady(pa_mainloop* mainloop, pa_stream* stream, Deadline deadline,
+                     const std::atomic<bool>* cancel) {
   IterateUntil(
       mainloop,
       [stream] {
         const pa_stream_state_t state = pa_stream_get_state(stream);
         return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
       },
-      deadline);
+      deadline, cancel);
   return pa_stream_get_state(stream) == PA_STREAM_READY;
 }
 

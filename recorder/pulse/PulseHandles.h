@@ -4,6 +4,7 @@
 // Used by every piece of code that talks to the sound server: the endpoint functions and the
 // capture streams. A handle and the mainloop it lives on belong to one thread at a time.
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -48,21 +49,29 @@ struct Connection {
   ContextPtr context;
 };
 
-// Runs iterations of the mainloop until done() returns true or the deadline passes; never
-// blocks past the deadline. Returns the last value of done().
-bool IterateUntil(pa_mainloop* mainloop, const std::function<bool()>& done, Deadline deadline);
+// Every wait below also ends soon after *cancel becomes true (when cancel is given), so a
+// thread that waits on a server that does not answer can still be stopped promptly.
+
+// Runs iterations of the mainloop until done() returns true, the deadline passes or the wait
+// is cancelled; never blocks past the deadline. Returns the last value of done().
+bool IterateUntil(pa_mainloop* mainloop, const std::function<bool()>& done, Deadline deadline,
+                  const std::atomic<bool>* cancel = nullptr);
 
 // Creates a mainloop and a context called clientName and connects it to the sound server that
 // libpulse finds (PULSE_SERVER, client.conf, the per-user socket), never starting one.
 // True when the context is ready before the deadline; otherwise *connection is left empty.
-bool Connect(const char* clientName, Deadline deadline, Connection* connection);
+bool Connect(const char* clientName, Deadline deadline, Connection* connection,
+             const std::atomic<bool>* cancel = nullptr);
 
 // Takes ownership of operation (nullptr is a failed request) and iterates the mainloop until
-// it completes. On the deadline or a broken connection the operation is cancelled, so its
-// callback will not run later. True only when it ran to completion.
-bool RunOperation(pa_mainloop* mainloop, pa_operation* operation, Deadline deadline);
+// it completes. On the deadline, a cancel or a broken connection the operation is cancelled,
+// so its callback will not run later. True only when it ran to completion.
+bool RunOperation(pa_mainloop* mainloop, pa_operation* operation, Deadline deadline,
+                  const std::atomic<bool>* cancel = nullptr);
 
-// Iterates until the stream is ready. False when it failed, ended or the deadline passed.
-bool WaitStreamReady(pa_mainloop* mainloop, pa_stream* stream, Deadline deadline);
+// Iterates until the stream is ready. False when it failed, ended, the deadline passed or the
+// wait was cancelled.
+bool WaitStreamReady(pa_mainloop* mainloop, pa_stream* stream, Deadline deadline,
+                     const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace zav::pulse

@@ -1,134 +1,115 @@
-#include "PulseMicrophoneInput.h"
+#include "pulse/PulseMicrophoneInput.h"
 
 #include <glog/logging.h>
 
-#include <chrono>
-#include <string>
-#include <vector>
-
-#include "TextUtil.h"
-#include "Trace.h"
-#include "pulse/MixerWrap.h"
-
 extern "C" {
-#include <libavdevice/avdevice.h>
-#include <libavutil/dict.h>
+#include <libavutil/samplefmt.h>
 }
 
 namespace zav {
 namespace {
 
-// Reads that return this fast come from the device's backlog, not from the live signal.
-constexpr auto kBacklogReadTime = std::chrono::milliseconds(3);
-constexpr int kMaxBacklogPackets = 200;
+using namespace std::chrono_literals;
+constexpr auto kOpenTimeout = 2000ms;
+// A vanished microphone is looked for about once a second; each look is bounded by this.
+constexpr auto kReopenTimeout = 800ms;
+// The server sends audio in pieces this long; the microphone thread takes them every 50 ms.
+constexpr int kFragmentMs = 10;
 
-struct DictionaryDeleter { void operator()(AVDictionary* d) const { av_dict_free(&d); } };
+// The stream's sample type for the format the recorder wants (planar formats arrive
+// interleaved).
+pulse::SampleType StreamTypeOf(int sampleFormat) {
+  switch (av_get_packed_sample_fmt(static_cast<AVSampleFormat>(sampleFormat))) {
+    case AV_SAMPLE_FMT_S32:
+      return pulse::SampleType::kS32;
+    case AV_SAMPLE_FMT_FLT:
+      return pulse::SampleType::kFloat32;
+    default:
+      return pulse::SampleType::kS16;
+  }
+}
+
+int SampleFormatOf(pulse::SampleType type) {
+  switch (type) {
+    case pulse::SampleType::kS32:
+      return AV_SAMPLE_FMT_S32;
+    case pulse::SampleType::kFloat32:
+      return AV_SAMPLE_FMT_FLT;
+    case pulse::SampleType::kS16:
+      break;
+  }
+  return AV_SAMPLE_FMT_S16;
+}
 
 }  // namespace
 
-int PulseMicrophoneInput::Open() {
-  Close();
-  avdevice_register_all();
-  const AVInputFormat* pulse = av_find_input_format("pulse");
-  if (!pulse) {
-    LOG(ERROR) << "dshow not soport";
-    return -1;
-  }
-  std::vector<CaptureDeviceEntry> devices;
-  if (EnumerateCaptureDevices(&devices) != 0 || devices.empty()) {
-    LOG(ERROR) << "no capture device";
-    return -1;
-  }
-  Trace("device name: %s\n", ToUtf8(devices.front().friendlyName).c_str());
-  const std::string name = ToUtf8(devices.front().displayName);
-  Trace("audiodevice: %s\n", name.c_str());
+int PulseMicrophoneInput::Open(const CaptureFormat& wanted, const std::atomic<bool>& cancel) {
+  stream_ = std::make_unique<pulse::RecordStream>(&cancel);
+  streamFormat_ = {StreamTypeOf(wanted.sampleFormat), wanted.sampleRate, wanted.channels};
+  format_ = {wanted.sampleRate, wanted.channels, SampleFormatOf(streamFormat_.type)};
+  return Connect(kOpenTimeout, true) ? 0 : -1;
+}
 
-  AVDictionary* rawOptions = nullptr;
-  av_dict_set(&rawOptions, "sample_rate", "44100", 0);
-  av_dict_set(&rawOptions, "channels", "2", 0);
-  av_dict_set(&rawOptions, "name", "ZAV audio recorder", 0);
-  std::unique_ptr<AVDictionary, DictionaryDeleter> options(rawOptions);
-  AVFormatContext* raw = nullptr;
-  rawOptions = options.release();
-  const int opened = avformat_open_input(&raw, name.c_str(), pulse, &rawOptions);
-  options.reset(rawOptions);
-  if (opened < 0) {
-    LOG(ERROR) << "psDevName:" << name;
-    LOG(ERROR) << "avformat_open_input err,ret=" << opened << ",errstr=" << AvErrorText(opened);
-    return -1;
+bool PulseMicrophoneInput::Connect(std::chrono::milliseconds timeout, bool logFailures) {
+  const pulse::Deadline deadline = pulse::DeadlineIn(timeout);
+  if (!stream_->Connect(deadline)) {
+    LOG_IF(ERROR, logFailures) << "cannot connect to the sound server";
+    return false;
   }
-  input_.reset(raw);
-  if (avformat_find_stream_info(raw, nullptr) < 0) {
-    LOG(ERROR) << "not found audio stream";
-    return -1;
+  const pulse::Requests requests = stream_->MakeRequests(deadline);
+  pulse::SourceRecord source;
+  const bool found = named_.empty() ? pulse::QueryMicrophone(requests, &source)
+                                    : pulse::QueryCaptureSource(requests, named_, &source);
+  if (!found) {
+    LOG_IF(ERROR, logFailures) << "no capture device" << (named_.empty() ? "" : " called ") << named_;
+    return false;
   }
-  for (unsigned i = 0; i < raw->nb_streams; ++i) {
-    if (raw->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
-      streamIndex_ = static_cast<int>(i);
-      break;
+  if (!stream_->Open(source.facts.name, streamFormat_, kFragmentMs, "microphone", deadline)) {
+    if (logFailures) {
+      LOG(ERROR) << "psDevName:" << source.facts.name;
+      LOG(ERROR) << "pa_stream_connect_record err,errstr=" << stream_->ErrorText();
     }
+    return false;
   }
-  if (streamIndex_ < 0) {
-    LOG(ERROR) << "Didn't find a audio stream";
-    return -1;
-  }
-  const AVCodecParameters* par = raw->streams[streamIndex_]->codecpar;
-  const AVCodec* codec = avcodec_find_decoder(par->codec_id);
-  decoder_.reset(codec ? avcodec_alloc_context3(codec) : nullptr);
-  if (!decoder_ || avcodec_parameters_to_context(decoder_.get(), par) < 0 ||
-      avcodec_open2(decoder_.get(), codec, nullptr) < 0) {
-    LOG(ERROR) << "can not find or open audio decoder!";
-    return -1;
-  }
-  packet_.reset(av_packet_alloc());
-  if (!packet_) return -1;
-  format_.sampleRate = decoder_->sample_rate;
-  format_.channels = decoder_->ch_layout.nb_channels;
-  format_.sampleFormat = decoder_->sample_fmt;
-  return 0;
+  sourceName_ = source.facts.name;
+  description_ = source.facts.description;
+  return true;
 }
 
-void PulseMicrophoneInput::Close() {
-  packet_.reset();
-  decoder_.reset();
-  input_.reset();
-  streamIndex_ = -1;
+MicrophoneInput::ReadResult PulseMicrophoneInput::Read(const void** data, int* frames) {
+  *data = nullptr;
+  *frames = 0;
+  if (!stream_) return kGone;
+  std::size_t bytes = 0;
+  if (stream_->Peek(data, &bytes) < 0) return kGone;
+  if (bytes == 0) {
+    // Nothing left of what was dispatched: take in what the server sent since.
+    stream_->Pump();
+    if (stream_->Peek(data, &bytes) < 0) return kGone;
+    if (bytes == 0) return kNone;
+  }
+  if (*data == nullptr) {
+    if (hole_.size() < bytes) hole_.resize(bytes);
+    *data = hole_.data();
+  }
+  *frames = static_cast<int>(bytes / static_cast<std::size_t>(streamFormat_.frameBytes()));
+  return kOk;
 }
 
-MicrophoneInput::ReadResult PulseMicrophoneInput::ReadFrame(AVFrame* frame) {
-  if (!input_) return kReadFailed;
-  av_packet_unref(packet_.get());
-  if (av_read_frame(input_.get(), packet_.get()) < 0) return kReadFailed;
-  if (packet_->stream_index != streamIndex_) return kDecodeFailed;
-  av_frame_unref(frame);
-  if (avcodec_send_packet(decoder_.get(), packet_.get()) < 0) return kDecodeFailed;
-  return avcodec_receive_frame(decoder_.get(), frame) < 0 ? kDecodeFailed : kOk;
+void PulseMicrophoneInput::Release() {
+  if (stream_) stream_->Drop();
 }
 
 void PulseMicrophoneInput::Flush() {
-  if (!input_) return;
-  for (int i = 0; i < kMaxBacklogPackets; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    av_packet_unref(packet_.get());
-    if (av_read_frame(input_.get(), packet_.get()) < 0) return;
-    if (std::chrono::steady_clock::now() - start > kBacklogReadTime) return;
-  }
+  if (stream_) stream_->DropAll();
 }
 
 int PulseMicrophoneInput::Reopen() {
-  const CaptureFormat before = format_;
-  if (Open() != 0) {
-    Close();
-    return -1;
-  }
-  // The microphone thread's converters were set up for the first device's format.
-  if (format_.sampleRate != before.sampleRate || format_.channels != before.channels ||
-      format_.sampleFormat != before.sampleFormat) {
-    LOG(ERROR) << "the new microphone delivers another format; it is not used";
-    Close();
-    format_ = before;
-    return -1;
-  }
+  if (!stream_) return -1;
+  stream_->Pump();
+  if (stream_->ready()) return 0;
+  if (!Connect(kReopenTimeout, false)) return -1;
+  LOG(INFO) << "microphone is back: " << sourceName_;
   return 0;
 }
 

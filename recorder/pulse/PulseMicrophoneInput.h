@@ -1,28 +1,44 @@
 #pragma once
-// The microphone through FFmpeg's "pulse" input device, opened with the server name of the
-// first capture device (the default source first), asked for 44100 Hz stereo s16.
+// The microphone: a libpulse record stream on the microphone source (the default source, or
+// the first capture device when the default is the monitor of a sink; or a source named by
+// the caller), in the format the recorder asks for, which the server converts to.
+//
+// The stream is never moved: when the microphone goes away, Read says so and Reopen looks
+// for a microphone again, never recording the monitor of the speakers in its place.
+
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "CaptureInputs.h"
-#include "FfmpegHandles.h"
+#include "pulse/PulseRecordStream.h"
 
 namespace zav {
 
 class PulseMicrophoneInput final : public MicrophoneInput {
  public:
-  int Open() override;
+  // source: the server's name of the source to record; empty for the microphone.
+  explicit PulseMicrophoneInput(std::string source = {}) : named_(std::move(source)) {}
+
+  int Open(const CaptureFormat& wanted, const std::atomic<bool>& cancel) override;
   CaptureFormat Format() const override { return format_; }
-  ReadResult ReadFrame(AVFrame* frame) override;
+  std::string FriendlyName() const override { return description_; }
+  std::string DeviceName() const override { return sourceName_; }
+  ReadResult Read(const void** data, int* frames) override;
+  void Release() override;
   void Flush() override;
   int Reopen() override;
 
  private:
-  void Close();
+  bool Connect(std::chrono::milliseconds timeout, bool logFailures);
 
-  InputFormatContextPtr input_;
-  CodecContextPtr decoder_;
-  PacketPtr packet_;
-  int streamIndex_ = -1;
+  std::string named_;
+  std::unique_ptr<pulse::RecordStream> stream_;
+  pulse::StreamFormat streamFormat_;
   CaptureFormat format_;
+  std::string sourceName_;
+  std::string description_;
+  std::vector<uint8_t> hole_;  // zeros handed out for a hole in the stream
 };
 
 }  // namespace zav

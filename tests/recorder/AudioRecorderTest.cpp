@@ -8,60 +8,12 @@
 #include <fstream>
 #include <thread>
 
-#include "AudioFile.h"
-#include "AudioRecorder.h"
-#include "RecorderHarness.h"
-#include "ToneInputs.h"
-#include "Trace.h"
+#include "ToneRecorderFixture.h"
 
 namespace zav::test {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-
-constexpr double kDurationToleranceSeconds = 0.25;
-
-double SecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-class RecorderTest : public ::testing::Test {
- protected:
-  void SetUp() override { SetTraceEnabled(false); }
-
-  RecorderSettings Settings(const std::string& format, bool hasMicrophone = true) {
-    RecorderSettings s;
-    s.fileName = "新录音-test." + format;
-    s.folder = folder.path();
-    s.bitRate = 128000;
-    s.format = format;
-    s.hasMicrophone = hasMicrophone;
-    s.micEndpointName = u"Test microphone";
-    return s;
-  }
-
-  // Records for `seconds` of wall-clock time and returns the decoded file and the time recorded.
-  DecodedAudio Record(const std::string& format, std::chrono::milliseconds length, double* recorded = nullptr,
-                      bool hasMicrophone = true) {
-    AudioRecorder recorder(&owner, &settings, &backend);
-    EXPECT_EQ(recorder.Init(Settings(format, hasMicrophone)), 0);
-    const auto start = Clock::now();
-    recorder.Start();
-    std::this_thread::sleep_for(length);
-    recorder.Stop();
-    recorder.Finish();
-    if (recorded) *recorded = SecondsSince(start);
-    path = recorder.outputPath();
-    return DecodeFile(path);
-  }
-
-  TempFolder folder;
-  MapSettings settings;
-  ToneBackend backend;
-  RecordingOwner owner;
-  std::string path;
-};
 
 class RecorderFormatTest : public RecorderTest, public ::testing::WithParamInterface<std::string> {};
 

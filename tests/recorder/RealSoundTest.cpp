@@ -1,93 +1,16 @@
 // The recorder against a real sound server of its own: the tones the server plays and hears
 // are in the files, in every format, through device faults too.
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <cmath>
 #include <fstream>
-#include <functional>
 #include <numbers>
-#include <thread>
 
-#include "AudioFile.h"
-#include "AudioRecorder.h"
-#include "ChildProcess.h"
-#include "PulseServer.h"
-#include "RecorderHarness.h"
-#include "Trace.h"
-#include "pulse/MixerWrap.h"
+#include "RealSoundFixture.h"
 
 namespace zav::test {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-
-constexpr int kSpeakerHz = 1000;
-constexpr int kMicrophoneHz = 440;
-constexpr size_t kRate = 44100;
-
-PulseServerOptions ToneServer(MicrophoneKind microphone = MicrophoneKind::kFedSink) {
-  PulseServerOptions options;
-  options.microphone = microphone;
-  options.outputToneHz = kSpeakerHz;
-  return options;
-}
-
-class RealSound : public ::testing::Test {
- protected:
-  void SetUp() override { SetTraceEnabled(false); }
-
-  // Starts the server; the microphone (when there is one) hears kMicrophoneHz.
-  bool StartServer(MicrophoneKind microphone = MicrophoneKind::kFedSink) {
-    server = std::make_unique<PulseServer>(ToneServer(microphone));
-    if (!server->running()) return false;
-    if (microphone == MicrophoneKind::kFedSink) micTone = server->PlayTone(PulseServer::kMicrophoneFeedSink, kMicrophoneHz);
-    return microphone != MicrophoneKind::kFedSink || micTone >= 0;
-  }
-
-  RecorderSettings Settings(const std::string& format) {
-    RecorderSettings s;
-    s.fileName = "新录音-real." + format;
-    s.folder = folder.path();
-    s.format = format;
-    s.bitRate = 128000;
-    s.hasMicrophone = GetMicrophoneName(&s.micEndpointName);
-    return s;
-  }
-
-  // Records for `length`; when `change` is given, it runs then and the recording goes on
-  // for `after`. *recorded gets the wall-clock time from Start to Stop.
-  DecodedAudio Record(const std::string& format, std::chrono::milliseconds length, double* recorded = nullptr,
-                      const std::function<bool()>& change = {}, std::chrono::milliseconds after = 0ms) {
-    AudioRecorder recorder(&owner, &settings);
-    EXPECT_EQ(recorder.Init(Settings(format)), 0);
-    const auto start = Clock::now();
-    recorder.Start();
-    std::this_thread::sleep_for(length);
-    if (change) {
-      EXPECT_TRUE(change()) << (server ? server->error() : "");
-      std::this_thread::sleep_for(after);
-    }
-    recorder.Stop();
-    recorder.Finish();
-    if (recorded) *recorded = std::chrono::duration<double>(Clock::now() - start).count();
-    return DecodeFile(recorder.outputPath());
-  }
-
-  std::unique_ptr<PulseServer> server;
-  int micTone = -1;
-  TempFolder folder;
-  MapSettings settings;
-  RecordingOwner owner;
-};
-
-#define START_SERVER_OR_SKIP(...)                                                     \
-  if (!StartServer(__VA_ARGS__)) {                                                    \
-    if (FindProgram("pulseaudio").empty()) GTEST_SKIP() << "pulseaudio is not installed"; \
-    FAIL() << "the test sound server did not start: " << (server ? server->error() : ""); \
-  }
 
 class RealSoundFormats : public RealSound, public ::testing::WithParamInterface<std::string> {};
 
@@ -179,23 +102,6 @@ TEST_F(RealSound, MicrophoneUnloadedMidwayRecordingGoesOnAndFinishes) {
   const auto seconds = owner.Seconds();
   ASSERT_FALSE(seconds.empty());
   EXPECT_GE(seconds.back(), 3) << "elapsed time stopped with the microphone";
-}
-
-TEST_F(RealSound, SystemSoundFollowsANewDefaultSink) {
-  START_SERVER_OR_SKIP();
-  settings.values["voice-source"] = 2;
-  double recorded = 0;
-  const auto switchSink = [this] {
-    return server->LoadModule("module-null-sink", "sink_name=zav_test_other rate=44100 channels=2") >= 0 &&
-           server->KeepLowLatency("zav_test_other") && server->PlayTone("zav_test_other", 700) >= 0 &&
-           server->SetDefaultSink("zav_test_other");
-  };
-  const DecodedAudio audio = Record("wav", 1500ms, &recorded, switchSink, 3000ms);
-  ASSERT_TRUE(audio.ok) << audio.error;
-  EXPECT_NEAR(audio.seconds(), recorded, 0.6);
-  const size_t n = audio.left.size();
-  EXPECT_GT(ToneAmplitude(audio.left, kRate, kSpeakerHz, kRate / 4, kRate), 0.1);
-  EXPECT_GT(ToneAmplitude(audio.left, kRate, 700, n - kRate, n - kRate / 10), 0.1) << "the new default sink is not heard";
 }
 
 TEST_F(RealSound, GainControlLiftsAQuietMicrophone) {

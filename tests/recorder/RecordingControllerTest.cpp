@@ -35,33 +35,37 @@ using namespace std::chrono_literals;
 // encoder refuses them.
 class NanAfterASecondMicrophone final : public MicrophoneInput {
  public:
-  int Open() override {
-    start_ = std::chrono::steady_clock::now();
+  int Open(const CaptureFormat&, const std::atomic<bool>&) override {
+    Flush();
     return 0;
   }
   CaptureFormat Format() const override { return {44100, 2, AV_SAMPLE_FMT_FLT}; }
-  ReadResult ReadFrame(AVFrame* frame) override {
+  ReadResult Read(const void** data, int* frames) override {
     constexpr int kPacket = 441;
-    std::this_thread::sleep_until(start_ + std::chrono::microseconds((delivered_ + kPacket) * 1000000 / 44100));
-    av_frame_unref(frame);
-    frame->nb_samples = kPacket;
-    frame->format = AV_SAMPLE_FMT_FLT;
-    frame->sample_rate = 44100;
-    av_channel_layout_default(&frame->ch_layout, 2);
-    if (av_frame_get_buffer(frame, 0) < 0) return kDecodeFailed;
-    auto* samples = reinterpret_cast<float*>(frame->data[0]);
+    const auto due = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start_)
+                         .count() * 44100 / 1000000;
+    if (due < delivered_ + kPacket) return kNone;
+    samples_.resize(2 * kPacket);
     for (int i = 0; i < kPacket; ++i, ++delivered_) {
       const float value = delivered_ < 44100 ? 0.5f * std::sin(2 * 3.14159265f * 440.0f * delivered_ / 44100.0f)
                                              : std::numeric_limits<float>::quiet_NaN();
-      samples[2 * i] = samples[2 * i + 1] = value;
+      samples_[2 * i] = samples_[2 * i + 1] = value;
     }
+    *data = samples_.data();
+    *frames = kPacket;
     return kOk;
   }
-  void Flush() override {}
+  void Release() override {}
+  void Flush() override {
+    start_ = std::chrono::steady_clock::now();
+    delivered_ = 0;
+  }
+  int Reopen() override { return 0; }
 
  private:
   std::chrono::steady_clock::time_point start_;
   int64_t delivered_ = 0;
+  std::vector<float> samples_;
 };
 
 class NanBackend final : public CaptureBackend {

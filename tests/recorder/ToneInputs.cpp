@@ -2,83 +2,118 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
-#include <thread>
 
 extern "C" {
-#include <libavutil/channel_layout.h>
-#include <libavutil/frame.h>
+#include <libavutil/samplefmt.h>
 }
 
 namespace zav::test {
 namespace {
-constexpr int kMicPacketFrames = 441;       // 10 ms at 44100 Hz
+
+constexpr int kMaxReadFrames = 441;  // reads hand out 10 ms pieces at 44100 Hz, as the server does
 constexpr int kSpeakerMinPacketFrames = 480;
 constexpr int kSpeakerMaxPacketFrames = 4800;
 
-double NextSample(double& phase, double frequency, int rate) {
-  const double value = std::sin(phase);
-  phase += 2 * std::numbers::pi * frequency / rate;
-  if (phase > 2 * std::numbers::pi) phase -= 2 * std::numbers::pi;
-  return value;
+double Seconds(ToneClock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// Frames a device at rate x speed has produced since start.
+int64_t FramesSince(ToneClock::time_point start, int rate, double speed) {
+  return static_cast<int64_t>(Seconds(ToneClock::now() - start) * rate * speed);
 }
+
 }  // namespace
 
-int ToneMicrophoneInput::Open() {
+double ToneSettings::ValueAt(double seconds) const {
+  const int period = burstPeriodMs;
+  if (period > 0) {
+    const double inPeriod = std::fmod(seconds * 1000.0 - burstOffsetMs, period);
+    const double position = inPeriod < 0 ? inPeriod + period : inPeriod;
+    if (position >= burstMs) return 0.0;
+  }
+  return amplitude * std::sin(2 * std::numbers::pi * frequency * seconds);
+}
+
+int ToneMicrophoneInput::Open(const CaptureFormat&, const std::atomic<bool>&) {
   if (openFails_) return -1;
   Flush();
   return 0;
 }
 
 void ToneMicrophoneInput::Flush() {
-  start_ = std::chrono::steady_clock::now();
+  start_ = ToneClock::now();
   delivered_ = 0;
 }
 
-MicrophoneInput::ReadResult ToneMicrophoneInput::ReadFrame(AVFrame* frame) {
-  const int packet = format_.sampleRate / 100;
-  const auto due = start_ + std::chrono::microseconds((delivered_ + packet) * 1000000 / format_.sampleRate);
-  std::this_thread::sleep_until(due);
-  if (tone_.failReads) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    Flush();
-    return kReadFailed;
-  }
-  av_frame_unref(frame);
-  frame->nb_samples = packet;
-  frame->format = format_.sampleFormat;
-  frame->sample_rate = format_.sampleRate;
-  av_channel_layout_default(&frame->ch_layout, format_.channels);
-  if (av_frame_get_buffer(frame, 0) < 0) return kDecodeFailed;
-  const double amplitude = tone_.amplitude * 32767.0;
-  const double frequency = tone_.frequency;
-  const double noise = tone_.noise * 32767.0;
-  auto* samples = reinterpret_cast<int16_t*>(frame->data[0]);
-  for (int i = 0; i < packet; ++i) {
+int ToneMicrophoneInput::Reopen() {
+  if (tone_.failReads) return -1;
+  if (reopenFormat_.sampleRate > 0) format_ = reopenFormat_;
+  gone_ = false;
+  Flush();
+  return 0;
+}
+
+MicrophoneInput::ReadResult ToneMicrophoneInput::Read(const void** data, int* frames) {
+  *data = nullptr;
+  *frames = 0;
+  if (tone_.failReads) gone_ = true;  // a device that went away stays away until reopened
+  if (gone_) return kGone;
+  const double speed = tone_.speed;
+  const int64_t due = FramesSince(start_, format_.sampleRate, speed) - delivered_;
+  if (due <= 0) return kNone;
+  const int count = static_cast<int>(std::min<int64_t>(due, kMaxReadFrames));
+  const auto sampleFormat = static_cast<AVSampleFormat>(format_.sampleFormat);
+  const int width = std::max(av_get_bytes_per_sample(sampleFormat), 2);
+  buffer_.resize(static_cast<size_t>(count) * format_.channels * width);
+  const double begin = Seconds(start_ - epoch_);
+  const double noise = tone_.noise;
+  for (int i = 0; i < count; ++i) {
     noiseState_ = noiseState_ * 1664525u + 1013904223u;
     const double white = (static_cast<double>(noiseState_ >> 8) / 8388608.0) - 1.0;
-    const double value = amplitude * NextSample(phase_, frequency, format_.sampleRate) + noise * white;
-    const auto v = static_cast<int16_t>(std::lround(std::clamp(value, -32768.0, 32767.0)));
-    for (int c = 0; c < format_.channels; ++c) samples[i * format_.channels + c] = v;
+    const double t = begin + static_cast<double>(delivered_ + i) / (format_.sampleRate * speed);
+    const double value = std::clamp(tone_.ValueAt(t) + noise * white, -1.0, 1.0);
+    for (int c = 0; c < format_.channels; ++c) {
+      uint8_t* out = buffer_.data() + (static_cast<size_t>(i) * format_.channels + c) * width;
+      if (sampleFormat == AV_SAMPLE_FMT_FLT) {
+        const float v = static_cast<float>(value);
+        std::memcpy(out, &v, sizeof v);
+      } else if (sampleFormat == AV_SAMPLE_FMT_S32) {
+        const auto v = static_cast<int32_t>(std::lround(value * 2147483647.0));
+        std::memcpy(out, &v, sizeof v);
+      } else {
+        const auto v = static_cast<int16_t>(std::lround(value * 32767.0));
+        std::memcpy(out, &v, sizeof v);
+      }
+    }
   }
-  delivered_ += packet;
+  delivered_ += count;
+  *data = buffer_.data();
+  *frames = count;
   return kOk;
 }
 
-int ToneSpeakerInput::Open() {
-  start_ = std::chrono::steady_clock::now();
+int ToneSpeakerInput::Open(const std::atomic<bool>&) {
+  start_ = ToneClock::now();
   consumed_ = 0;
-  buffer_.resize(static_cast<size_t>(kSpeakerMaxPacketFrames) * format_.channels);
   return 0;
 }
 
 int64_t ToneSpeakerInput::DueFrames() const {
-  const auto elapsed = std::chrono::steady_clock::now() - start_;
-  return std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count() * format_.sampleRate / 1000000 -
-         consumed_;
+  return FramesSince(start_, format_.sampleRate, tone_.speed) - consumed_;
 }
 
 int ToneSpeakerInput::NextPacketFrames() {
+  const int rate = tone_.switchRate.exchange(0);
+  if (rate > 0) {
+    format_.sampleRate = rate;
+    format_.channels = tone_.switchChannels;
+    Open(std::atomic<bool>{false});
+  }
+  return PendingFrames();
+}
+
+int ToneSpeakerInput::PendingFrames() {
   const int64_t due = DueFrames();
   if (!tone_.playing) {
     consumed_ += due;  // nothing plays: the time passes without packets
@@ -89,11 +124,13 @@ int ToneSpeakerInput::NextPacketFrames() {
 }
 
 int ToneSpeakerInput::GetBuffer(const void** data, int* frames) {
-  pendingFrames_ = NextPacketFrames();
-  const double amplitude = tone_.amplitude * 2147483647.0;
-  const double frequency = tone_.frequency;
+  pendingFrames_ = PendingFrames();
+  buffer_.resize(static_cast<size_t>(pendingFrames_) * format_.channels);
+  const double begin = Seconds(start_ - epoch_);
+  const double rate = format_.sampleRate * tone_.speed;
   for (int i = 0; i < pendingFrames_; ++i) {
-    const auto v = static_cast<int32_t>(std::llround(amplitude * NextSample(phase_, frequency, format_.sampleRate)));
+    const double t = begin + static_cast<double>(consumed_ + i) / rate;
+    const auto v = static_cast<int32_t>(std::llround(tone_.ValueAt(t) * 2147483647.0));
     for (int c = 0; c < format_.channels; ++c) buffer_[static_cast<size_t>(i) * format_.channels + c] = v;
   }
   *data = buffer_.data();

@@ -1,6 +1,10 @@
 #pragma once
 // Capture inputs that generate sine tones at real-time pace, for driving the recorder's
 // microphone and speaker threads without a sound server.
+//
+// The signal is a function of the wall clock (time since the backend's epoch), as a sound in
+// the room is: two inputs that play bursts at the same moments play them at the same wall
+// time, whatever their own clocks. Each input's clock may run fast or slow (speed).
 
 #include <atomic>
 #include <chrono>
@@ -12,39 +16,58 @@
 
 namespace zav::test {
 
+using ToneClock = std::chrono::steady_clock;
+
 struct ToneSettings {
   std::atomic<double> frequency{440.0};
   std::atomic<double> amplitude{0.5};  // of full scale
   std::atomic<bool> playing{true};     // speaker only: false = no packets at all
-  std::atomic<bool> failReads{false};  // microphone only: reads fail (device gone)
+  std::atomic<bool> failReads{false};  // microphone only: the device is gone
   std::atomic<double> noise{0.0};      // amplitude of white noise added to the tone
+  std::atomic<double> speed{1.0};      // the device's clock against the wall clock
+  // When burstPeriodMs > 0 the tone sounds only from burstOffsetMs for burstMs in each period.
+  std::atomic<int> burstPeriodMs{0};
+  std::atomic<int> burstMs{0};
+  std::atomic<int> burstOffsetMs{0};
+  // Speaker only: when switchRate > 0, the device changes to this rate and channel count.
+  std::atomic<int> switchRate{0};
+  std::atomic<int> switchChannels{0};
+
+  // The signal at a wall-clock time (seconds since the epoch), without noise.
+  double ValueAt(double seconds) const;
 };
 
 class ToneMicrophoneInput final : public MicrophoneInput {
  public:
-  ToneMicrophoneInput(ToneSettings& tone, CaptureFormat format, bool openFails = false)
-      : tone_(tone), format_(format), openFails_(openFails) {}
-  int Open() override;
+  ToneMicrophoneInput(ToneSettings& tone, CaptureFormat format, CaptureFormat reopenFormat, bool openFails,
+                      ToneClock::time_point epoch)
+      : tone_(tone), format_(format), reopenFormat_(reopenFormat), openFails_(openFails), epoch_(epoch) {}
+  int Open(const CaptureFormat& wanted, const std::atomic<bool>& cancel) override;
   CaptureFormat Format() const override { return format_; }
-  ReadResult ReadFrame(AVFrame* frame) override;
+  std::string FriendlyName() const override { return "Tone microphone"; }
+  ReadResult Read(const void** data, int* frames) override;
+  void Release() override {}
   void Flush() override;
-  int Reopen() override { return tone_.failReads ? -1 : 0; }
+  int Reopen() override;
 
  private:
   ToneSettings& tone_;
   CaptureFormat format_;
+  CaptureFormat reopenFormat_;
   bool openFails_;
-  std::chrono::steady_clock::time_point start_;
+  ToneClock::time_point epoch_;
+  ToneClock::time_point start_;
   int64_t delivered_ = 0;
-  double phase_ = 0;
+  bool gone_ = false;
   uint32_t noiseState_ = 12345;
+  std::vector<uint8_t> buffer_;
 };
 
 class ToneSpeakerInput final : public SpeakerInput {
  public:
-  ToneSpeakerInput(ToneSettings& tone, int sampleRate, int channels)
-      : tone_(tone), format_{sampleRate, channels, /*AV_SAMPLE_FMT_S32*/ 2} {}
-  int Open() override;
+  ToneSpeakerInput(ToneSettings& tone, int sampleRate, int channels, ToneClock::time_point epoch)
+      : tone_(tone), format_{sampleRate, channels, /*AV_SAMPLE_FMT_S32*/ 2}, epoch_(epoch) {}
+  int Open(const std::atomic<bool>& cancel) override;
   CaptureFormat Format() const override { return format_; }
   int NextPacketFrames() override;
   int GetBuffer(const void** data, int* frames) override;
@@ -52,14 +75,15 @@ class ToneSpeakerInput final : public SpeakerInput {
 
  private:
   int64_t DueFrames() const;
+  int PendingFrames();
 
   ToneSettings& tone_;
   CaptureFormat format_;
-  std::chrono::steady_clock::time_point start_;
+  ToneClock::time_point epoch_;
+  ToneClock::time_point start_;
   int64_t consumed_ = 0;  // frames handed out or skipped so far
   int pendingFrames_ = 0;
   std::vector<int32_t> buffer_;
-  double phase_ = 0;
 };
 
 class ToneBackend final : public CaptureBackend {
@@ -67,19 +91,21 @@ class ToneBackend final : public CaptureBackend {
   ToneSettings mic;
   ToneSettings speaker;
   CaptureFormat micFormat{44100, 2, 1};
+  CaptureFormat micReopenFormat{0, 0, 0};  // sampleRate 0: a reopened microphone keeps its format
   int speakerRate = 48000;
   int speakerChannels = 2;
   bool micOpenFails = false;
+  const ToneClock::time_point epoch = ToneClock::now();
 
   ToneBackend() {
     mic.frequency = 440.0;
     speaker.frequency = 1000.0;
   }
   std::unique_ptr<MicrophoneInput> CreateMicrophone() override {
-    return std::make_unique<ToneMicrophoneInput>(mic, micFormat, micOpenFails);
+    return std::make_unique<ToneMicrophoneInput>(mic, micFormat, micReopenFormat, micOpenFails, epoch);
   }
   std::unique_ptr<SpeakerInput> CreateSpeaker() override {
-    return std::make_unique<ToneSpeakerInput>(speaker, speakerRate, speakerChannels);
+    return std::make_unique<ToneSpeakerInput>(speaker, speakerRate, speakerChannels, epoch);
   }
 };
 

@@ -151,16 +151,31 @@ double PeakFrequency(const std::vector<float>& samples, int sampleRate, size_t b
   return static_cast<double>(best) * sampleRate / static_cast<double>(n);
 }
 
-double ToneAmplitude(const std::vector<float>& samples, int sampleRate, double frequency, size_t begin, size_t end) {
-  end = std::min(end, samples.size());
-  if (begin >= end) return 0;
-  const double w = 2 * std::numbers::pi * frequency / sampleRate;
+namespace {
+
+// Goertzel amplitude of one stretch.
+double AmplitudeOf(const std::vector<float>& samples, double w, size_t begin, size_t end) {
   double re = 0, im = 0;
   for (size_t i = begin; i < end; ++i) {
     re += samples[i] * std::cos(w * static_cast<double>(i));
     im -= samples[i] * std::sin(w * static_cast<double>(i));
   }
   return 2 * std::hypot(re, im) / static_cast<double>(end - begin);
+}
+
+}  // namespace
+
+double ToneAmplitude(const std::vector<float>& samples, int sampleRate, double frequency, size_t begin, size_t end) {
+  end = std::min(end, samples.size());
+  if (begin >= end) return 0;
+  const double w = 2 * std::numbers::pi * frequency / sampleRate;
+  const size_t window = std::max<size_t>(static_cast<size_t>(sampleRate) / 10, 1);
+  double weighted = 0;
+  for (size_t from = begin; from < end; from += window) {
+    const size_t to = std::min(end, from + window);
+    weighted += AmplitudeOf(samples, w, from, to) * static_cast<double>(to - from);
+  }
+  return weighted / static_cast<double>(end - begin);
 }
 
 }  // namespace zav::test

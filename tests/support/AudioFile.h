@@ -29,7 +29,9 @@ double Rms(const std::vector<float>& samples);
 double PeakFrequency(const std::vector<float>& samples, int sampleRate, size_t begin = 0, size_t length = 16384);
 
 // Relative strength of a frequency in samples [begin, end): the amplitude of the sine at
-// that frequency (Goertzel), e.g. 0.5 for a half-scale tone.
+// that frequency (Goertzel), e.g. 0.5 for a half-scale tone. Measured on 100 ms stretches and
+// averaged, so that a pitch a fraction of a percent off (a corrected clock) or a jump in
+// phase (a short gap) does not hide a tone that is there.
 double ToneAmplitude(const std::vector<float>& samples, int sampleRate, double frequency, size_t begin, size_t end);
 
 }  // namespace zav::test

@@ -1,9 +1,11 @@
 #include "PulseServer.h"
 
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -74,7 +76,19 @@ bool PulseServer::Start() {
   socketPath_ = runtime + "/native";
   logPath_ = folder_ + "/pulseaudio.log";
   address_ = "unix:" + socketPath_;
+  if (!StartDaemon()) return false;
 
+  const char* previous = std::getenv(kPulseServerVariable);
+  if (previous != nullptr) previousPulseServer_ = previous;
+  setenv(kPulseServerVariable, address_.c_str(), 1);
+  environmentSet_ = true;
+  return LoadStartModules();
+}
+
+bool PulseServer::StartDaemon() {
+  const std::string runtime = folder_ + "/runtime";
+  const std::string home = folder_ + "/home";
+  const std::string state = folder_ + "/state";
   const std::string program = FindProgram("pulseaudio");
   if (program.empty()) {
     Fail("pulseaudio is not installed (scripts/install-deps.sh --with-tests installs it)");
@@ -120,12 +134,39 @@ bool PulseServer::Start() {
     Fail("the low-latency readers cannot connect");
     return false;
   }
+  return true;
+}
 
-  const char* previous = std::getenv(kPulseServerVariable);
-  if (previous != nullptr) previousPulseServer_ = previous;
-  setenv(kPulseServerVariable, address_.c_str(), 1);
-  environmentSet_ = true;
-  return LoadStartModules();
+bool PulseServer::Kill() {
+  if (pid_ <= 0) return false;
+  readers_.Close();
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+  frozen_ = false;
+  microphoneModules_.clear();
+  outputModule_ = outputToneModule_ = -1;
+  return true;
+}
+
+bool PulseServer::Restart(int sampleRate, int outputChannels) {
+  if (pid_ > 0) Kill();
+  if (sampleRate > 0) options_.sampleRate = sampleRate;
+  if (outputChannels > 0) options_.outputChannels = outputChannels;
+  running_ = StartDaemon() && LoadStartModules();
+  return running_;
+}
+
+bool PulseServer::Freeze() {
+  if (pid_ <= 0 || kill(pid_, SIGSTOP) != 0) return false;
+  frozen_ = true;
+  return true;
+}
+
+bool PulseServer::Thaw() {
+  if (pid_ <= 0 || kill(pid_, SIGCONT) != 0) return false;
+  frozen_ = false;
+  return true;
 }
 
 bool PulseServer::WaitUntilAnswering() {
@@ -152,7 +193,7 @@ bool PulseServer::WaitUntilAnswering() {
 bool PulseServer::LoadStartModules() {
   const std::string rate = "rate=" + std::to_string(options_.sampleRate);
   outputModule_ = LoadModule("module-null-sink", std::string("sink_name=") + kOutputSink + " " + rate +
-                                                     " channels=2 " +
+                                                     " channels=" + std::to_string(options_.outputChannels) + " " +
                                                      DescriptionArgument("sink", kOutputDescription));
   if (outputModule_ < 0 || !SetDefaultSink(kOutputSink)) return false;
   if (!KeepLowLatency(kOutputSink)) return false;
@@ -306,6 +347,7 @@ void PulseServer::Stop() {
   for (pid_t player : players_) StopChild(player, kStopGraceMs);
   players_.clear();
   readers_.Close();
+  if (frozen_) Thaw();
   if (pid_ > 0) StopChild(pid_, kStopGraceMs);
   pid_ = -1;
   running_ = false;

@@ -32,6 +32,7 @@ struct PulseServerOptions {
   int microphoneToneHz = 440;
   int outputToneHz = 0;  // > 0: module-sine plays this tone into the output sink
   int sampleRate = 44100;
+  int outputChannels = 2;
 };
 
 class PulseServer {
@@ -82,11 +83,22 @@ class PulseServer {
   int outputModule() const { return outputModule_; }
   int outputToneModule() const { return outputToneModule_; }
 
+  // Kills the server as a crash would (SIGKILL) and starts a new one at the same address with
+  // the start devices again, its output in the format given (rate, channels; 0 keeps the
+  // first server's). Modules loaded since the start are gone. False when it did not come back.
+  bool Restart(int sampleRate = 0, int outputChannels = 0);
+  // Kills the server (SIGKILL) without starting another; Restart brings one back.
+  bool Kill();
+  // Freezes the server (SIGSTOP) and lets it go on (SIGCONT). Stop thaws a frozen server.
+  bool Freeze();
+  bool Thaw();
+
   // Stops the server now (also done by the destructor) and restores PULSE_SERVER.
   void Stop();
 
  private:
   bool Start();
+  bool StartDaemon();
   bool WaitUntilAnswering();
   bool LoadStartModules();
   void Fail(const std::string& what);
@@ -99,6 +111,7 @@ class PulseServer {
   std::string error_;
   pid_t pid_ = -1;
   bool running_ = false;
+  bool frozen_ = false;
   bool environmentSet_ = false;
   std::optional<std::string> previousPulseServer_;
   int outputModule_ = -1;

@@ -1,0 +1,89 @@
+#include "pulse/ServerQueries.h"
+
+#include <pulse/pulseaudio.h>
+
+namespace zav::pulse {
+
+bool Requests::Run(pa_operation* operation) const {
+  return RunOperation(connection_.mainloop.get(), operation, deadline_, cancel_);
+}
+
+bool QueryDefaults(const Requests& requests, ServerDefaults* defaults) {
+  auto onInfo = [](pa_context*, const pa_server_info* info, void* userdata) {
+    auto* out = static_cast<ServerDefaults*>(userdata);
+    if (info == nullptr) return;
+    if (info->default_sink_name != nullptr) out->sinkName = info->default_sink_name;
+    if (info->default_source_name != nullptr) out->sourceName = info->default_source_name;
+  };
+  return requests.Run(pa_context_get_server_info(requests.context(), onInfo, defaults));
+}
+
+bool QuerySources(const Requests& requests, std::vector<SourceRecord>* sources) {
+  struct Collected {
+    std::vector<SourceRecord>* sources;
+    bool failed = false;
+  } collected{sources};
+  auto onSource = [](pa_context*, const pa_source_info* info, int eol, void* userdata) {
+    auto* out = static_cast<Collected*>(userdata);
+    if (eol < 0) out->failed = true;
+    if (eol != 0 || info == nullptr) return;
+    SourceRecord record;
+    record.facts.name = info->name != nullptr ? info->name : "";
+    record.facts.description = info->description != nullptr ? info->description : "";
+    record.facts.isMonitor = info->monitor_of_sink != PA_INVALID_INDEX;
+    record.volume = info->volume;
+    out->sources->push_back(std::move(record));
+  };
+  const bool done = requests.Run(pa_context_get_source_info_list(requests.context(), onSource, &collected));
+  return done && !collected.failed;
+}
+
+bool QueryDefaultSink(const Requests& requests, SinkRecord* sink) {
+  ServerDefaults defaults;
+  if (!QueryDefaults(requests, &defaults)) return false;
+  if (defaults.sinkName.empty()) return true;
+  auto onSink = [](pa_context*, const pa_sink_info* info, int eol, void* userdata) {
+    auto* out = static_cast<SinkRecord*>(userdata);
+    if (eol != 0 || info == nullptr) return;
+    out->found = true;
+    out->name = info->name != nullptr ? info->name : "";
+    out->monitorName = info->monitor_source_name != nullptr ? info->monitor_source_name : "";
+    out->volume = info->volume;
+    out->sampleRate = static_cast<int>(info->sample_spec.rate);
+    out->channels = info->sample_spec.channels;
+  };
+  // A missing sink ends the request with an error, which is the "no sink" answer here.
+  return requests.Run(pa_context_get_sink_info_by_name(requests.context(), defaults.sinkName.c_str(), onSink, sink));
+}
+
+std::vector<SourceFacts> FactsOf(const std::vector<SourceRecord>& records) {
+  std::vector<SourceFacts> facts;
+  facts.reserve(records.size());
+  for (const SourceRecord& record : records) facts.push_back(record.facts);
+  return facts;
+}
+
+bool QueryMicrophone(const Requests& requests, SourceRecord* microphone) {
+  ServerDefaults defaults;
+  std::vector<SourceRecord> records;
+  if (!QueryDefaults(requests, &defaults) || !QuerySources(requests, &records)) return false;
+  const std::vector<SourceFacts> facts = FactsOf(records);
+  const SourceFacts* picked = PickMicrophoneSource(facts, defaults.sourceName);
+  if (picked == nullptr) return false;
+  *microphone = records[static_cast<std::size_t>(picked - facts.data())];
+  return true;
+}
+
+bool QueryCaptureSource(const Requests& requests, const std::string& name, SourceRecord* source) {
+  std::vector<SourceRecord> records;
+  if (!QuerySources(requests, &records)) return false;
+  for (const SourceRecord& record : records) {
+    if (record.facts.name == name && !record.facts.isMonitor) {
+      *source = record;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace zav::pulse

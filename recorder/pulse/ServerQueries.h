@@ -1,0 +1,64 @@
+#pragma once
+// Questions to the sound server on an open connection, shared by the endpoint functions and
+// the capture streams: the defaults, the sources, the default sink, the microphone.
+// Internal to this folder.
+
+#include <pulse/volume.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "pulse/EndpointLogic.h"
+#include "pulse/PulseHandles.h"
+
+namespace zav::pulse {
+
+// Requests on one connection that share one deadline and, optionally, a cancel flag.
+class Requests {
+ public:
+  Requests(const Connection& connection, Deadline deadline, const std::atomic<bool>* cancel = nullptr)
+      : connection_(connection), deadline_(deadline), cancel_(cancel) {}
+
+  // Runs the operation to completion (see RunOperation).
+  bool Run(pa_operation* operation) const;
+  pa_context* context() const { return connection_.context.get(); }
+
+ private:
+  const Connection& connection_;
+  Deadline deadline_;
+  const std::atomic<bool>* cancel_;
+};
+
+struct ServerDefaults {
+  std::string sinkName;
+  std::string sourceName;
+};
+
+struct SourceRecord {
+  SourceFacts facts;
+  pa_cvolume volume{};
+};
+
+struct SinkRecord {
+  bool found = false;
+  std::string name;
+  std::string monitorName;
+  pa_cvolume volume{};
+  int sampleRate = 0;
+  int channels = 0;
+};
+
+bool QueryDefaults(const Requests& requests, ServerDefaults* defaults);
+bool QuerySources(const Requests& requests, std::vector<SourceRecord>* sources);
+// The default sink; found stays false when the server has none.
+bool QueryDefaultSink(const Requests& requests, SinkRecord* sink);
+// The microphone source (PickMicrophoneSource); false when the server cannot be asked or has
+// none.
+bool QueryMicrophone(const Requests& requests, SourceRecord* microphone);
+// The source called name, if it is a capture device (not a sink monitor); false otherwise.
+bool QueryCaptureSource(const Requests& requests, const std::string& name, SourceRecord* source);
+
+std::vector<SourceFacts> FactsOf(const std::vector<SourceRecord>& records);
+
+}  // namespace zav::pulse
