@@ -21,6 +21,7 @@
 #include <string>
 #include <thread>
 
+#include "Levels.h"
 #include "RecorderTypes.h"
 
 namespace zav {
@@ -92,6 +93,9 @@ class RecordingListener {
   virtual void OnSeconds(uint64_t recording, int64_t seconds) = 0;
   virtual void OnFault(uint64_t recording, RecordingFault fault) = 0;
   virtual void OnFinished(const FinishReport& report) = 0;
+  // Live levels of the recorded sources, at most 20 times a second while recording (none while
+  // paused). From a capture thread: keep it short.
+  virtual void OnLevels(uint64_t /*recording*/, const LevelReport& /*levels*/) {}
 };
 
 // How the controller learns which devices exist (the sound server's by default).

@@ -1,0 +1,41 @@
+#pragma once
+// Levels of the microphone and system sound while nothing is recorded, so that a user can
+// check the microphone before starting. Captures on a thread of its own, encodes nothing,
+// and reports at most 20 times a second. Qt-free.
+
+#include <functional>
+#include <memory>
+
+#include "Levels.h"
+#include "RecorderTypes.h"
+
+namespace zav {
+
+class CaptureBackend;
+
+class LevelMonitor {
+ public:
+  // Called on the monitor's thread.
+  using Sink = std::function<void(const LevelReport&)>;
+
+  // backend: null for the sound server's devices. The sink and backend outlive the monitor.
+  explicit LevelMonitor(Sink sink, CaptureBackend* backend = nullptr);
+  // Stops (joins) the capture.
+  ~LevelMonitor();
+  LevelMonitor(const LevelMonitor&) = delete;
+  LevelMonitor& operator=(const LevelMonitor&) = delete;
+
+  // Starts measuring the sources that `source` records (Both: microphone and system sound).
+  // Returns at once: the devices are opened on the monitor's thread; a source without a
+  // device reports inactive. Starting again with another source restarts the capture.
+  void Start(VoiceSource source);
+  // Ends the capture and waits for its thread; the devices are free when it returns.
+  void Stop();
+  bool running() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace zav
