@@ -11,6 +11,8 @@
 #include "ElapsedTime.h"
 #include "FolderPanel.h"
 #include "HotkeyDialog.h"
+#include "LevelMeterUI.h"
+#include "LevelPanel.h"
 #include "MainTaskMenu.h"
 #include "OnlineServices.h"
 #include "PaintViewUI.h"
@@ -36,6 +38,7 @@ CMainWnd::~CMainWnd() {
   // reach the disk; what the jobs post back is dropped with the window.
   disk_->Stop(WorkQueue::Pending::kRun);
   session_.reset();  // a recording still running is stopped and finished here
+  levels_.reset();   // the idle monitor stops
   recordings_.reset();
   volumes_.reset();
 }
@@ -49,18 +52,23 @@ void CMainWnd::InitWindow() {
   tray_ = std::make_unique<TrayIcon>(this, windowIcon());
 
   controls_ = std::make_unique<RecorderControls>(*this);
-  controls_->OnLookChanged([this](RecorderLook) { UpdateTrayTip(); });
+  controls_->OnLookChanged([this](RecorderLook look) {
+    UpdateTrayTip();
+    if (levels_ && session_) levels_->FollowRecorder(look, session_->CurrentRecording());
+  });
   choices_ = std::make_unique<ChoicesPanel>(*this, disk_.get());
   volumes_ = std::make_unique<VolumePanel>(this, disk_.get());
+  levels_ = std::make_unique<LevelPanel>(this);
   folder_ = std::make_unique<FolderPanel>(this, disk_.get(), shell_);
   recordings_ = std::make_unique<RecordingsList>(this, disk_.get(), shell_);
   session_ = std::make_unique<RecordingSession>(this, disk_.get(), controls_.get(), choices_.get(),
-                                                recordings_.get(), probe_);
+                                                recordings_.get(), &levels_->latest(), probe_);
 
   hotkeys_ = std::make_unique<RecorderHotkeys>(this, *disk_);
   hotkeys_->RegisterAtStartup();
 
   controls_->Show(RecorderLook::kIdle);
+  levels_->SetWindowShown(isVisible() && !isMinimized());
   volumes_->Load();
   LoadStoredChoices();
   online_ = std::make_unique<OnlineServices>(
@@ -79,6 +87,7 @@ void CMainWnd::LoadStoredChoices() {
                choices_->Show(stored);
                folder_->Show(stored.outputFolder);
                windowClose_ = stored.windowClose;
+               levels_->SourceChanged();
              });
 }
 
@@ -96,6 +105,9 @@ void CMainWnd::Notify(TNotifyUI& msg) {
   if (msg.sender && session_ && !HandleRecorderClick(msg) &&
       !(msg.type == kNotifyClick && OpenLinkedWindow(msg.sender->objectName()))) {
     choices_->Handle(msg) || volumes_->Handle(msg) || folder_->Handle(msg) || recordings_->Handle(msg);
+    if (msg.type == kNotifyItemSelect && msg.sender->objectName() == QLatin1String("record-audio-origin")) {
+      levels_->SourceChanged();
+    }
   }
   WindowImplBase::Notify(msg);
 }
@@ -202,6 +214,11 @@ intptr_t CMainWnd::HandleCustomMessage(unsigned message, uintptr_t wParam, intpt
     handled = true;
     return 0;
   }
+  if (message == kWmLevels && levels_) {
+    levels_->OnLevelsMessage();
+    handled = true;
+    return 0;
+  }
   if (message == kWmRecordFault && session_) {
     // Posted by the session's own listener with a RecordingFault.
     session_->OnFault(wParam, static_cast<RecordingFault>(lParam));
@@ -212,7 +229,8 @@ intptr_t CMainWnd::HandleCustomMessage(unsigned message, uintptr_t wParam, intpt
 }
 
 QWidget* CMainWnd::CreateControl(const QString& className, QWidget* parent) {
-  return CPaintViewUI::CreateForSkin(className, this, parent);
+  if (QWidget* view = CPaintViewUI::CreateForSkin(className, this, parent)) return view;
+  return CLevelMeterUI::CreateForSkin(className, parent);
 }
 
 void CMainWnd::OnClose(uintptr_t closeParam, bool& handled) {
@@ -246,6 +264,22 @@ void CMainWnd::OnDestroy() {
 
 void CMainWnd::OnTimer(int id) {
   if (id == RecordingsList::kShowNewRowTimerId && recordings_) recordings_->OnShowNewRowTimer();
+}
+
+// The idle level monitor follows whether the user can see the window.
+void CMainWnd::showEvent(QShowEvent* event) {
+  WindowImplBase::showEvent(event);
+  if (levels_) levels_->SetWindowShown(!isMinimized());
+}
+
+void CMainWnd::hideEvent(QHideEvent* event) {
+  WindowImplBase::hideEvent(event);
+  if (levels_) levels_->SetWindowShown(false);
+}
+
+void CMainWnd::changeEvent(QEvent* event) {
+  WindowImplBase::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && levels_) levels_->SetWindowShown(isVisible() && !isMinimized());
 }
 
 void CMainWnd::OnFinalMessage() {

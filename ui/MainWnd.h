@@ -6,7 +6,8 @@
 //
 // Messages posted to the window: WM_RECORD_SECONDS (wParam = the recording's id, or 0;
 // lParam = whole seconds written) and kWmRecordFault (wParam = the recording's id; lParam = a
-// RecordingFault), both from the recording's threads; WM_HOTKEY from the hotkeys; the tray
+// RecordingFault), both from the recording's threads; kWmLevels when live levels are waiting
+// (from the capture threads); WM_HOTKEY from the hotkeys; the tray
 // callback and the menu commands 1234-1239 from the tray icon and its menu.
 
 #include <memory>
@@ -21,6 +22,7 @@ class ChoicesPanel;
 class DesktopShell;
 class DeviceProbe;
 class FolderPanel;
+class LevelPanel;
 class OnlineServices;
 class RecorderControls;
 class RecorderHotkeys;
@@ -56,6 +58,7 @@ class CMainWnd : public WindowImplBase {
   // For tests and benchmarks.
   RecordingsList& recordings() { return *recordings_; }
   const VolumePanel& volumes() const { return *volumes_; }
+  LevelPanel& levels() { return *levels_; }
   bool SettingsWorkPending() const;
 
  protected:
@@ -69,6 +72,9 @@ class CMainWnd : public WindowImplBase {
   void OnDestroy() override;
   void OnTimer(int id) override;
   void OnFinalMessage() override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void LoadStoredChoices();
@@ -91,6 +97,7 @@ class CMainWnd : public WindowImplBase {
   std::unique_ptr<RecorderControls> controls_;
   std::unique_ptr<ChoicesPanel> choices_;
   std::unique_ptr<VolumePanel> volumes_;
+  std::unique_ptr<LevelPanel> levels_;  // outlives session_, whose recordings report to it
   std::unique_ptr<FolderPanel> folder_;
   std::unique_ptr<RecordingsList> recordings_;
   std::unique_ptr<RecordingSession> session_;

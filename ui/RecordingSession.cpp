@@ -3,6 +3,7 @@
 #include <glog/logging.h>
 
 #include "ChoicesPanel.h"
+#include "LatestLevels.h"
 #include "RecorderControls.h"
 #include "RecordingPrompts.h"
 #include "RecordingsList.h"
@@ -16,7 +17,8 @@ namespace zav {
 // The controller's reports, called on its threads, become posted messages and tasks.
 class RecordingSession::Events final : public RecordingListener {
  public:
-  Events(RecordingSession* session, WindowImplBase* window) : session_(session), window_(window) {}
+  Events(RecordingSession* session, WindowImplBase* window, LatestLevels* levels)
+      : session_(session), window_(window), levels_(levels) {}
 
   void OnStarted(const StartReport& report) override {
     window_->PostTask([session = session_, report] { session->OnStarted(report); });
@@ -30,10 +32,14 @@ class RecordingSession::Events final : public RecordingListener {
   void OnFinished(const FinishReport& report) override {
     window_->PostTask([session = session_, report] { session->OnFinished(report); });
   }
+  void OnLevels(uint64_t recording, const LevelReport& levels) override {
+    if (levels_) levels_->Offer(LevelOrigin::Recording(recording), levels);
+  }
 
  private:
   RecordingSession* session_;
   WindowImplBase* window_;
+  LatestLevels* levels_;
 };
 
 namespace {
@@ -45,13 +51,14 @@ void ShowPrompt(WindowImplBase* owner, const Prompt& prompt) {
 }  // namespace
 
 RecordingSession::RecordingSession(WindowImplBase* window, WorkQueue* disk, RecorderControls* controls,
-                                   const ChoicesPanel* choices, RecordingsList* list, DeviceProbe* probe)
+                                   const ChoicesPanel* choices, RecordingsList* list, LatestLevels* levels,
+                                   DeviceProbe* probe)
     : window_(window),
       disk_(disk),
       controls_(controls),
       choices_(choices),
       list_(list),
-      events_(std::make_unique<Events>(this, window)),
+      events_(std::make_unique<Events>(this, window, levels)),
       controller_(std::make_unique<RecordingController>(events_.get(), nullptr, probe)) {}
 
 RecordingSession::~RecordingSession() {

@@ -16,6 +16,7 @@
 namespace zav {
 
 class ChoicesPanel;
+class LatestLevels;
 class RecorderControls;
 class RecordingsList;
 class WindowImplBase;
@@ -23,9 +24,11 @@ class WorkQueue;
 
 class RecordingSession {
  public:
-  // probe: the devices the controller checks (null: the sound server's).
+  // levels: where the recordings' live levels go (may be null). probe: the devices the
+  // controller checks (null: the sound server's).
   RecordingSession(WindowImplBase* window, WorkQueue* disk, RecorderControls* controls,
-                   const ChoicesPanel* choices, RecordingsList* list, DeviceProbe* probe = nullptr);
+                   const ChoicesPanel* choices, RecordingsList* list, LatestLevels* levels,
+                   DeviceProbe* probe = nullptr);
   // Stops a recording still running and waits for its file (the window is closing anyway).
   ~RecordingSession();
 
@@ -40,6 +43,8 @@ class RecordingSession {
   bool IsIdle() const;
   bool IsPaused() const;
   bool IsRecording() const;
+  // The recording in progress (0 when idle).
+  uint64_t CurrentRecording() const { return controller_->current(); }
 
   // Messages the controller's threads posted to the window.
   void OnSeconds(uint64_t recording, int64_t seconds);

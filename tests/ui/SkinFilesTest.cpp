@@ -17,7 +17,9 @@
 
 #include <memory>
 
+#include "LevelMeterUI.h"
 #include "UiTestSupport.h"
+#include "dui/DialogBuilderCallback.h"
 #include "dui/GifAnim.h"
 #include "dui/Skin.h"
 #include "dui/SkinLoader.h"
@@ -25,7 +27,7 @@
 namespace zav {
 namespace {
 
-enum class Kind { kButton, kCheck, kOption, kCombo, kSlider, kLabel, kEdit, kTextArea, kList, kProgress, kAnimation, kAny };
+enum class Kind { kButton, kCheck, kOption, kCombo, kSlider, kLabel, kEdit, kTextArea, kList, kProgress, kAnimation, kMeter, kAny };
 
 struct Control {
   const char* name;
@@ -50,6 +52,7 @@ bool IsKind(QWidget* w, Kind kind) {
     case Kind::kList: return qobject_cast<QListWidget*>(w) != nullptr;
     case Kind::kProgress: return qobject_cast<QProgressBar*>(w) != nullptr;
     case Kind::kAnimation: return qobject_cast<CGifAnimUI*>(w) != nullptr;
+    case Kind::kMeter: return qobject_cast<CLevelMeterUI*>(w) != nullptr;
     case Kind::kAny: return true;
   }
   return false;
@@ -69,7 +72,7 @@ const std::vector<SkinSpec>& ProgramSkins() {
         {"agc-check", Kind::kCheck}, {"noise-check", Kind::kCheck}, {"save-path-eidt", Kind::kEdit},
         {"change-dir-btn", Kind::kButton}, {"open-dir-btn", Kind::kButton}, {"audio-record-list", Kind::kList},
         {"feedback", Kind::kButton}, {"help", Kind::kButton}, {"hotkey-btn", Kind::kButton},
-        {"cron-job-btn", Kind::kButton}}},
+        {"cron-job-btn", Kind::kButton}, {"mic-level-meter", Kind::kMeter}, {"sys-level-meter", Kind::kMeter}}},
       {"RecorderListContainerElement.xml",
        {{"fileNameLabel", Kind::kLabel}, {"fileSizeLabel", Kind::kLabel}, {"durationLabel", Kind::kLabel},
         {"item-play", Kind::kButton}, {"item-open-dir", Kind::kButton}, {"item-delete", Kind::kButton}}},
@@ -107,6 +110,14 @@ QStringList ItemTexts(QComboBox* combo) {
   return texts;
 }
 
+// The main window's own controls, as the window creates them.
+class MainWindowControls final : public IDialogBuilderCallback {
+ public:
+  QWidget* CreateControl(const QString& className, QWidget* parent) override {
+    return CLevelMeterUI::CreateForSkin(className, parent);
+  }
+};
+
 class SkinFilesTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(LoadSkinResources(test::SourceSkinFolder())); }
@@ -114,7 +125,8 @@ class SkinFilesTest : public ::testing::Test {
 
   std::unique_ptr<QWidget> Load(const char* file) {
     QString error;
-    std::unique_ptr<QWidget> root(LoadSkinFile(QLatin1String(file), nullptr, nullptr, &error));
+    MainWindowControls controls;
+    std::unique_ptr<QWidget> root(LoadSkinFile(QLatin1String(file), &controls, nullptr, &error));
     EXPECT_NE(root, nullptr) << file << ": " << error.toStdString();
     return root;
   }
