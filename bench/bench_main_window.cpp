@@ -7,9 +7,12 @@
 //   bench_main_window stop <skin folder> <recordings folder> <format> <seconds>
 //     Starts a recording with the start button, lets it run, presses stop and times the new
 //     row of the list and its selection from the click on stop.
+//   bench_main_window idle <skin folder> <recordings folder> <seconds>
+//     The idle window, shown (its level meters live) and then minimised: the process's CPU
+//     and context switches over <seconds> each, and how often the meters were drawn.
 //
 // Needs XDG_CONFIG_HOME pointing at a folder of its own (the settings file is written there)
-// and, for "stop", PULSE_SERVER. Prints one line of key=value pairs.
+// and, for "stop" and "idle", PULSE_SERVER. Prints one line of key=value pairs (idle: two).
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -19,10 +22,13 @@
 #include <QStyleFactory>
 #include <QTimer>
 
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <string>
 
 #include "ConfigStore.h"
+#include "LevelPanel.h"
 #include "MainWnd.h"
 #include "RecordingsList.h"
 #include "Trace.h"
@@ -33,6 +39,30 @@ namespace {
 QElapsedTimer sinceStart;
 
 double Ms() { return static_cast<double>(sinceStart.nsecsElapsed()) / 1e6; }
+
+// Counts the paints of the widgets it watches.
+class PaintCount : public QObject {
+ public:
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+// CPU seconds (user + system) and context switches of the whole process so far.
+struct Usage {
+  double cpuSeconds = 0;
+  long switches = 0;
+  static Usage Now() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    return {seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_nvcsw + usage.ru_nivcsw};
+  }
+};
 
 // Notes the first paint of a widget.
 class FirstPaint : public QObject {
@@ -137,6 +167,39 @@ int Stop(const QString& skin, const std::string& folder, const std::string& form
   return QApplication::exec();
 }
 
+// Runs the event loop for ms milliseconds.
+void RunFor(int ms) {
+  QTimer::singleShot(ms, [] { QApplication::exit(0); });
+  QApplication::exec();
+}
+
+int Idle(const QString& skin, const std::string& folder, int seconds) {
+  zav::CMainWnd* window = OpenWindow(skin, folder, "mp3");
+  if (!window) return 1;
+  PaintCount meterPaints;
+  for (const char* name : {"mic-level-meter", "sys-level-meter"}) {
+    if (QWidget* meter = window->FindControl(QLatin1String(name))) meter->installEventFilter(&meterPaints);
+  }
+  auto measure = [&](const char* what) {
+    RunFor(5000);  // start-up work done, the monitor started or stopped
+    const int monitoring = window->levels().MonitorRunning().has_value() ? 1 : 0;
+    const Usage before = Usage::Now();
+    const int paintsBefore = meterPaints.paints;
+    RunFor(seconds * 1000);
+    const Usage after = Usage::Now();
+    const double cpu = after.cpuSeconds - before.cpuSeconds;
+    std::printf("window=%s seconds=%d monitor=%d cpu_s=%.3f core_pct=%.3f switches_per_s=%.1f meter_paints_per_s=%.1f\n",
+                what, seconds, monitoring, cpu, 100.0 * cpu / seconds,
+                static_cast<double>(after.switches - before.switches) / seconds,
+                static_cast<double>(meterPaints.paints - paintsBefore) / seconds);
+    std::fflush(stdout);
+  };
+  measure("shown");
+  window->showMinimized();
+  measure("minimised");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -150,8 +213,10 @@ int main(int argc, char** argv) {
   if (args.size() == 6 && args[1] == QLatin1String("stop")) {
     return Stop(args[2], args[3].toStdString(), args[4].toStdString(), args[5].toInt());
   }
+  if (args.size() == 5 && args[1] == QLatin1String("idle")) return Idle(args[2], args[3].toStdString(), args[4].toInt());
   std::fprintf(stderr,
                "usage: bench_main_window list <skin folder> <recordings folder>\n"
-               "       bench_main_window stop <skin folder> <recordings folder> mp3|m4a|wav <seconds>\n");
+               "       bench_main_window stop <skin folder> <recordings folder> mp3|m4a|wav <seconds>\n"
+               "       bench_main_window idle <skin folder> <recordings folder> <seconds>\n");
   return 2;
 }

@@ -4,9 +4,12 @@
 # Qt's offscreen platform, and on the private sound server of pulse-server.sh.
 #
 # Usage: bench/main-window.sh idle [-s SECONDS]
+#        bench/main-window.sh meters [-s SECONDS]
 #        bench/main-window.sh list [-n FILES] [-r RUNS]
 #        bench/main-window.sh stop [-s SECONDS] [FORMAT...]
 #   idle: CPU of the shown, idle window over SECONDS (default 60), and its wake-ups
+#   meters: the idle window with its level meters live on a microphone whose level keeps
+#           changing, then minimised: CPU, context switches and meter paints, SECONDS each
 #   list: a folder of FILES different recordings (default 2000), RUNS times (default 3)
 #   stop: records SECONDS (default 600) per format (default mp3 m4a, run side by side,
 #         started 20 s apart) and times the click on stop to the new row
@@ -15,7 +18,7 @@ set -euo pipefail
 BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 REPO_DIR=$(dirname "$BENCH_DIR")
 die() { echo "main-window.sh: $*" >&2; exit 1; }
-usage() { sed -n '2,12s/^# \{0,1\}//p' "$0"; exit 2; }
+usage() { sed -n '2,15s/^# \{0,1\}//p' "$0"; exit 2; }
 
 BUILD_DIR=${ZAV_BUILD_DIR:-$REPO_DIR/build}
 PROGRAM=$BUILD_DIR/app/desktop/zav-audio-recorder
@@ -23,7 +26,7 @@ WINDOW_BENCH=$BUILD_DIR/bench/bench_main_window
 if [ ! -x "$PROGRAM" ] || [ ! -x "$WINDOW_BENCH" ]; then
   die "build the desktop program and the benchmark first: cmake --build $BUILD_DIR --target zav-audio-recorder bench_main_window"
 fi
-for tool in pulseaudio pactl parec ffmpeg; do command -v $tool >/dev/null || die "$tool is not installed"; done
+for tool in pulseaudio pactl parec paplay ffmpeg; do command -v $tool >/dev/null || die "$tool is not installed"; done
 
 MODE=${1:-}
 [ -n "$MODE" ] || usage
@@ -95,6 +98,20 @@ case $MODE in
     hz=$(getconf CLK_TCK)
     awk -v t=$((t1 - t0)) -v hz="$hz" -v s="$SECONDS_IDLE" -v c="$c" \
       'BEGIN {printf "idle %d s: cpu %.3f s = %.3f %% of a core (target < 0.5 %%), %.1f context switches a second\n", s, t / hz, 100 * t / hz / s, c / s}'
+    ;;
+  meters)
+    SECONDS_IDLE=60
+    while getopts "s:" opt; do case $opt in s) SECONDS_IDLE=$OPTARG ;; *) usage ;; esac; done
+    mkdir -p "$WORK/recordings"
+    home=$(new_home meters "$WORK/recordings")
+    # A microphone that swells and fades about three times a second, so the meters change at
+    # every report (a steady tone would leave them still and cost nothing to draw).
+    ffmpeg -loglevel error -f lavfi -i "sine=f=440:d=$((2 * SECONDS_IDLE + 30))" \
+      -af "volume='0.05+0.95*abs(sin(2*PI*1.5*t))':eval=frame" -ar 44100 -ac 2 "$WORK/swell.wav"
+    paplay --device=feed "$WORK/swell.wav" &
+    PIDS+=($!)
+    HOME=$home XDG_CONFIG_HOME=$home/config "$WINDOW_BENCH" idle "$REPO_DIR/skin" "$WORK/recordings" \
+      "$SECONDS_IDLE" 2>/dev/null | grep '^window='
     ;;
   list)
     FILES=2000

@@ -1,6 +1,6 @@
 // The main window recording over a private sound server: the buttons and the state of the
-// controls, the file with the unpaused time and both tones, the device volumes, the prompts of
-// missing devices, a close while recording, and a disk that fills up.
+// controls, the file with the unpaused time and both tones, the level meters, the device
+// volumes, the prompts of missing devices, a close while recording, and a disk that fills up.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -14,12 +14,15 @@
 
 #include "AudioFile.h"
 #include "ChildProcess.h"
+#include "LevelMeterUI.h"
+#include "LevelPanel.h"
 #include "MainWndHarness.h"
 #include "PulseServer.h"
 #include "RecordingRows.h"
 #include "RecordingsList.h"
 #include "UiTestSupport.h"
 #include "dui/GifAnim.h"
+#include "dui/Skin.h"
 
 namespace zav::test {
 namespace {
@@ -46,6 +49,7 @@ class MainWndRecordingTest : public MainWndTestBase {
   void TearDown() override {
     MainWndTestBase::TearDown();
     server.reset();
+    qApp->setStyleSheet({});  // a test may have loaded the skin's style
   }
 
   // The controls of the state table.
@@ -148,6 +152,58 @@ TEST_F(MainWndRecordingTest, StartPauseResumeAndStopGiveTheUnpausedTimeWithBothS
     EXPECT_GT(ToneAmplitude(audio.left, kRate, kSpeakerHz, from, to), 0.05) << at;
     EXPECT_GT(ToneAmplitude(audio.left, kRate, kMicrophoneHz, from, to), 0.05) << at;
   }
+}
+
+// Pixels of the meter's level colour along the middle of the meter in a picture of the window.
+int LevelPixels(const QImage& shot, const CLevelMeterUI* meter, const QWidget* window) {
+  const QPoint left = meter->mapTo(window, QPoint(0, meter->height() / 2));
+  const QColor level = meter->levelColor();
+  int count = 0;
+  for (int x = left.x(); x < left.x() + meter->width(); ++x) {
+    const QColor c = shot.pixelColor(x, left.y());
+    if (std::abs(c.red() - level.red()) + std::abs(c.green() - level.green()) + std::abs(c.blue() - level.blue()) < 24) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+// The meters before and while recording both sounds, in the skin's style; the picture is kept
+// as tests/ui/main-window-recording.png in the build folder.
+TEST_F(MainWndRecordingTest, BothMetersShowTheirTonesAndTheIdleMonitorGivesWayToTheRecording) {
+  START_SERVER_OR_SKIP();
+  ASSERT_TRUE(LoadSkinResources(SourceSkinFolder()));
+  OpenWindow();
+  auto* microphone = Control<CLevelMeterUI>("mic-level-meter");
+  auto* systemSound = Control<CLevelMeterUI>("sys-level-meter");
+  ASSERT_TRUE(microphone && systemSound);
+  const int quarter = (microphone->width() - 9) / 4;
+  LevelPanel& levels = window->levels();
+  // Idle: the monitor lets the user check the microphone before starting.
+  EXPECT_TRUE(WaitUntil([&] { return levels.MonitorRunning() == VoiceSource::Both && microphone->look().barSteps > quarter; }));
+
+  Click("recorder-start");
+  ASSERT_TRUE(WaitForInfo("正在录音"));
+  EXPECT_TRUE(WaitUntil([&] { return !levels.MonitorRunning().has_value(); }));
+  EXPECT_EQ(levels.latest().expected().kind, LevelOrigin::Kind::kRecording);
+  ASSERT_TRUE(WaitUntil([&] { return microphone->look().barSteps > quarter && systemSound->look().barSteps > quarter; }))
+      << microphone->look().barSteps << " " << systemSound->look().barSteps;
+  QCoreApplication::processEvents();
+  const QImage shot = window->grab().toImage();
+  shot.save(QStringLiteral(ZAV_TEST_OUTPUT_DIR "/main-window-recording.png"));
+  EXPECT_GT(LevelPixels(shot, microphone, window), quarter);
+  EXPECT_GT(LevelPixels(shot, systemSound, window), quarter);
+
+  // The microphone muted at the server: its bar falls to the floor, system sound stays.
+  ASSERT_TRUE(server->Pactl({"set-source-mute", PulseServer::kMicrophoneSource, "1"}));
+  EXPECT_TRUE(WaitUntil([&] { return microphone->look().barSteps == 0; }));
+  EXPECT_TRUE(microphone->look().active);
+  EXPECT_GT(systemSound->look().barSteps, quarter);
+
+  Click("recorder-pause");
+  EXPECT_TRUE(WaitUntil([&] { return !systemSound->look().active; }));  // nothing measures
+  Click("recorder-stop");
+  EXPECT_TRUE(WaitUntil([&] { return levels.MonitorRunning() == VoiceSource::Both && systemSound->look().barSteps > quarter; }));
 }
 
 TEST_F(MainWndRecordingTest, ShowingTheVolumesChangesNothingAndMovingASliderSetsTheDevice) {
