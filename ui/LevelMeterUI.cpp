@@ -23,7 +23,6 @@ CLevelMeterUI* CLevelMeterUI::CreateForSkin(const QString& className, QWidget* p
 
 CLevelMeterUI::CLevelMeterUI(QWidget* parent) : QWidget(parent), model_(kHintWidthPx) {
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-  setAttribute(Qt::WA_OpaquePaintEvent, false);
   expiry_.setSingleShot(true);
   expiry_.setTimerType(Qt::CoarseTimer);
   connect(&expiry_, &QTimer::timeout, this, [this] { Changed(model_.Advance(LevelMeterModel::Clock::now())); });
