@@ -188,7 +188,7 @@ TEST_F(MainWndRecordingTest, BothMetersShowTheirTonesAndTheIdleMonitorGivesWayTo
   EXPECT_EQ(levels.latest().expected().kind, LevelOrigin::Kind::kRecording);
   ASSERT_TRUE(WaitUntil([&] { return microphone->look().barSteps > quarter && systemSound->look().barSteps > quarter; }))
       << microphone->look().barSteps << " " << systemSound->look().barSteps;
-  QCoreApplication::processEvents();
+  ASSERT_TRUE(WaitUntil([&] { return Text("recorder-progress") != QStringLiteral("00:00:00"); }));
   const QImage shot = window->grab().toImage();
   shot.save(QStringLiteral(ZAV_TEST_OUTPUT_DIR "/main-window-recording.png"));
   EXPECT_GT(LevelPixels(shot, microphone, window), quarter);
