@@ -70,6 +70,16 @@ void RecorderCore::SetRunning(bool run, std::atomic<bool>* stop) {
   runChanged.notify_all();
 }
 
+void RecorderCore::PublishLevel(LevelSource source, const SourceLevel& level) {
+  if (!running || stopRequested) {
+    levels.SetLevel(source, level);
+    return;
+  }
+  levels.Publish(source, level, SteadyNowMs(), [this](const LevelReport& report) {
+    if (owner) owner->OnLevels(report);
+  });
+}
+
 void ReportCaptureFault(RecorderCore& core, RecorderFault fault) {
   std::atomic<bool>& reported =
       fault == RecorderFault::kMicrophoneFailed ? core.microphoneFaultReported : core.speakerFaultReported;
