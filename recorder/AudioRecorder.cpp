@@ -70,12 +70,12 @@ void RecorderCore::SetRunning(bool run, std::atomic<bool>* stop) {
   runChanged.notify_all();
 }
 
-void RecorderCore::PublishLevel(LevelSource source, const SourceLevel& level) {
+void RecorderCore::PublishLevel(LevelSource source, const SourceLevel& level, int64_t nowMs) {
   if (!running || stopRequested) {
     levels.SetLevel(source, level);
     return;
   }
-  levels.Publish(source, level, SteadyNowMs(), [this](const LevelReport& report) {
+  levels.Publish(source, level, nowMs, [this](const LevelReport& report) {
     if (owner) owner->OnLevels(report);
   });
 }

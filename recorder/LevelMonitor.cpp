@@ -65,8 +65,12 @@ struct MonitorShared {
   std::atomic<bool> cancel{false};
   LevelReporter reporter;
 
-  void Publish(LevelSource which, const SourceLevel& level) {
-    reporter.Publish(which, level, NowMs(), [this](const LevelReport& report) {
+  // Keeps a source's newest level for the poll's report.
+  void Publish(LevelSource which, const SourceLevel& level) { reporter.SetLevel(which, level); }
+  // One report per poll, both sources measured in it. nowMs: when the poll was due (its
+  // schedule, so that a poll woken a millisecond late does not miss its report).
+  void Report(int64_t nowMs) {
+    reporter.Report(nowMs, [this](const LevelReport& report) {
       if (sink) sink(report);
     });
   }
@@ -151,15 +155,15 @@ class SystemSoundMeter {
     bool heard = false;
     for (;;) {
       const int pending = input_->NextPacketFrames();
-      if (pending < 0) return Fail();
+      if (pending < 0) return Fail(now);
       if (pending == 0) break;
       const CaptureFormat format = input_->Format();
       if (!(format == format_)) Follow(format);
       const void* data = nullptr;
       int frames = 0;
-      if (input_->GetBuffer(&data, &frames) < 0) return Fail();
+      if (input_->GetBuffer(&data, &frames) < 0) return Fail(now);
       const bool finished = meter_.Add(data, frames, AV_SAMPLE_FMT_S32);
-      if (input_->ReleaseBuffer() < 0) return Fail();
+      if (input_->ReleaseBuffer() < 0) return Fail(now);
       heard = true;
       if (finished) monitor_.Publish(LevelSource::kSystemSound, meter_.level());
     }
@@ -182,10 +186,10 @@ class SystemSoundMeter {
     return true;
   }
 
-  void Fail() {
+  void Fail(int64_t now) {
     LOG(ERROR) << "level monitor: system sound failed";
     input_.reset();
-    retry_.Failed(NowMs());
+    retry_.Failed(now);
     monitor_.Publish(LevelSource::kSystemSound, SourceLevel{});
   }
 
@@ -222,20 +226,18 @@ struct LevelMonitor::Impl {
 };
 
 void LevelMonitor::Impl::Run(VoiceSource which) {
-  std::atomic<bool>& cancel = shared.cancel;
-  LevelReporter& reporter = shared.reporter;
-  reporter.Clear();
+  const std::atomic<bool>& cancel = shared.cancel;
+  shared.reporter.Clear();
   std::optional<MicrophoneMeter> microphone;
   std::optional<SystemSoundMeter> systemSound;
   if (which != VoiceSource::Speaker) microphone.emplace(shared);
   if (which != VoiceSource::Microphone) systemSound.emplace(shared);
-  int64_t poll = NowMs();
-  while (!cancel) {
-    if (microphone) microphone->Poll(NowMs());
+  for (int64_t poll = NowMs(); !cancel; WaitUntil(poll)) {
+    if (microphone) microphone->Poll(poll);
     if (cancel) break;
-    if (systemSound) systemSound->Poll(NowMs());
+    if (systemSound) systemSound->Poll(poll);
+    if (!cancel) shared.Report(poll);
     poll = std::max(poll + kPollMs, NowMs());
-    WaitUntil(poll);
   }
 }
 

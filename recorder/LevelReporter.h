@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <utility>
 
 #include "Levels.h"
 
@@ -39,6 +40,12 @@ class LevelReporter {
   template <typename Sink>
   void Publish(LevelSource source, const SourceLevel& level, int64_t nowMs, Sink&& sink) {
     SetLevel(source, level);
+    Report(nowMs, std::forward<Sink>(sink));
+  }
+
+  // Calls sink(const LevelReport&) with both sources' levels when a report is due at nowMs.
+  template <typename Sink>
+  void Report(int64_t nowMs, Sink&& sink) {
     std::unique_lock reportLock(reportMutex_, std::try_to_lock);
     if (!reportLock.owns_lock() || nowMs - lastReportMs_ < kLevelReportSpacingMs) return;
     lastReportMs_ = nowMs;

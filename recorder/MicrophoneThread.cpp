@@ -67,6 +67,7 @@ class MicrophoneLoop {
       core_.WaitForRunChange(poll, wasRunning_, core_.stopRequested);
       if (core_.stopRequested) break;
       const int64_t now = SteadyNowMs();
+      pollMs_ = poll;
       const bool running = core_.running;
       if (running != wasRunning_) {
         // Start and Pause wake this thread at once: audio heard before Start is dropped,
@@ -89,7 +90,7 @@ class MicrophoneLoop {
       if (TakeAudio(now) < 0) return -1;
       if (gone_ && LookForMicrophone(now) < 0) return -1;
       // A vanished microphone leaves its meter empty until it is back.
-      if (gone_ && core_.measuresLevels()) core_.PublishLevel(LevelSource::kMicrophone, SourceLevel{});
+      if (gone_ && core_.measuresLevels()) core_.PublishLevel(LevelSource::kMicrophone, SourceLevel{}, poll);
       const int64_t silence = gate_.SilenceDue(now);
       if (silence > 0 && QueueSilence(av_rescale(silence, kOutputSampleRate, device_.sampleRate)) < 0) return -1;
       if (both_) correction_ = core_.drift.OnMicrophone(now, std::exchange(queuedThisPoll_, 0), std::exchange(heard_, false));
@@ -111,7 +112,7 @@ class MicrophoneLoop {
       core_.WaitForRunChange(poll, wasRunning_, core_.stopRequested);
       const int64_t now = SteadyNowMs();
       wasRunning_ = core_.running;
-      if (core_.measuresLevels()) core_.PublishLevel(LevelSource::kMicrophone, SourceLevel{});
+      if (core_.measuresLevels()) core_.PublishLevel(LevelSource::kMicrophone, SourceLevel{}, poll);
       if (!wasRunning_) {
         origin = now;
         queued = 0;
@@ -269,7 +270,7 @@ class MicrophoneLoop {
 
   void Measure(const void* data, int frames, int sampleFormat) {
     if (core_.measuresLevels() && !pathFailed_ && meter_.Add(data, frames, sampleFormat))
-      core_.PublishLevel(LevelSource::kMicrophone, meter_.level());
+      core_.PublishLevel(LevelSource::kMicrophone, meter_.level(), pollMs_);
   }
 
   int QueueSilence(int64_t samples) {
@@ -302,7 +303,8 @@ class MicrophoneLoop {
   SampleBuffer silence_;
   bool wasRunning_ = false;
   bool gone_ = false;
-  bool pathFailed_ = false;  // silence stands in for the microphone: its meter stays empty
+  bool pathFailed_ = false;
+  int64_t pollMs_ = 0;       // when the poll in progress was due  // silence stands in for the microphone: its meter stays empty
   bool heard_ = false;  // audio arrived in this poll
   int64_t lastReopenMs_ = 0;
   int64_t queuedThisPoll_ = 0;  // output samples, reported to ClockDrift after each poll

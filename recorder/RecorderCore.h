@@ -90,8 +90,10 @@ struct RecorderCore {
 
   bool measuresLevels() const { return settings.measureLevels; }
   // Stores a capture thread's newest level and reports both sources to the owner when a
-  // report is due. Nothing is reported unless recording.
-  void PublishLevel(LevelSource source, const SourceLevel& level);
+  // report is due at nowMs, the steady-clock time of the thread's poll (its schedule, so that
+  // a poll woken a millisecond late does not miss its report). Nothing is reported unless
+  // recording.
+  void PublishLevel(LevelSource source, const SourceLevel& level, int64_t nowMs);
 
   bool isBoth() const { return voiceSource == static_cast<int>(VoiceSource::Both); }
   void Post(unsigned message, intptr_t lParam) const {

@@ -87,7 +87,7 @@ class SpeakerLoop {
         ReportToDrift(now);
         core_.WaitForRunChange(now + kPollMs, true, core_.stopRequested);
         if (++quietPolls >= kQuietAfterPolls && core_.measuresLevels())
-          core_.PublishLevel(LevelSource::kSystemSound, SourceLevel{true});
+          core_.PublishLevel(LevelSource::kSystemSound, SourceLevel{true}, now);
         if (++idlePolls >= kInactiveAfterPolls) {
           // What was gathered goes to the encoder first, so that it is mixed in step with the
           // microphone, before the encoder turns to silence.
@@ -208,7 +208,7 @@ class SpeakerLoop {
     takenThisPoll_ += av_rescale(frames, kOutputSampleRate, format_.sampleRate);
     // System sound is measured as it arrives.
     if (core_.measuresLevels() && meter_.Add(data, frames, AV_SAMPLE_FMT_S32))
-      core_.PublishLevel(LevelSource::kSystemSound, meter_.level());
+      core_.PublishLevel(LevelSource::kSystemSound, meter_.level(), now);
     return Append(data, frames);
   }
 
