@@ -303,8 +303,8 @@ class MicrophoneLoop {
   SampleBuffer silence_;
   bool wasRunning_ = false;
   bool gone_ = false;
-  bool pathFailed_ = false;
-  int64_t pollMs_ = 0;       // when the poll in progress was due  // silence stands in for the microphone: its meter stays empty
+  bool pathFailed_ = false;  // silence stands in for the microphone: its meter stays empty
+  int64_t pollMs_ = 0;       // when the poll in progress was due
   bool heard_ = false;  // audio arrived in this poll
   int64_t lastReopenMs_ = 0;
   int64_t queuedThisPoll_ = 0;  // output samples, reported to ClockDrift after each poll
