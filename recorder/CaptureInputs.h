@@ -42,6 +42,9 @@ class MicrophoneInput {
   // The device's human-readable name and the name it was opened by, for the console trace.
   virtual std::string FriendlyName() const { return {}; }
   virtual std::string DeviceName() const { return {}; }
+  // How long the device may hold audio back before handing it over (a source with a fixed
+  // latency delivers in pieces that long); 0 when it delivers every few tens of ms.
+  virtual int DeliveryMs() const { return 0; }
   // Takes the next piece of audio that has arrived, without waiting. The data stays valid
   // until Release.
   virtual ReadResult Read(const void** data, int* frames) = 0;

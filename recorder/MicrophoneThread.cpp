@@ -95,8 +95,15 @@ class MicrophoneLoop {
       if (silence > 0 && QueueSilence(av_rescale(silence, kOutputSampleRate, device_.sampleRate)) < 0) return -1;
       if (both_) correction_ = core_.drift.OnMicrophone(now, std::exchange(queuedThisPoll_, 0), std::exchange(heard_, false));
     }
-    // What was heard until Stop belongs to the recording.
-    if (wasRunning_ && TakeAudio(SteadyNowMs()) < 0) return -1;
+    // What was heard until Stop belongs to the recording. A device that holds its audio back
+    // still has the last moments: their time is kept as silence.
+    if (wasRunning_) {
+      const int64_t now = SteadyNowMs();
+      if (TakeAudio(now) < 0) return -1;
+      if (input_.DeliveryMs() > 0 && QueueSilence(av_rescale(gate_.SilenceToEnd(now), kOutputSampleRate, device_.sampleRate)) < 0) {
+        return -1;
+      }
+    }
     Trace("micophone audio capture thread exit\n");
     return 0;
   }
@@ -139,7 +146,8 @@ class MicrophoneLoop {
       LOG(ERROR) << "the microphone delivers a format that cannot be read";
       return -1;
     }
-    gate_ = RealTimeGate(device_.sampleRate, kStallMs);
+    // A device that hands its audio over in long pieces has not stalled between them.
+    gate_ = RealTimeGate(device_.sampleRate, kStallMs + input_.DeliveryMs());
     // The meter sees what is recorded: the processed signal when processing is on.
     meterRate_ = processing_ ? kProcessingRate : device_.sampleRate;
     meterChannels_ = processing_ ? 1 : device_.channels;

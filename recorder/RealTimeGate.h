@@ -57,6 +57,14 @@ class RealTimeGate {
     return late;
   }
 
+  // At the end: frames of silence for the time since the last audio that no silence filled
+  // yet (what a device holding its audio back still had when the stream ended).
+  int64_t SilenceToEnd(int64_t nowMs) {
+    const int64_t due = std::max<int64_t>((nowMs - lastAudioMs_) * rate_ / 1000 - filled_, 0);
+    filled_ += due;
+    return due;
+  }
+
   // Silence filled that late audio has not paid back yet.
   int64_t owed() const { return owed_; }
 

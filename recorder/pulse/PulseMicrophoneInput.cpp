@@ -73,6 +73,7 @@ bool PulseMicrophoneInput::Connect(std::chrono::milliseconds timeout, bool logFa
   }
   sourceName_ = source.facts.name;
   description_ = source.facts.description;
+  deliveryMs_ = source.fixedLatencyMs;
   return true;
 }
 

@@ -24,6 +24,7 @@ class PulseMicrophoneInput final : public MicrophoneInput {
   CaptureFormat Format() const override { return format_; }
   std::string FriendlyName() const override { return description_; }
   std::string DeviceName() const override { return sourceName_; }
+  int DeliveryMs() const override { return deliveryMs_; }
   ReadResult Read(const void** data, int* frames) override;
   void Release() override;
   void Flush() override;
@@ -38,6 +39,7 @@ class PulseMicrophoneInput final : public MicrophoneInput {
   CaptureFormat format_;
   std::string sourceName_;
   std::string description_;
+  int deliveryMs_ = 0;
   std::vector<uint8_t> hole_;  // zeros handed out for a hole in the stream
 };
 

@@ -2,6 +2,8 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
+
 namespace zav::pulse {
 
 bool Requests::Run(pa_operation* operation) const {
@@ -32,6 +34,9 @@ bool QuerySources(const Requests& requests, std::vector<SourceRecord>* sources) 
     record.facts.description = info->description != nullptr ? info->description : "";
     record.facts.isMonitor = info->monitor_of_sink != PA_INVALID_INDEX;
     record.volume = info->volume;
+    if (!(info->flags & PA_SOURCE_DYNAMIC_LATENCY)) {
+      record.fixedLatencyMs = static_cast<int>(std::min<pa_usec_t>(info->configured_latency / 1000, 60000));
+    }
     out->sources->push_back(std::move(record));
   };
   const bool done = requests.Run(pa_context_get_source_info_list(requests.context(), onSource, &collected));

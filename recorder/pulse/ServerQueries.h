@@ -38,6 +38,9 @@ struct ServerDefaults {
 struct SourceRecord {
   SourceFacts facts;
   pa_cvolume volume{};
+  // A source that cannot lower its latency (a network or sine source, some Bluetooth ones)
+  // hands audio over in pieces this long; 0 when it follows what a stream asks for.
+  int fixedLatencyMs = 0;
 };
 
 struct SinkRecord {
