@@ -34,7 +34,7 @@ constexpr int64_t kPollMs = 50;
 constexpr int64_t kFirstRetryMs = 2000;
 constexpr int64_t kMaxRetryMs = 30000;
 constexpr int64_t kReopenEveryMs = 1000;  // a microphone that went away is looked for again
-constexpr int kQuietAfterPolls = 2;       // polls without system sound before its meter reads silence
+constexpr int kQuietAfterPolls = 2;       // polls without sound before a meter reads silence
 // The microphone as the meter wants it; the server converts.
 constexpr CaptureFormat kMicrophoneFormat{44100, 2, AV_SAMPLE_FMT_FLT};
 
@@ -89,11 +89,12 @@ class MicrophoneMeter {
       monitor_.Publish(LevelSource::kMicrophone, SourceLevel{});
       return;
     }
+    bool heard = false;
     for (;;) {
       const void* data = nullptr;
       int frames = 0;
       const MicrophoneInput::ReadResult read = input_->Read(&data, &frames);
-      if (read == MicrophoneInput::kNone) return;
+      if (read == MicrophoneInput::kNone) break;
       if (read == MicrophoneInput::kGone) {
         gone_ = true;
         lastLookMs_ = now;
@@ -102,8 +103,13 @@ class MicrophoneMeter {
       }
       const bool finished = meter_.Add(data, frames, format_.sampleFormat);
       input_->Release();
+      heard = true;
       if (finished) monitor_.Publish(LevelSource::kMicrophone, meter_.level());
     }
+    // A suspended source sends nothing; one with a fixed latency sends seldom.
+    quietPolls_ = heard ? 0 : quietPolls_ + 1;
+    if (quietPolls_ >= kQuietAfterPolls + input_->DeliveryMs() / kPollMs)
+      monitor_.Publish(LevelSource::kMicrophone, SourceLevel{true});
   }
 
  private:
@@ -141,6 +147,7 @@ class MicrophoneMeter {
   Retry retry_;
   bool gone_ = false;
   int64_t lastLookMs_ = 0;
+  int quietPolls_ = 0;
 };
 
 class SystemSoundMeter {

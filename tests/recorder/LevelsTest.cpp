@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <thread>
 #include <vector>
@@ -104,6 +105,11 @@ TEST(LevelMeter, FullScaleSamplesClipInEveryFormatAndFormatsAgree) {
   EXPECT_FALSE(MeasureFloat(samples).clipped);
   samples[123] = -1.0f;
   EXPECT_TRUE(MeasureFloat(samples).clipped);
+  // A broken driver's NaN does not leave the meter's range.
+  samples[200] = std::numeric_limits<float>::quiet_NaN();
+  const SourceLevel broken = MeasureFloat(samples);
+  EXPECT_TRUE(broken.rmsDb >= kLevelFloorDb && broken.rmsDb <= 0.0f) << broken.rmsDb;
+  EXPECT_TRUE(broken.peakDb >= kLevelFloorDb && broken.peakDb <= 0.0f) << broken.peakDb;
 
   LevelMeter meter;
   meter.Reset(kRate, 2);
