@@ -87,7 +87,7 @@ TEST(LevelMeter, BlocksAreATwentiethOfASecondAcrossPiecesOfAnySize) {
   EXPECT_TRUE(meter.AddFloat(loud.data() + 2 * (kBlock - 1), 1));
   EXPECT_NEAR(meter.level().rmsDb, -9.03, 0.1);
   // A block is measured as a whole: loud then silent halves average out.
-  const std::vector<float> silence(kBlock, 0.0f);
+  const std::vector<float> silence(2 * kBlock, 0.0f);
   EXPECT_FALSE(meter.AddFloat(loud.data(), kBlock / 2));
   EXPECT_TRUE(meter.AddFloat(silence.data(), kBlock - kBlock / 2));
   EXPECT_NEAR(meter.level().rmsDb, -9.03 - 3.01, 0.2);
