@@ -70,6 +70,16 @@ void RecorderCore::SetRunning(bool run, std::atomic<bool>* stop) {
   runChanged.notify_all();
 }
 
+void RecorderCore::PublishLevel(LevelSource source, const SourceLevel& level, int64_t nowMs) {
+  if (!running || stopRequested) {
+    levels.SetLevel(source, level);
+    return;
+  }
+  levels.Publish(source, level, nowMs, [this](const LevelReport& report) {
+    if (owner) owner->OnLevels(report);
+  });
+}
+
 void ReportCaptureFault(RecorderCore& core, RecorderFault fault) {
   std::atomic<bool>& reported =
       fault == RecorderFault::kMicrophoneFailed ? core.microphoneFaultReported : core.speakerFaultReported;

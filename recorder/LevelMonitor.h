@@ -2,6 +2,11 @@
 // Levels of the microphone and system sound while nothing is recorded, so that a user can
 // check the microphone before starting. Captures on a thread of its own, encodes nothing,
 // and reports at most 20 times a second. Qt-free.
+//
+// Threads: Start, Stop and running() from one thread (the UI thread). Neither waits for the
+// sound server: Start only starts the thread, and Stop sets its cancel flag, which every wait
+// for the server checks at least every 50 ms, then joins it. Stop the monitor before a
+// recording starts, so that the recording's own capture takes over the devices.
 
 #include <functional>
 #include <memory>

@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "LevelMeter.h"
 #include "RealTimeGate.h"
 #include "RecorderCore.h"
 #include "Resampler.h"
@@ -66,6 +67,7 @@ class MicrophoneLoop {
       core_.WaitForRunChange(poll, wasRunning_, core_.stopRequested);
       if (core_.stopRequested) break;
       const int64_t now = SteadyNowMs();
+      pollMs_ = poll;
       const bool running = core_.running;
       if (running != wasRunning_) {
         // Start and Pause wake this thread at once: audio heard before Start is dropped,
@@ -78,6 +80,7 @@ class MicrophoneLoop {
         }
         input_.Flush();
         gate_.Restart(now);
+        meter_.Reset(meterRate_, meterChannels_);
         continue;
       }
       if (!running) {
@@ -86,6 +89,8 @@ class MicrophoneLoop {
       }
       if (TakeAudio(now) < 0) return -1;
       if (gone_ && LookForMicrophone(now) < 0) return -1;
+      // A vanished microphone leaves its meter empty until it is back.
+      if (gone_ && core_.measuresLevels()) core_.PublishLevel(LevelSource::kMicrophone, SourceLevel{}, poll);
       const int64_t silence = gate_.SilenceDue(now);
       if (silence > 0 && QueueSilence(av_rescale(silence, kOutputSampleRate, device_.sampleRate)) < 0) return -1;
       if (both_) correction_ = core_.drift.OnMicrophone(now, std::exchange(queuedThisPoll_, 0), std::exchange(heard_, false));
@@ -105,6 +110,7 @@ class MicrophoneLoop {
 
   // After a failure of the path: silence at real-time pace while recording, until Stop.
   void FillSilence() {
+    pathFailed_ = true;
     int64_t poll = SteadyNowMs();
     int64_t origin = poll;
     int64_t queued = 0;
@@ -113,6 +119,7 @@ class MicrophoneLoop {
       core_.WaitForRunChange(poll, wasRunning_, core_.stopRequested);
       const int64_t now = SteadyNowMs();
       wasRunning_ = core_.running;
+      if (core_.measuresLevels()) core_.PublishLevel(LevelSource::kMicrophone, SourceLevel{}, poll);
       if (!wasRunning_) {
         origin = now;
         queued = 0;
@@ -141,6 +148,10 @@ class MicrophoneLoop {
     }
     // A device that hands its audio over in long pieces has not stalled between them.
     gate_ = RealTimeGate(device_.sampleRate, kStallMs + input_.DeliveryMs());
+    // The meter sees what is recorded: the processed signal when processing is on.
+    meterRate_ = processing_ ? kProcessingRate : device_.sampleRate;
+    meterChannels_ = processing_ ? 1 : device_.channels;
+    meter_.Reset(meterRate_, meterChannels_);
     return 0;
   }
 
@@ -192,7 +203,10 @@ class MicrophoneLoop {
 
   // Processes (when on) and converts one piece of audio, and queues it. -1 when the path failed.
   int Queue(const uint8_t* data, int frames) {
-    if (!processing_) return Convert(data, frames, device_.sampleRate);
+    if (!processing_) {
+      Measure(data, frames, device_.sampleFormat);
+      return Convert(data, frames, device_.sampleRate);
+    }
     const int16_t* mono = reinterpret_cast<const int16_t*>(data);
     int count = frames;
     if (to32k_) {
@@ -216,6 +230,7 @@ class MicrophoneLoop {
       ReportCaptureFault(core_, RecorderFault::kMicrophoneFailed);
     }
     if (processed_.empty()) return 0;
+    Measure(processed_.data(), static_cast<int>(processed_.size()), AV_SAMPLE_FMT_S16);
     return Convert(reinterpret_cast<const uint8_t*>(processed_.data()), static_cast<int>(processed_.size()),
                    kProcessingRate);
   }
@@ -261,9 +276,15 @@ class MicrophoneLoop {
     return stretch;
   }
 
+  void Measure(const void* data, int frames, int sampleFormat) {
+    if (core_.measuresLevels() && !pathFailed_ && meter_.Add(data, frames, sampleFormat))
+      core_.PublishLevel(LevelSource::kMicrophone, meter_.level(), pollMs_);
+  }
+
   int QueueSilence(int64_t samples) {
     if (samples <= 0) return 0;
     const int n = static_cast<int>(samples);
+    Measure(nullptr, static_cast<int>(av_rescale(n, meterRate_, kOutputSampleRate)), AV_SAMPLE_FMT_NONE);
     if (silence_.Reserve(n, kOutputChannels, outputFormat_) < 0) return -1;
     av_samples_set_silence(silence_.planes, 0, n, kOutputChannels, outputFormat_);
     if (!core_.micFifo.WriteWaiting(reinterpret_cast<void* const*>(silence_.planes), n, core_.stopRequested)) return -1;
@@ -279,6 +300,9 @@ class MicrophoneLoop {
   CaptureFormat device_;
   int frameBytes_ = 4;
   RealTimeGate gate_{kOutputSampleRate, kStallMs};
+  LevelMeter meter_;
+  int meterRate_ = kOutputSampleRate;
+  int meterChannels_ = kOutputChannels;
   std::unique_ptr<VoiceProcessor> processor_;
   SwrPtr to32k_;
   std::vector<int16_t> buffer32k_;
@@ -287,6 +311,8 @@ class MicrophoneLoop {
   SampleBuffer silence_;
   bool wasRunning_ = false;
   bool gone_ = false;
+  bool pathFailed_ = false;  // silence stands in for the microphone: its meter stays empty
+  int64_t pollMs_ = 0;       // when the poll in progress was due
   bool heard_ = false;  // audio arrived in this poll
   int64_t lastReopenMs_ = 0;
   int64_t queuedThisPoll_ = 0;  // output samples, reported to ClockDrift after each poll

@@ -16,6 +16,7 @@
 
 #include "CaptureInputs.h"
 #include "ClockDrift.h"
+#include "LevelReporter.h"
 #include "MixGraph.h"
 #include "OutputFile.h"
 #include "RecorderTypes.h"
@@ -55,6 +56,9 @@ struct RecorderCore {
   std::atomic<bool> microphoneFaultReported{false};
   std::atomic<bool> speakerFaultReported{false};
 
+  // The newest level of each captured source, reported to the owner by the capture threads.
+  LevelReporter levels;
+
   OutputFile output;
   MixGraph graph;
   SampleFifo micFifo;
@@ -83,6 +87,13 @@ struct RecorderCore {
   void WaitForRunChange(int64_t deadlineMs, bool wasRunning, const std::atomic<bool>& stop);
   // Sets running, and the flag stop when given, and wakes the waiting threads.
   void SetRunning(bool run, std::atomic<bool>* stop = nullptr);
+
+  bool measuresLevels() const { return settings.measureLevels; }
+  // Stores a capture thread's newest level and reports both sources to the owner when a
+  // report is due at nowMs, the steady-clock time of the thread's poll (its schedule, so that
+  // a poll woken a millisecond late does not miss its report). Nothing is reported unless
+  // recording.
+  void PublishLevel(LevelSource source, const SourceLevel& level, int64_t nowMs);
 
   bool isBoth() const { return voiceSource == static_cast<int>(VoiceSource::Both); }
   void Post(unsigned message, intptr_t lParam) const {

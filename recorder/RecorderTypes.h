@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "Levels.h"
+
 namespace zav {
 
 // Posted to the owner while recording: wParam 0, lParam = whole seconds of audio written.
@@ -42,6 +44,9 @@ struct RecorderSettings {
   std::string format = "mp3";  // "mp3", "m4a" or "wav"
   bool hasMicrophone = false;
   std::u16string micEndpointName;
+  // Measure the live levels of the recorded sources (RecorderOwner::OnLevels). Off only
+  // where nobody shows them.
+  bool measureLevels = true;
 };
 
 // Whoever owns a recorder: receives its posted reports. Must be callable from any thread.
@@ -49,6 +54,9 @@ class RecorderOwner {
  public:
   virtual ~RecorderOwner() = default;
   virtual void PostMessage(unsigned message, uintptr_t wParam, intptr_t lParam) = 0;
+  // Live levels of the recorded sources, at most 20 times a second while recording (none
+  // while paused), from a capture thread: keep it short.
+  virtual void OnLevels(const LevelReport& /*levels*/) {}
 };
 
 // Where Init reads its switches ("noise-check", "agc-check", "voice-source",

@@ -96,6 +96,10 @@ class RecordingController::SessionOwner final : public RecorderOwner {
       listener_->OnFault(session_->id, FaultOf(lParam));
     }
   }
+  // The recorder already limits the rate to one report per 50 ms.
+  void OnLevels(const LevelReport& levels) override {
+    if (listener_ && session_->current) listener_->OnLevels(session_->id, levels);
+  }
 
  private:
   RecordingListener* listener_;
@@ -149,6 +153,7 @@ void RecordingController::RunStart(std::shared_ptr<Session> session) {
   settings.folder = c.folder;
   settings.format = c.format;
   settings.bitRate = c.bitRate;
+  settings.measureLevels = c.measureLevels;
   bool withoutMicrophone = false;
   if (!c.mute) {
     const bool wantsSystemSound = c.source != VoiceSource::Microphone;

@@ -39,6 +39,7 @@ struct RecordingChoices {
   bool noiseSuppression = false;
   bool gainControl = false;
   int boost = 20;              // the gain control's compression gain, dB ("voice-size")
+  bool measureLevels = true;   // report live levels (OnLevels); off where nobody shows them
 };
 
 enum class StartResult {

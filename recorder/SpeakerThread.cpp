@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "LevelMeter.h"
 #include "RealTimeGate.h"
 #include "RecorderCore.h"
 #include "Resampler.h"
@@ -32,6 +33,8 @@ constexpr int kBytesPerSample = 4;   // signed 32-bit
 constexpr int kPollMs = 50;
 constexpr int kInactiveAfterMs = 1000;  // a second without packets: no system sound
 constexpr int kInactiveAfterPolls = kInactiveAfterMs / kPollMs;
+// Polls without packets after which the meter shows silence.
+constexpr int kQuietAfterPolls = 2;
 
 class SpeakerLoop {
  public:
@@ -45,6 +48,7 @@ class SpeakerLoop {
 
   int Run() {
     int idlePolls = 0;
+    int quietPolls = 0;  // polls in a row without packets
     while (!core_.stopRequested) {
       const bool running = core_.running;
       if (running != wasRunning_) {
@@ -55,7 +59,9 @@ class SpeakerLoop {
         if (running) {
           if (DropPending() < 0) return -1;
           gate_.Restart(now);
+          meter_.Reset(format_.sampleRate, format_.channels);
           idlePolls = 0;
+          quietPolls = 0;
           // Until a second passes without any, system sound is expected: the encoder waits for
           // it rather than running ahead with silence in its place.
           core_.speakerActive = true;
@@ -80,6 +86,8 @@ class SpeakerLoop {
       if (pending == 0) {
         ReportToDrift(now);
         core_.WaitForRunChange(now + kPollMs, true, core_.stopRequested);
+        if (++quietPolls >= kQuietAfterPolls && core_.measuresLevels())
+          core_.PublishLevel(LevelSource::kSystemSound, SourceLevel{true}, now);
         if (++idlePolls >= kInactiveAfterPolls) {
           // What was gathered goes to the encoder first, so that it is mixed in step with the
           // microphone, before the encoder turns to silence.
@@ -95,6 +103,7 @@ class SpeakerLoop {
       }
       if (TakePacket(now) < 0) return -1;
       idlePolls = 0;
+      quietPolls = 0;
     }
     // What was heard until Stop belongs to the recording, also what was not yet converted.
     if (wasRunning_ && TakePending(SteadyNowMs()) < 0) return -1;
@@ -123,6 +132,7 @@ class SpeakerLoop {
       return -1;
     }
     frameBytes_ = format.channels * kBytesPerSample;
+    meter_.Reset(format.sampleRate, format.channels);
     chunk_.assign(static_cast<size_t>(frameBytes_) * kChunkFrames, 0);
     fill_ = 0;
     gate_ = RealTimeGate(format.sampleRate, kInactiveAfterMs);
@@ -196,6 +206,9 @@ class SpeakerLoop {
     frames -= late;
     if (frames <= 0) return 0;
     takenThisPoll_ += av_rescale(frames, kOutputSampleRate, format_.sampleRate);
+    // System sound is measured as it arrives.
+    if (core_.measuresLevels() && meter_.Add(data, frames, AV_SAMPLE_FMT_S32))
+      core_.PublishLevel(LevelSource::kSystemSound, meter_.level(), now);
     return Append(data, frames);
   }
 
@@ -256,6 +269,7 @@ class SpeakerLoop {
   size_t fill_ = 0;
   int frameBytes_ = 8;
   RealTimeGate gate_{kOutputSampleRate, kInactiveAfterMs};
+  LevelMeter meter_;
   bool wasRunning_ = false;
   int64_t takenThisPoll_ = 0;  // output samples since the last report to ClockDrift
   bool restarted_ = false;     // system sound started flowing again in this poll

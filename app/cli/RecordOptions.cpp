@@ -37,6 +37,9 @@ const char* RecordUsage() {
          "  --noise                     noise suppression on the microphone\n"
          "  --agc                       automatic gain control on the microphone\n"
          "  --boost N                   gain control boost in dB, 0-100 (default 20)\n"
+         "  --levels                    once a second, print on standard error the RMS level of each\n"
+         "                              recorded source over that second in dBFS, for example\n"
+         "                              \"mic -12.3 speaker -18.0\" (-60.0: silence)\n"
          "  --help                      show this text\n"
          "\n"
          "Prints the path of the finished file, and nothing else, on standard output.\n"
@@ -65,6 +68,8 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
       options.noise = true;
     } else if (arg == "--agc") {
       options.agc = true;
+    } else if (arg == "--levels") {
+      options.levels = true;
     } else if (arg == "--source") {
       if (!value(&v)) return std::nullopt;
       if (v == "both") options.voiceSource = 0;

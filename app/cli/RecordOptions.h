@@ -20,6 +20,7 @@ struct RecordOptions {
   bool noise = false;
   bool agc = false;
   int boost = 20;
+  bool levels = false;  // print the sources' levels once a second on standard error
   bool help = false;
 };
 

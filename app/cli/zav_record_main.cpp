@@ -9,10 +9,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "LevelLine.h"
 #include "RecordingController.h"
 #include "RecordOptions.h"
 #include "Trace.h"
@@ -36,6 +38,7 @@ RecordingChoices ChoicesFrom(const RecordOptions& o, const std::string& folder) 
   c.noiseSuppression = o.noise;
   c.gainControl = o.agc;
   c.boost = o.boost;
+  c.measureLevels = o.levels;
   return c;
 }
 
@@ -64,6 +67,10 @@ class CliListener final : public RecordingListener {
     std::lock_guard lock(mutex_);
     finished_ = report;
   }
+  void OnLevels(uint64_t, const LevelReport& levels) override {
+    std::lock_guard lock(mutex_);
+    levels_.Add(levels);
+  }
 
   StartReport WaitForStart() {
     std::unique_lock lock(mutex_);
@@ -74,12 +81,18 @@ class CliListener final : public RecordingListener {
     std::lock_guard lock(mutex_);
     return finished_;
   }
+  // The levels line of the second that just ended.
+  std::string TakeLevelLine(bool microphone, bool systemSound) {
+    std::lock_guard lock(mutex_);
+    return levels_.TakeLine(microphone, systemSound);
+  }
 
  private:
   std::mutex mutex_;
   std::condition_variable changed_;
   std::optional<StartReport> started_;
   std::optional<FinishReport> finished_;
+  LevelAverage levels_;
 };
 
 int Fail(const std::string& message, int status = 1) {
@@ -109,20 +122,30 @@ bool PrintOut(const std::string& text) {
   return std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0;
 }
 
-// Waits for Ctrl+C, SIGTERM, a fault, or the end of the given time (0: no end).
-void WaitForEnd(const sigset_t& signals, double seconds) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+// Waits for Ctrl+C, SIGTERM, a fault, or the end of the given time (0: no end). Calls
+// everySecond (when given) at each whole second since the start.
+void WaitForEnd(const sigset_t& signals, double seconds, const std::function<void()>& everySecond) {
+  using Clock = std::chrono::steady_clock;
+  const auto start = Clock::now();
+  const auto end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  auto tick = start + std::chrono::seconds(1);
   for (;;) {
-    timespec wait{1, 0};
+    auto until = Clock::now() + std::chrono::seconds(1);
+    if (everySecond) until = tick;
     if (seconds > 0) {
-      const auto left = end - std::chrono::steady_clock::now();
-      if (left <= std::chrono::steady_clock::duration::zero()) return;
-      const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-      wait = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+      if (Clock::now() >= end) return;
+      until = std::min(until, end);
     }
+    const auto ns = std::max<int64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(until - Clock::now()).count(), 0);
+    const timespec wait{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
     const int got = sigtimedwait(&signals, nullptr, &wait);
     if (got > 0) return;
     if (got < 0 && errno != EAGAIN && errno != EINTR) return;
+    if (everySecond && Clock::now() >= tick) {
+      everySecond();
+      tick += std::chrono::seconds(1);
+    }
   }
 }
 
@@ -188,7 +211,18 @@ int main(int argc, char** argv) {
     case StartResult::kInitFailed:
       return Fail("could not start recording: " + start.detail);
   }
-  WaitForEnd(signals, options->seconds);
+  std::function<void()> printLevels;
+  if (options->levels) {
+    const bool mute = options->mute;
+    const auto source = static_cast<VoiceSource>(options->voiceSource);
+    const bool microphone = !mute && source != VoiceSource::Speaker && start.result == StartResult::kStarted;
+    const bool systemSound = !mute && source != VoiceSource::Microphone;
+    printLevels = [&listener, microphone, systemSound] {
+      const std::string line = listener.TakeLevelLine(microphone, systemSound);
+      if (!line.empty()) std::fprintf(stderr, "%s\n", line.c_str());
+    };
+  }
+  WaitForEnd(signals, options->seconds, printLevels);
   controller.Stop();
   controller.WaitUntilIdle();
 
