@@ -4,24 +4,11 @@
 
 #include "LevelMeterUI.h"
 #include "LevelMonitor.h"
+#include "StoredChoices.h"
 #include "dui/WindowImplBase.h"
 #include "dui/WorkQueue.h"
 
 namespace zav {
-namespace {
-
-VoiceSource SourceAt(int index) {
-  switch (index) {
-    case 1:
-      return VoiceSource::Microphone;
-    case 2:
-      return VoiceSource::Speaker;
-    default:
-      return VoiceSource::Both;
-  }
-}
-
-}  // namespace
 
 LevelPanel::LevelPanel(WindowImplBase* window)
     : source_(window->FindControl<QComboBox>(QStringLiteral("record-audio-origin"))),
@@ -59,7 +46,7 @@ void LevelPanel::FollowRecorder(RecorderLook look, uint64_t recording) {
 void LevelPanel::Update() {
   MonitorWish wish;
   wish.run = shown_ && sourceKnown_ && look_ == RecorderLook::kIdle;
-  if (wish.run) wish.source = SourceAt(source_ ? source_->currentIndex() : 0);
+  if (wish.run) wish.source = VoiceSourceAt(source_ ? source_->currentIndex() : 0);
   if (wish.run != wish_.run || (wish.run && wish.source != wish_.source)) {
     wish.runId = wish.run ? ++lastRun_ : 0;
     Want(wish);

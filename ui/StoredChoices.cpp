@@ -49,11 +49,14 @@ std::string BitRateTextOfIndex(int index) {
   return std::to_string(kBitRates[static_cast<size_t>(index)]);
 }
 
+VoiceSource VoiceSourceAt(int index) {
+  return IndexBelow(index, kSourceCount) ? static_cast<VoiceSource>(index) : VoiceSource::Both;
+}
+
 RecordingChoices ReadStoredRecordingChoices() {
   const ConfigStore& store = ConfigStore::Instance();
   RecordingChoices c;
-  const int source = store.ReadInt(kGlobalSection, "voice-source", 0);
-  c.source = IndexBelow(source, kSourceCount) ? static_cast<VoiceSource>(source) : VoiceSource::Both;
+  c.source = VoiceSourceAt(store.ReadInt(kGlobalSection, "voice-source", 0));
   c.folder = GetOutputFolder();
   c.mute = store.ReadInt(kGlobalSection, "audio-mute-check", 0) != 0;
   c.noiseSuppression = store.ReadInt(kGlobalSection, "noise-check", 0) != 0;
