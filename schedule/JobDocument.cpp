@@ -35,7 +35,11 @@ bool ParseJobDocument(std::string_view text, Json::Value* document) {
     return true;
   }
   try {
-    const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+    // Comments in a hand-edited file are not kept: jsoncpp's styled writer puts the next
+    // element on a kept comment's line when the comment ends in a space, which loses jobs.
+    Json::CharReaderBuilder builder;
+    builder["collectComments"] = false;
+    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     std::string errors;
     if (!reader->parse(text.data(), text.data() + text.size(), document, &errors)) return false;
   } catch (const std::exception&) {

@@ -110,6 +110,18 @@ TEST_F(JobStoreTest, MissingOrMistypedMembersReadAsZeroOrEmpty) {
   EXPECT_EQ(store.lastCronJobId(), 0);
 }
 
+TEST_F(JobStoreTest, AHandEditedFileWithCommentsKeepsEveryJobWhenAJobIsAdded) {
+  test::WriteFile(path_, "{\"list\": [{\"cronJobId\": 1}, // first job   \n"
+                         "{\"cronJobId\": 2} /* second */ ]}\n// end   \n");
+  CronJobStore store(path_);
+  ASSERT_EQ(store.Load().size(), 2u);
+  EXPECT_EQ(store.Add(Job("c")).cronJobId, 3);
+  const std::vector<StoredJob> jobs = Reopen();
+  ASSERT_EQ(jobs.size(), 3u);
+  EXPECT_EQ(jobs[1].cronJobId, 2);
+  EXPECT_TRUE(KeptAside().empty());
+}
+
 TEST_F(JobStoreTest, ABrokenFileIsKeptAsideBeforeTheNextAddStartsAFreshOne) {
   const std::string broken = "{\"list\": [ {\"cronJobId\": 4, \"cronJobName\": \"\\u4f1a";
   test::WriteFile(path_, broken);
