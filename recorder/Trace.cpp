@@ -1,6 +1,8 @@
 #include "Trace.h"
 
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -55,6 +57,12 @@ class TraceWriter {
 
  private:
   void Run() {
+    // A reader that goes away must not end the program: with SIGPIPE blocked on this thread
+    // (where a write raises it), such a write fails with EPIPE and the lines are dropped.
+    sigset_t brokenPipe;
+    sigemptyset(&brokenPipe);
+    sigaddset(&brokenPipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
     std::unique_lock lock(mutex_);
     for (;;) {
       changed_.wait(lock, [this] { return stop_ || !pending_.empty(); });
