@@ -57,7 +57,6 @@ class LevelPanel {
     bool run = false;
     VoiceSource source = VoiceSource::Both;
     uint64_t runId = 0;
-    bool operator==(const MonitorWish&) const = default;
   };
   // Works out what should run and what the meters follow after any change.
   void Update();

@@ -42,12 +42,12 @@ int32_t BitRateOfQualityText(std::string_view text);
 // The "voice-bitrate" value stored with quality index 0-5 ("64000" ... "320000").
 std::string BitRateTextOfIndex(int index);
 
-// What the next recording takes from the settings store, read afresh at each start: source,
-// output folder, mute, noise suppression, gain control and boost. The format and bitrate are
-// the combos' and are left at their defaults.
 // The source at an index of the source list (and of "voice-source"); Both for anything else.
 VoiceSource VoiceSourceAt(int index);
 
+// What the next recording takes from the settings store, read afresh at each start: source,
+// output folder, mute, noise suppression, gain control and boost. The format and bitrate are
+// the combos' and are left at their defaults.
 RecordingChoices ReadStoredRecordingChoices();
 
 }  // namespace zav
