@@ -32,7 +32,9 @@ int OpenMicrophone(RecorderCore& core) {
   core.micToOutput = MakeMicrophoneConverter(core, core.microphone->Format());
   if (!core.micToOutput) return -1;
   const EncoderChoice choice = ChooseEncoder(core.settings.format);
-  if (core.micFifo.Create(choice.sampleFormat, kOutputChannels, kOutputSampleRate * kFifoSeconds) != 0) {
+  core.microphonePatienceMs = kMicrophonePatienceMs + core.microphone->DeliveryMs();
+  if (core.micFifo.Create(choice.sampleFormat, kOutputChannels, kOutputSampleRate * kFifoSeconds,
+                          &core.encoderWake) != 0) {
     LOG(ERROR) << "Could not allocate audio fifo";
     return -1;
   }
@@ -64,11 +66,20 @@ void RecorderCore::WaitForRunChange(int64_t deadlineMs, bool wasRunning, const s
 void RecorderCore::SetRunning(bool run, std::atomic<bool>* stop) {
   {
     std::lock_guard lock(runMutex);
+    const int64_t now = SteadyNowMs();
+    if (run) {
+      clock.Run(now);
+    } else {
+      clock.Hold(now);
+    }
     running = run;
     if (stop) *stop = true;
   }
   runChanged.notify_all();
+  encoderWake.Notify();
 }
+
+int64_t RecorderCore::ClockNow() const { return clock.PositionAt(SteadyNowMs()); }
 
 void RecorderCore::PublishLevel(LevelSource source, const SourceLevel& level, int64_t nowMs) {
   if (!running || stopRequested) {
@@ -134,7 +145,7 @@ int AudioRecorder::Init(RecorderSettings settings) {
   }
   const bool recordsSpeaker = core.isBoth() || core.voiceSource == static_cast<int>(VoiceSource::Speaker);
   if (!core.mute && recordsSpeaker &&
-      core.speakerFifo.Create(choice.sampleFormat, kOutputChannels, kSpeakerFifoSamples) != 0) {
+      core.speakerFifo.Create(choice.sampleFormat, kOutputChannels, kSpeakerFifoSamples, &core.encoderWake) != 0) {
     core.output.Abandon();
     return -1;
   }
@@ -174,7 +185,6 @@ int AudioRecorder::Stop() {
   for (std::thread* t : {&core.microphoneThread, &core.speakerThread}) {
     if (t->joinable()) t->join();
   }
-  core.speakerActive = false;
   core.SetRunning(false, &core.encoderStop);
   core.micFifo.WakeAll();
   core.speakerFifo.WakeAll();
@@ -195,6 +205,14 @@ int AudioRecorder::Finish(FinishResult* result) {
     core.finishResult.encodeFailed = core.encoderFailed || core.output.encodeFailed();
     core.finishResult.fileGone = core.output.fileGone();
     core.finishResult.samplesWritten = core.output.writtenSamples();
+    core.finishResult.samplesRecorded = core.ClockNow();
+    // The check of the rule the encoder keeps: a file longer than the time recorded is a fault.
+    if (core.finishResult.samplesWritten - core.finishResult.samplesRecorded >
+        int64_t{kAheadOfClockFaultMs} * kOutputSampleRate / 1000) {
+      if (!core.aheadOfClock.exchange(true)) LOG(ERROR) << "the file is longer than the time recorded";
+    }
+    core.finishResult.aheadOfClock = core.aheadOfClock;
+    if (core.aheadOfClock) core.finishResult.complete = false;
     core.microphone.reset();
     core.micToOutput.reset();
     core.finished = true;

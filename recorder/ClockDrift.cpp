@@ -5,60 +5,50 @@
 namespace zav {
 namespace {
 
-// System sound counts as flowing when it was reported this recently; the count is carried
-// forward at the nominal rate between reports.
-constexpr int64_t kFreshMs = 200;
 // The offset is measured to a packet (10-50 ms); smoothing it keeps the correction steady.
 constexpr double kSmoothingSeconds = 0.3;
-// The control's natural frequency (1/s), critically damped: a 2 % clock difference stays
-// within about 15 ms, and the correction hardly moves with the measurement's jitter.
+// The control's natural frequency (1/s), critically damped: a 3 % clock difference stays
+// within a few tens of milliseconds, and the correction hardly moves with the measurement's
+// jitter.
 constexpr double kOmega = 0.5;
 constexpr double kProportional = 2 * kOmega;
 constexpr double kIntegral = kOmega * kOmega;
-// Offsets within this are the measurement's own jitter and left alone, so that two sources in
-// step are never resampled (the correction would only wobble the pitch).
+// Offsets within this are the measurement's own jitter and left alone, so that a source on
+// time is never resampled (the correction would only wobble the pitch).
 constexpr double kDeadbandSeconds = 0.012;
-// Once lined up, the offset is averaged this long before it is controlled: the counts at the
-// moment of lining up are off by up to a packet, and that error must not be corrected ever after.
-constexpr int64_t kSettleMs = 500;
-// A longer gap between two microphone reports (a pause) does not count as elapsed time.
+// Once lined up, the offset is averaged this long before it is controlled: the positions at
+// the moment of lining up are off by up to a packet, and that error must not be corrected ever after.
+constexpr double kSettleSeconds = 0.5;
+// A longer step between two reports (a late wake-up) counts only this much.
 constexpr double kMaxStepSeconds = 0.2;
 
 }  // namespace
 
-void ClockDrift::OnSystemSound(int64_t nowMs, int64_t samples, bool restarted) {
-  std::lock_guard lock(mutex_);
-  speakerSamples_ += samples;
-  speakerAtMs_ = nowMs;
-  if (restarted) lined_ = false;
-}
-
-double ClockDrift::OnMicrophone(int64_t nowMs, int64_t samples, bool heard) {
-  std::lock_guard lock(mutex_);
-  micSamples_ += samples;
-  const double step = lastMicMs_ < 0 ? 0 : std::min((nowMs - lastMicMs_) / 1000.0, kMaxStepSeconds);
-  lastMicMs_ = nowMs;
-  if (!heard || speakerAtMs_ < 0 || nowMs - speakerAtMs_ > kFreshMs) return CorrectionLocked();
-  const double speakerNow = speakerSamples_ + static_cast<double>(nowMs - speakerAtMs_) * rate_ / 1000.0;
+double ClockDrift::Update(int64_t clockSamples, int64_t sourceSamples, bool heard, bool realigned) {
+  const double step =
+      lastClock_ < 0 ? 0 : std::clamp(static_cast<double>(clockSamples - lastClock_) / rate_, 0.0, kMaxStepSeconds);
+  lastClock_ = clockSamples;
+  if (realigned) lined_ = false;
+  if (!heard) return Correction();
   if (!lined_) {
-    micReference_ = micSamples_;
-    speakerReference_ = speakerNow;
+    sourceReference_ = sourceSamples;
+    clockReference_ = static_cast<double>(clockSamples);
     offset_ = 0;
-    settleUntilMs_ = nowMs + kSettleMs;
+    settleUntil_ = clockSamples + static_cast<int64_t>(kSettleSeconds * rate_);
     settleSum_ = 0;
     settleCount_ = 0;
     lined_ = true;
-    return CorrectionLocked();
+    return Correction();
   }
-  double offset = ((micSamples_ - micReference_) - (speakerNow - speakerReference_)) / rate_;
-  if (nowMs < settleUntilMs_) {
+  double offset = ((sourceSamples - sourceReference_) - (clockSamples - clockReference_)) / rate_;
+  if (clockSamples < settleUntil_) {
     settleSum_ += offset;
     ++settleCount_;
-    return CorrectionLocked();
+    return Correction();
   }
   if (settleCount_ > 0) {
     // The reference moves to the mean offset of the settling time.
-    speakerReference_ -= settleSum_ / settleCount_ * rate_;
+    clockReference_ -= settleSum_ / settleCount_ * rate_;
     offset -= settleSum_ / settleCount_;
     settleCount_ = 0;
   }
@@ -70,14 +60,9 @@ double ClockDrift::OnMicrophone(int64_t nowMs, int64_t samples, bool heard) {
   return std::clamp(-(kProportional * excess + kIntegral * integral_), -kMaxCorrection, kMaxCorrection);
 }
 
-double ClockDrift::CorrectionLocked() const {
+double ClockDrift::Correction() const {
   // Without a fresh offset only the learnt clock ratio applies.
   return std::clamp(-kIntegral * integral_, -kMaxCorrection, kMaxCorrection);
-}
-
-double ClockDrift::offsetSeconds() const {
-  std::lock_guard lock(mutex_);
-  return offset_;
 }
 
 }  // namespace zav

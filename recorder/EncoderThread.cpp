@@ -1,17 +1,14 @@
-// The encoder thread: one frame of the encoder's frame size per pass, taken from the
-// microphone FIFO, the system-sound FIFO, both through the mixing graph, or made of
-// silence at real-time pace; encoded and written; whole seconds posted to the owner.
+// The encoder thread: one frame of the encoder's frame size per pass, as the recording clock
+// allows (Timeline.h): taken from the microphone FIFO, the system-sound FIFO, both through the
+// mixing graph, or made of silence; encoded and written; whole seconds posted to the owner.
 
 #include <glog/logging.h>
-#include <pthread.h>
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
+#include <vector>
 
 #include "RecorderCore.h"
 #include "ThreadGuard.h"
-#include "SilencePacer.h"
 #include "Trace.h"
 
 extern "C" {
@@ -22,16 +19,7 @@ extern "C" {
 namespace zav {
 namespace {
 
-constexpr int kIdleSleepMs = 100;        // while Idle or Paused
-
-int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-void SleepMs(int ms) {
-  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+constexpr int kIdleWakeMs = 100;  // how often a held clock is looked at (Start also wakes)
 
 FramePtr MakeFrame(const EncoderChoice& choice, bool withBuffer) {
   FramePtr frame(av_frame_alloc());
@@ -44,112 +32,93 @@ FramePtr MakeFrame(const EncoderChoice& choice, bool withBuffer) {
   return frame;
 }
 
-// Makes the frame's buffer ours again (the encoder may still reference the last one)
-// and restores its full size.
-bool Reuse(AVFrame* frame, int frameSize) {
-  frame->nb_samples = frameSize;
-  return av_frame_make_writable(frame) >= 0;
-}
-
 void Silence(AVFrame* frame, int from) {
   if (from >= frame->nb_samples) return;
   av_samples_set_silence(frame->extended_data, from, frame->nb_samples - from,
                          frame->ch_layout.nb_channels, static_cast<AVSampleFormat>(frame->format));
 }
 
-// Waits until the system-sound FIFO holds a whole frame, the sound stops or Stop is called.
-// The speaker thread and Stop wake the FIFO after each of these.
-void WaitForSpeaker(RecorderCore& core, int frameSize) {
-  core.speakerFifo.WaitForSamples(frameSize, core.encoderStop, core.speakerActive);
-}
+int64_t SamplesOfMs(int64_t ms) { return ms * kOutputSampleRate / 1000; }
 
-// Reads up to a frame of system sound; the rest of the frame is silence.
-void ReadSpeaker(RecorderCore& core, AVFrame* frame) {
-  const int read = core.speakerFifo.ReadUpTo(reinterpret_cast<void* const*>(frame->extended_data), frame->nb_samples);
-  Silence(frame, read);
-}
-
-class EncoderLoop {
+// Makes frames of the recording, in order, from what the sources delivered: the encoder
+// thread's passes and, after Stop, the drain.
+class FrameWriter {
  public:
-  explicit EncoderLoop(RecorderCore& core)
+  explicit FrameWriter(RecorderCore& core)
       : core_(core),
         choice_(core.output.choice()),
-        pacer_(kOutputSampleRate, choice_.frameSize),
         mic_(MakeFrame(choice_, true)),
         speaker_(MakeFrame(choice_, true)),
-        mixed_(MakeFrame(choice_, false)) {}
-
-  int Run() {
-    if (!mic_ || !speaker_ || !mixed_) return -1;
-    pacer_.Restart(NowMs());
-    while (!core_.encoderStop) {
-      bool idled = false;
-      while (!core_.running && !core_.encoderStop) {
-        idled = true;
-        core_.WaitForRunChange(NowMs() + kIdleSleepMs, false, core_.encoderStop);
-      }
-      if (idled) {
-        // Silence pacing starts afresh when recording starts or resumes.
-        resumedMs_ = NowMs();
-        pacer_.Restart(resumedMs_);
-      }
-      if (core_.encoderStop) break;
-      if (!Reuse(mic_.get(), choice_.frameSize) || !Reuse(speaker_.get(), choice_.frameSize)) return -1;
-      if (Pass() < 0) return -1;
+        mixed_(MakeFrame(choice_, false)) {
+    if (core.mute) return;
+    const bool both = core.isBoth();
+    if (both || core.voiceSource == static_cast<int>(VoiceSource::Microphone)) {
+      fifos_.push_back(&core.micFifo);
+      tracks_.push_back({0, SamplesOfMs(core.microphonePatienceMs), false});
     }
-    Trace("audio encode thread exit\n");
-    return 0;
+    if (both || core.voiceSource == static_cast<int>(VoiceSource::Speaker)) {
+      fifos_.push_back(&core.speakerFifo);
+      tracks_.push_back({0, SamplesOfMs(kSpeakerPatienceMs), false});
+    }
+  }
+
+  bool ready() const { return mic_ && speaker_ && mixed_; }
+  // A source value that is none of the three records nothing.
+  bool recordsNothing() const {
+    return !core_.mute && core_.voiceSource != static_cast<int>(VoiceSource::Both) &&
+           core_.voiceSource != static_cast<int>(VoiceSource::Microphone) &&
+           core_.voiceSource != static_cast<int>(VoiceSource::Speaker);
+  }
+
+  // Whether the next frame can be written with the clock at `clock`.
+  FrameDecision Next(int64_t clock) {
+    for (size_t i = 0; i < fifos_.size(); ++i) tracks_[i].end = fifos_[i]->end();
+    return NextFrame(core_.produced, choice_.frameSize, clock, tracks_);
+  }
+
+  // Makes, encodes and writes the next `samples` of the recording (at most a frame). Negative:
+  // the thread must end.
+  int Write(int samples) {
+    AVFrame* out = nullptr;
+    if (fifos_.empty()) {
+      out = Prepare(speaker_.get(), samples);
+      if (!out) return -1;
+      Silence(out, 0);
+    } else if (fifos_.size() == 1) {
+      out = Fill(fifos_[0] == &core_.micFifo ? mic_.get() : speaker_.get(), *fifos_[0], samples);
+      if (!out) return -1;
+    } else {
+      // The graph hands out whole frames only: a shorter last frame is mixed whole, with
+      // silence after its end, and cut afterwards.
+      AVFrame* mic = Fill(mic_.get(), core_.micFifo, samples, choice_.frameSize);
+      AVFrame* speaker = Fill(speaker_.get(), core_.speakerFifo, samples, choice_.frameSize);
+      if (!mic || !speaker) return -1;
+      core_.produced += samples;
+      return MixAndEncode(mic, speaker, samples);
+    }
+    core_.produced += samples;
+    return Encode(out);
   }
 
  private:
-  // One frame by mode. Negative: the thread must end.
-  int Pass() {
-    const int fs = choice_.frameSize;
-    if (core_.mute) {
-      SleepMs(pacer_.NextDelayMs(NowMs()));
-      Silence(speaker_.get(), 0);
-      return Encode(speaker_.get());
-    }
-    switch (static_cast<VoiceSource>(core_.voiceSource)) {
-      case VoiceSource::Both: {
-        if (!core_.micFifo.ReadWaiting(reinterpret_cast<void* const*>(mic_->extended_data), fs, core_.encoderStop))
-          return 0;  // Stop: what is left is drained afterwards
-        WaitForSpeaker(core_, fs);
-        // System sound that stopped may have left its last chunk: it is mixed in step.
-        ReadSpeaker(core_, speaker_.get());
-        return MixAndEncode();
-      }
-      case VoiceSource::Microphone:
-        if (!core_.micFifo.exists()) {
-          LOG(ERROR) << "audio fifo is null";
-          return -1;
-        }
-        if (!core_.micFifo.ReadWaiting(reinterpret_cast<void* const*>(mic_->extended_data), fs, core_.encoderStop))
-          return 0;
-        return Encode(mic_.get());
-      case VoiceSource::Speaker:
-        if (core_.speakerActive) {
-          // Should system sound stop, silence follows from its last audio on.
-          pacer_.Restart(std::max<int64_t>(core_.speakerHeardMs, resumedMs_));
-          WaitForSpeaker(core_, fs);
-          if (core_.encoderStop) return 0;
-        }
-        if (core_.speakerFifo.size() > 0) {
-          ReadSpeaker(core_, speaker_.get());
-        } else {
-          SleepMs(pacer_.NextDelayMs(NowMs()));
-          Silence(speaker_.get(), 0);
-        }
-        return Encode(speaker_.get());
-      default:
-        SleepMs(kIdleSleepMs);  // an unknown source records nothing
-        return 0;
-    }
+  // Makes the frame's buffer ours again (the encoder may still reference the last one) with
+  // room for `samples`.
+  static AVFrame* Prepare(AVFrame* frame, int samples) {
+    frame->nb_samples = samples;
+    return av_frame_make_writable(frame) >= 0 ? frame : nullptr;
   }
 
-  int MixAndEncode() {
+  // The source's next `samples` in a frame of `frameSamples` (at least as many), silence where
+  // it delivered nothing.
+  static AVFrame* Fill(AVFrame* frame, SampleFifo& fifo, int samples, int frameSamples = 0) {
+    if (!Prepare(frame, std::max(samples, frameSamples))) return nullptr;
+    Silence(frame, fifo.Take(reinterpret_cast<void* const*>(frame->extended_data), samples));
+    return frame;
+  }
+
+  int MixAndEncode(AVFrame* mic, AVFrame* speaker, int samples) {
     int code = 0;
-    switch (core_.graph.Mix(mic_.get(), speaker_.get(), mixed_.get(), &code)) {
+    switch (core_.graph.Mix(mic, speaker, mixed_.get(), &code)) {
       case MixGraph::kMicAddFailed:
         LOG(ERROR) << "audio mic frame add  filtergraph error, ret=" << code;
         return -1;
@@ -162,6 +131,7 @@ class EncoderLoop {
       case MixGraph::kOk:
         break;
     }
+    mixed_->nb_samples = std::min(mixed_->nb_samples, samples);
     const int r = Encode(mixed_.get());
     av_frame_unref(mixed_.get());
     return r;
@@ -175,12 +145,32 @@ class EncoderLoop {
 
   RecorderCore& core_;
   const EncoderChoice choice_;
-  SilencePacer pacer_;
-  int64_t resumedMs_ = 0;  // when recording last started or resumed
   FramePtr mic_;
   FramePtr speaker_;
   FramePtr mixed_;
+  std::vector<SampleFifo*> fifos_;
+  std::vector<TrackView> tracks_;
 };
+
+int RunEncoderLoop(RecorderCore& core) {
+  FrameWriter writer(core);
+  if (!writer.ready()) return -1;
+  const int frameSize = core.output.choice().frameSize;
+  while (!core.encoderStop) {
+    const uint64_t seen = core.encoderWake.generation();
+    const int64_t now = SteadyNowMs();
+    const FrameDecision decision =
+        writer.recordsNothing() ? FrameDecision{false, 0} : writer.Next(core.clock.PositionAt(now));
+    if (decision.write) {
+      if (writer.Write(frameSize) < 0) return -1;
+      continue;
+    }
+    const int64_t due = decision.wakeAt > 0 ? core.clock.TimeOf(decision.wakeAt) : -1;
+    core.encoderWake.WaitUntil(due >= 0 ? std::max(due, now + 1) : now + kIdleWakeMs, seen);
+  }
+  Trace("audio encode thread exit\n");
+  return 0;
+}
 
 }  // namespace
 
@@ -189,6 +179,13 @@ void ReportProgress(RecorderCore& core) {
   if (seconds != core.lastReportedSeconds) {
     core.lastReportedSeconds = seconds;
     core.Post(WM_RECORD_SECONDS, static_cast<intptr_t>(seconds));
+  }
+  // The file never runs ahead of the time recorded; should it, the recording is not trusted.
+  const int64_t ahead = core.output.writtenSamples() - core.ClockNow();
+  if (ahead > SamplesOfMs(kAheadOfClockFaultMs) && !core.aheadOfClock.exchange(true)) {
+    LOG(ERROR) << "the file runs " << ahead * 1000 / kOutputSampleRate
+               << " ms ahead of the time recorded; the recording is not trusted";
+    core.Post(kWmRecordFault, static_cast<intptr_t>(RecorderFault::kAheadOfClock));
   }
   if (core.output.writeFailed() && !core.faultReported.exchange(true)) {
     core.Post(kWmRecordFault, static_cast<intptr_t>(RecorderFault::kWriteFailed));
@@ -202,7 +199,7 @@ void ReportProgress(RecorderCore& core) {
 }
 
 int RunEncoderThread(RecorderCore& core) {
-  const int result = RunGuarded("zav-encoder", [&core] { return EncoderLoop(core).Run(); });
+  const int result = RunGuarded("zav-encoder", [&core] { return RunEncoderLoop(core); });
   if (result < 0) {
     // Nothing more is recorded: said to the owner, and in the finished file's report.
     LOG(ERROR) << "the encoder thread ended on an error; the recording stops growing";
@@ -213,39 +210,15 @@ int RunEncoderThread(RecorderCore& core) {
 }
 
 void DrainFifos(RecorderCore& core) {
-  if (core.mute || !core.output.codec()) return;
-  const EncoderChoice& choice = core.output.choice();
-  const int fs = choice.frameSize;
-  FramePtr mic = MakeFrame(choice, true);
-  FramePtr speaker = MakeFrame(choice, true);
-  FramePtr mixed = MakeFrame(choice, false);
-  if (!mic || !speaker || !mixed) return;
-  const bool both = core.isBoth();
-  for (;;) {
-    const int micLeft = core.micFifo.size();
-    const int speakerLeft = core.speakerFifo.size();
-    const int left = both ? std::max(micLeft, speakerLeft)
-                          : (core.voiceSource == static_cast<int>(VoiceSource::Microphone) ? micLeft : speakerLeft);
-    if (left <= 0) break;
-    const int n = std::min(left, fs);
-    if (!Reuse(mic.get(), fs) || !Reuse(speaker.get(), fs)) return;
-    AVFrame* out = nullptr;
-    if (both) {
-      Silence(mic.get(), core.micFifo.ReadUpTo(reinterpret_cast<void* const*>(mic->extended_data), n));
-      Silence(speaker.get(), core.speakerFifo.ReadUpTo(reinterpret_cast<void* const*>(speaker->extended_data), n));
-      int code = 0;
-      if (core.graph.Mix(mic.get(), speaker.get(), mixed.get(), &code) != MixGraph::kOk) return;
-      out = mixed.get();
-    } else {
-      out = core.voiceSource == static_cast<int>(VoiceSource::Microphone) ? mic.get() : speaker.get();
-      SampleFifo& fifo = out == mic.get() ? core.micFifo : core.speakerFifo;
-      fifo.ReadUpTo(reinterpret_cast<void* const*>(out->extended_data), n);
-    }
-    out->nb_samples = n;  // the encoders take a shorter last frame
-    core.output.Encode(out);
-    av_frame_unref(mixed.get());
-    ReportProgress(core);
-    if (n < fs) break;
+  if (!core.output.codec() || core.encoderFailed || core.output.encodeFailed() || core.output.writeFailed()) return;
+  FrameWriter writer(core);
+  if (!writer.ready() || writer.recordsNothing()) return;
+  const int frameSize = core.output.choice().frameSize;
+  // The clock was held at Stop: the file ends there.
+  const int64_t end = core.ClockNow();
+  while (core.produced < end) {
+    const int n = static_cast<int>(std::min<int64_t>(frameSize, end - core.produced));
+    if (writer.Write(n) < 0 || core.output.writeFailed()) return;
   }
 }
 

@@ -4,11 +4,11 @@
 // that recording resumes with current sound; Start, Pause and Stop cut the audio at their
 // moment, as the speaker thread does, so that the two sources stay together.
 //
-// The microphone keeps pace with the clock whatever happens to it: time without audio (a
-// vanished microphone, a sound server that is frozen or restarting) is filled with silence
-// while the microphone is looked for again, and a failure of the path itself leaves silence
-// in its place for the rest of the recording. In Both mode the microphone is stretched or
-// shrunk slightly to stay in step with system sound (ClockDrift).
+// The microphone's audio is placed on the recording clock by the time it arrived: time without
+// audio (a vanished microphone, a sound server that is frozen or restarting) is left to the
+// encoder, which fills it with silence, while the microphone is looked for again; a failure of
+// the path itself leaves silence in its place for the rest of the recording. A microphone on a
+// clock of its own is stretched or shrunk slightly to stay on the recording's (ClockDrift).
 
 #include <glog/logging.h>
 
@@ -19,8 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include "ClockDrift.h"
 #include "LevelMeter.h"
-#include "RealTimeGate.h"
 #include "RecorderCore.h"
 #include "Resampler.h"
 #include "ThreadGuard.h"
@@ -32,10 +32,6 @@ namespace {
 
 constexpr int kPollMs = 50;
 constexpr int kReopenEveryMs = 1000;  // how often a vanished microphone is looked for
-// A microphone that delivers nothing for this long has stalled; its time is then filled with
-// silence (retroactively, from its last audio). Long enough that a busy machine's late
-// wake-ups never count.
-constexpr int kStallMs = 500;
 // Room for what a stretch still pending from the previous piece adds.
 constexpr int kStretchMarginSamples = 32;
 
@@ -51,10 +47,9 @@ class MicrophoneLoop {
       : core_(core),
         input_(*core.microphone),
         processing_(core.noiseSuppression || core.gainControl),
-        both_(core.isBoth()),
         outputFormat_(core.output.choice().sampleFormat) {}
 
-  // Captures until Stop. -1 when the path failed (logged); the caller then fills silence.
+  // Captures until Stop. -1 when the path failed (logged); the caller then waits for Stop.
   int Run() {
     if (processing_) {
       processor_ = std::make_unique<VoiceProcessor>();
@@ -79,7 +74,6 @@ class MicrophoneLoop {
           continue;
         }
         input_.Flush();
-        gate_.Restart(now);
         meter_.Reset(meterRate_, meterChannels_);
         continue;
       }
@@ -91,48 +85,28 @@ class MicrophoneLoop {
       if (gone_ && LookForMicrophone(now) < 0) return -1;
       // A vanished microphone leaves its meter empty until it is back.
       if (gone_ && core_.measuresLevels()) core_.PublishLevel(LevelSource::kMicrophone, SourceLevel{}, poll);
-      const int64_t silence = gate_.SilenceDue(now);
-      if (silence > 0 && QueueSilence(av_rescale(silence, kOutputSampleRate, device_.sampleRate)) < 0) return -1;
-      if (both_) correction_ = core_.drift.OnMicrophone(now, std::exchange(queuedThisPoll_, 0), std::exchange(heard_, false));
     }
-    // What was heard until Stop belongs to the recording. A device that holds its audio back
-    // still has the last moments: their time is kept as silence.
-    if (wasRunning_) {
-      const int64_t now = SteadyNowMs();
-      if (TakeAudio(now) < 0) return -1;
-      if (input_.DeliveryMs() > 0 && QueueSilence(av_rescale(gate_.SilenceToEnd(now), kOutputSampleRate, device_.sampleRate)) < 0) {
-        return -1;
-      }
-    }
+    // What was heard until Stop belongs to the recording.
+    if (wasRunning_ && TakeAudio(SteadyNowMs()) < 0) return -1;
     Trace("micophone audio capture thread exit\n");
     return 0;
   }
 
-  // After a failure of the path: silence at real-time pace while recording, until Stop.
-  void FillSilence() {
-    pathFailed_ = true;
+  // After a failure of the path: silence stands in for the microphone (the encoder fills it);
+  // its meter stays empty until Stop.
+  void WaitForStop() {
     int64_t poll = SteadyNowMs();
-    int64_t origin = poll;
-    int64_t queued = 0;
     while (!core_.stopRequested) {
       poll = std::max(poll + kPollMs, SteadyNowMs());
       core_.WaitForRunChange(poll, wasRunning_, core_.stopRequested);
-      const int64_t now = SteadyNowMs();
       wasRunning_ = core_.running;
       if (core_.measuresLevels()) core_.PublishLevel(LevelSource::kMicrophone, SourceLevel{}, poll);
-      if (!wasRunning_) {
-        origin = now;
-        queued = 0;
-        continue;
-      }
-      const int64_t due = (now - origin) * kOutputSampleRate / 1000 - queued;
-      if (due > 0 && QueueSilence(due) == 0) queued += due;
     }
   }
 
  private:
   // Prepares for the device's format: the converter to 32 kHz mono (processing), the one to
-  // the output format, and the clock. 0, or -1 after logging.
+  // the output format. 0, or -1 after logging.
   int SetUp() {
     device_ = input_.Format();
     const AudioSpec device = SpecOf(device_);
@@ -146,8 +120,6 @@ class MicrophoneLoop {
       LOG(ERROR) << "the microphone delivers a format that cannot be read";
       return -1;
     }
-    // A device that hands its audio over in long pieces has not stalled between them.
-    gate_ = RealTimeGate(device_.sampleRate, kStallMs + input_.DeliveryMs());
     // The meter sees what is recorded: the processed signal when processing is on.
     meterRate_ = processing_ ? kProcessingRate : device_.sampleRate;
     meterChannels_ = processing_ ? 1 : device_.channels;
@@ -155,32 +127,51 @@ class MicrophoneLoop {
     return 0;
   }
 
-  // Takes everything that has arrived. -1 when the path failed.
+  // Takes everything that has arrived by now and places it on the clock. -1 when the path failed.
   int TakeAudio(int64_t now) {
+    gathered_.clear();
     for (;;) {
       const void* data = nullptr;
       int frames = 0;
       const MicrophoneInput::ReadResult read = input_.Read(&data, &frames);
-      if (read == MicrophoneInput::kNone) return 0;
+      if (read == MicrophoneInput::kNone) break;
       if (read == MicrophoneInput::kGone) {
         if (!gone_) {
           LOG(ERROR) << "read audio packet err";
           gone_ = true;
           lastReopenMs_ = now;
         }
-        return 0;
+        break;
       }
       gone_ = false;
-      heard_ = true;
-      const int64_t late = gate_.Late(now, frames);
-      int result = 0;
-      if (late < frames) {
-        const auto* start = static_cast<const uint8_t*>(data) + late * frameBytes_;
-        result = Queue(start, frames - static_cast<int>(late));
-      }
+      const auto* bytes = static_cast<const uint8_t*>(data);
+      gathered_.insert(gathered_.end(), bytes, bytes + static_cast<size_t>(frames) * frameBytes_);
       input_.Release();
-      if (result < 0) return -1;
     }
+    return Deliver(now);
+  }
+
+  // Places the audio gathered in a poll where the clock stood when it arrived, queues the part
+  // that is not late, and keeps the microphone's clock on the recording's.
+  int Deliver(int64_t now) {
+    const int frames = static_cast<int>(gathered_.size() / frameBytes_);
+    const int64_t clock = core_.clock.PositionAt(now);
+    SampleFifo& fifo = core_.micFifo;
+    bool realigned = fifo.end() != expectedEnd_;
+    int result = 0;
+    if (frames > 0) {
+      const int64_t before = fifo.end();
+      const int64_t tolerance = int64_t{kPlacementToleranceMs} * kOutputSampleRate / 1000;
+      const int64_t dropped =
+          fifo.PlaceArrival(clock, av_rescale(frames, kOutputSampleRate, device_.sampleRate), tolerance);
+      realigned = realigned || dropped > 0 || fifo.end() != before;
+      const int cut =
+          static_cast<int>(std::min<int64_t>(av_rescale(dropped, device_.sampleRate, kOutputSampleRate), frames));
+      if (cut < frames) result = Queue(gathered_.data() + static_cast<size_t>(cut) * frameBytes_, frames - cut);
+    }
+    expectedEnd_ = fifo.end();
+    correction_ = drift_.Update(clock, expectedEnd_, frames > 0, realigned);
+    return result;
   }
 
   // A vanished microphone is looked for about once a second. -1 when it came back in a
@@ -197,7 +188,6 @@ class MicrophoneLoop {
       core_.micToOutput = MakeMicrophoneConverter(core_, device_);
       if (!core_.micToOutput) return -1;
     }
-    gate_.Restart(now);
     return 0;
   }
 
@@ -238,7 +228,7 @@ class MicrophoneLoop {
   int Convert(const uint8_t* source, int count, int sourceRate) {
     SwrContext* swr = core_.micToOutput.get();
     const int expected = static_cast<int>(av_rescale(count, kOutputSampleRate, sourceRate));
-    const int stretch = both_ ? Stretch(swr, expected) : 0;
+    const int stretch = Stretch(swr, expected);
     const int capacity = swr_get_out_samples(swr, count) + std::abs(stretch) + kStretchMarginSamples;
     if (capacity <= kStretchMarginSamples) {
       LOG(ERROR) << "av_rescale_rnd error";
@@ -254,7 +244,6 @@ class MicrophoneLoop {
       return -1;
     }
     if (converted > 0) core_.micFifo.WriteWaiting(reinterpret_cast<void* const*>(output_.planes), converted, core_.stopRequested);
-    queuedThisPoll_ += converted;
     return 0;
   }
 
@@ -277,29 +266,19 @@ class MicrophoneLoop {
   }
 
   void Measure(const void* data, int frames, int sampleFormat) {
-    if (core_.measuresLevels() && !pathFailed_ && meter_.Add(data, frames, sampleFormat))
+    if (core_.measuresLevels() && meter_.Add(data, frames, sampleFormat))
       core_.PublishLevel(LevelSource::kMicrophone, meter_.level(), pollMs_);
-  }
-
-  int QueueSilence(int64_t samples) {
-    if (samples <= 0) return 0;
-    const int n = static_cast<int>(samples);
-    Measure(nullptr, static_cast<int>(av_rescale(n, meterRate_, kOutputSampleRate)), AV_SAMPLE_FMT_NONE);
-    if (silence_.Reserve(n, kOutputChannels, outputFormat_) < 0) return -1;
-    av_samples_set_silence(silence_.planes, 0, n, kOutputChannels, outputFormat_);
-    if (!core_.micFifo.WriteWaiting(reinterpret_cast<void* const*>(silence_.planes), n, core_.stopRequested)) return -1;
-    queuedThisPoll_ += n;
-    return 0;
   }
 
   RecorderCore& core_;
   MicrophoneInput& input_;
   const bool processing_;
-  const bool both_;
   const AVSampleFormat outputFormat_;
   CaptureFormat device_;
   int frameBytes_ = 4;
-  RealTimeGate gate_{kOutputSampleRate, kStallMs};
+  std::vector<uint8_t> gathered_;  // audio of this poll, in the device's format
+  int64_t expectedEnd_ = 0;        // where the microphone's audio ended after the last poll
+  ClockDrift drift_{kOutputSampleRate};
   LevelMeter meter_;
   int meterRate_ = kOutputSampleRate;
   int meterChannels_ = kOutputChannels;
@@ -308,15 +287,11 @@ class MicrophoneLoop {
   std::vector<int16_t> buffer32k_;
   std::vector<int16_t> processed_;
   SampleBuffer output_;
-  SampleBuffer silence_;
   bool wasRunning_ = false;
   bool gone_ = false;
-  bool pathFailed_ = false;  // silence stands in for the microphone: its meter stays empty
   int64_t pollMs_ = 0;       // when the poll in progress was due
-  bool heard_ = false;  // audio arrived in this poll
   int64_t lastReopenMs_ = 0;
-  int64_t queuedThisPoll_ = 0;  // output samples, reported to ClockDrift after each poll
-  double correction_ = 0;       // from ClockDrift
+  double correction_ = 0;    // from ClockDrift
   double owedStretch_ = 0;   // fraction of a sample not yet added or removed
 };
 
@@ -334,7 +309,7 @@ int RunMicrophoneThread(RecorderCore& core) {
     MicrophoneLoop loop(core);
     if (loop.Run() == 0) return 0;
     ReportCaptureFault(core, RecorderFault::kMicrophoneFailed);
-    loop.FillSilence();
+    loop.WaitForStop();
     return -1;
   });
 }

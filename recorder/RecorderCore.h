@@ -15,18 +15,27 @@
 #include <thread>
 
 #include "CaptureInputs.h"
-#include "ClockDrift.h"
 #include "LevelReporter.h"
 #include "MixGraph.h"
 #include "OutputFile.h"
 #include "RecorderTypes.h"
+#include "RecordingClock.h"
 #include "SampleFifo.h"
+#include "WakeSignal.h"
 
 namespace zav {
 
 inline constexpr int kFifoSeconds = 6;  // the microphone FIFO holds this much audio
-// The system-sound FIFO holds six chunks of about half a second each.
-inline constexpr int kSpeakerFifoSamples = 6 * 22050;
+// The system-sound FIFO holds three seconds.
+inline constexpr int kSpeakerFifoSamples = 3 * 44100;
+// How long the encoder waits for system sound that does not come before silence stands in
+// for it: a sink that plays nothing sends nothing.
+inline constexpr int kSpeakerPatienceMs = 1000;
+// How long the encoder waits for a microphone that delivers nothing (a vanished device, a
+// frozen server), on top of how long the device may hold its audio back.
+inline constexpr int kMicrophonePatienceMs = 500;
+// The encoder reports a fault if the file ever runs further ahead of the clock than this.
+inline constexpr int kAheadOfClockFaultMs = 1000;
 
 struct RecorderCore {
   RecorderOwner* owner = nullptr;
@@ -47,12 +56,12 @@ struct RecorderCore {
   std::atomic<bool> running{false};
   std::atomic<bool> stopRequested{false};  // the capture threads end
   std::atomic<bool> encoderStop{false};    // the encoder ends (set once the capture threads have)
-  std::atomic<bool> speakerActive{false};
   std::atomic<bool> faultReported{false};
   std::atomic<bool> goneReported{false};
   std::atomic<bool> encoderFailed{false};  // the encoder thread ended on an error
   std::atomic<bool> encoderFailReported{false};
-  std::atomic<int64_t> speakerHeardMs{0};  // steady clock, ms: when system sound last arrived
+  std::atomic<bool> aheadOfClock{false};  // the file ran ahead of the clock (a fault)
+  std::atomic<int> microphonePatienceMs{kMicrophonePatienceMs};
   std::atomic<bool> microphoneFaultReported{false};
   std::atomic<bool> speakerFaultReported{false};
 
@@ -65,12 +74,18 @@ struct RecorderCore {
   SampleFifo speakerFifo;
   std::unique_ptr<MicrophoneInput> microphone;
   SwrPtr micToOutput;  // microphone (or its processed 32 kHz mono signal) -> output format
-  ClockDrift drift{kOutputSampleRate};  // Both mode: keeps the microphone in step with system sound
+  // The time recorded: runs while recording, held while paused and from Stop on.
+  RecordingClock clock{kOutputSampleRate};
+  // Wakes the encoder on every delivery and on Start, Pause and Stop.
+  WakeSignal encoderWake;
 
   std::thread encoderThread;
   std::thread microphoneThread;
   std::thread speakerThread;
   int64_t lastReportedSeconds = 0;
+  // Samples handed to the encoder: where the file stands on the clock. The encoder thread's,
+  // then Stop's.
+  int64_t produced = 0;
   bool initialized = false;
   bool stopped = false;   // the threads are joined
   bool finished = false;  // the file is closed
@@ -85,8 +100,11 @@ struct RecorderCore {
   // Waits until deadlineMs (steady clock), until running is no longer wasRunning, or until
   // stop (stopRequested or encoderStop) is set.
   void WaitForRunChange(int64_t deadlineMs, bool wasRunning, const std::atomic<bool>& stop);
-  // Sets running, and the flag stop when given, and wakes the waiting threads.
+  // Sets running (running or holding the clock), and the flag stop when given, and wakes the
+  // waiting threads.
   void SetRunning(bool run, std::atomic<bool>* stop = nullptr);
+  // Where the clock stands now.
+  int64_t ClockNow() const;
 
   bool measuresLevels() const { return settings.measureLevels; }
   // Stores a capture thread's newest level and reports both sources to the owner when a
@@ -114,8 +132,9 @@ int RunEncoderThread(RecorderCore& core);
 int RunMicrophoneThread(RecorderCore& core);
 int RunSpeakerThread(RecorderCore& core);
 
-// Encodes what is left in the FIFOs after the workers have ended, so that nothing
-// captured before Stop is lost. Called by Stop on its own thread.
+// After the workers have ended: encodes what is left in the FIFOs up to where the clock
+// stopped, with silence where a source delivered nothing, so that the file is exactly as long
+// as the time recorded and nothing captured before Stop is lost.
 void DrainFifos(RecorderCore& core);
 
 // Posts the whole seconds written when they changed, and each fault once.

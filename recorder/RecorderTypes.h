@@ -21,6 +21,7 @@ enum class RecorderFault : int {
   kEncodeFailed = 3,  // the encoder or the mixing failed: nothing more is recorded
   kMicrophoneFailed = 4,  // the microphone path failed; silence stands in for it, the recording goes on
   kSystemSoundFailed = 5, // system sound could not be captured; silence stands in for it
+  kAheadOfClock = 6,  // the file ran ahead of the time recorded: its length cannot be trusted
 };
 
 // What finishing a recording gave.
@@ -30,7 +31,9 @@ struct FinishResult {
   bool writeFailed = false;  // a write failed while recording (a full disk): the file ends early
   bool encodeFailed = false; // the encoder failed: the file ends where it did
   bool fileGone = false;     // the file was deleted or moved while recording
+  bool aheadOfClock = false; // the file ran ahead of the time recorded (a fault of the engine)
   int64_t samplesWritten = 0;  // audio in the file, in samples at the output rate
+  int64_t samplesRecorded = 0; // the time recorded (unpaused), in samples at the output rate
 };
 
 enum class RecorderState : int { Idle = 0, Recording = 1, Paused = 2, Stopped = 3 };

@@ -54,6 +54,8 @@ RecordingFault FaultOf(intptr_t lParam) {
       return RecordingFault::kMicrophoneFailed;
     case RecorderFault::kSystemSoundFailed:
       return RecordingFault::kSystemSoundFailed;
+    case RecorderFault::kAheadOfClock:
+      return RecordingFault::kAheadOfClock;
   }
   return RecordingFault::kWriteFailed;
 }
@@ -210,6 +212,7 @@ void RecordingController::RunFinish(std::shared_ptr<Session> session) {
   report.writeFailed = result.writeFailed;
   report.encodeFailed = result.encodeFailed;
   report.fileGone = result.fileGone;
+  report.aheadOfClock = result.aheadOfClock;
   report.hasAudio = result.samplesWritten > 0;
   report.seconds = static_cast<double>(result.samplesWritten) / kOutputSampleRate;
   if (!report.good()) {

@@ -62,6 +62,7 @@ enum class RecordingFault {
   kEncodeFailed,      // the encoder failed and nothing more is recorded; the owner should Stop
   kMicrophoneFailed,  // the microphone path failed; silence stands in for it
   kSystemSoundFailed, // system sound could not be captured; silence stands in for it
+  kAheadOfClock,      // the file ran ahead of the time recorded: its length cannot be trusted
 };
 
 struct StartReport {
@@ -81,9 +82,10 @@ struct FinishReport {
   bool writeFailed = false;   // writing stopped early (a full disk); the file keeps what was written
   bool encodeFailed = false;  // the encoder failed; the file ends where it did
   bool fileGone = false;      // the file was deleted or moved while recording
+  bool aheadOfClock = false;  // the file ran ahead of the time recorded (an engine fault)
   bool hasAudio = false;      // at least one packet of audio reached the file
   double seconds = 0;         // audio in the file
-  bool good() const { return complete && !writeFailed && hasAudio; }
+  bool good() const { return complete && !writeFailed && !aheadOfClock && hasAudio; }
 };
 
 class RecordingListener {

@@ -4,8 +4,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <vector>
 
-#include "Trace.h"
+#include "WakeSignal.h"
+
+extern "C" {
+#include <libavutil/samplefmt.h>
+}
 
 namespace zav {
 
@@ -14,9 +19,14 @@ namespace {
 constexpr int kGrowthSamples = 4096;
 }  // namespace
 
-int SampleFifo::Create(AVSampleFormat format, int channels, int capacitySamples) {
+int SampleFifo::Create(AVSampleFormat format, int channels, int capacitySamples, WakeSignal* wake) {
   std::lock_guard lock(mutex_);
   capacity_ = std::max(capacitySamples, 1);
+  format_ = format;
+  channels_ = channels;
+  wake_ = wake;
+  taken_ = 0;
+  writtenEnd_ = 0;
   fifo_.reset(av_audio_fifo_alloc(format, channels, std::min(capacity_, kGrowthSamples)));
   return fifo_ ? 0 : -1;
 }
@@ -26,9 +36,9 @@ int SampleFifo::size() const {
   return fifo_ ? av_audio_fifo_size(fifo_.get()) : 0;
 }
 
-int SampleFifo::space() const {
+int64_t SampleFifo::end() const {
   std::lock_guard lock(mutex_);
-  return fifo_ ? capacity_ - av_audio_fifo_size(fifo_.get()) : 0;
+  return taken_ + (fifo_ ? av_audio_fifo_size(fifo_.get()) : 0);
 }
 
 bool SampleFifo::Reserve(int samples) {
@@ -38,6 +48,44 @@ bool SampleFifo::Reserve(int samples) {
   if (needed > capacity_) return false;
   const int steps = (needed + kGrowthSamples - 1) / kGrowthSamples;
   return av_audio_fifo_realloc(f, std::min(capacity_, steps * kGrowthSamples)) >= 0;
+}
+
+bool SampleFifo::WriteSilenceLocked(int samples) {
+  if (samples <= 0) return true;
+  if (!Reserve(samples)) return false;
+  // A short stack of silence written piece by piece: a gap is at most a few seconds.
+  constexpr int kPieceSamples = 4096;
+  uint8_t* planes[AV_NUM_DATA_POINTERS] = {};
+  int lineSize = 0;
+  if (av_samples_alloc(planes, &lineSize, channels_, kPieceSamples, format_, 0) < 0) return false;
+  av_samples_set_silence(planes, 0, kPieceSamples, channels_, format_);
+  bool written = true;
+  for (int left = samples; left > 0 && written;) {
+    const int n = std::min(left, kPieceSamples);
+    written = av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(planes), n) == n;
+    left -= n;
+  }
+  av_freep(&planes[0]);
+  return written;
+}
+
+int64_t SampleFifo::PlaceArrival(int64_t arrivalEnd, int64_t samples, int64_t toleranceSamples) {
+  std::unique_lock lock(mutex_);
+  if (!fifo_) return 0;
+  const int64_t end = taken_ + av_audio_fifo_size(fifo_.get());
+  // Once the reader went past the source's own audio (silence stood in for it), nothing of the
+  // source's is left to follow on from: the piece goes exactly where it arrived.
+  const int64_t tolerance = taken_ > writtenEnd_ ? 0 : toleranceSamples;
+  const Placement placement = zav::PlaceArrival(end, arrivalEnd, samples, tolerance);
+  if (placement.silence > 0) {
+    // More silence than the FIFO holds cannot be owed: the reader fills what it finds missing.
+    const int room = capacity_ - av_audio_fifo_size(fifo_.get());
+    WriteSilenceLocked(static_cast<int>(std::min<int64_t>(placement.silence, room)));
+    writtenEnd_ = taken_ + av_audio_fifo_size(fifo_.get());
+    lock.unlock();
+    Notify();
+  }
+  return placement.drop;
 }
 
 bool SampleFifo::WriteWaiting(void* const* data, int samples, const std::atomic<bool>& stop) {
@@ -50,8 +98,9 @@ bool SampleFifo::WriteWaiting(void* const* data, int samples, const std::atomic<
   }
   const bool written =
       Reserve(samples) && av_audio_fifo_write(fifo_.get(), const_cast<void**>(data), samples) == samples;
+  writtenEnd_ = taken_ + av_audio_fifo_size(fifo_.get());
   lock.unlock();
-  changed_.notify_all();
+  Notify();
   return written;
 }
 
@@ -64,51 +113,25 @@ bool SampleFifo::WriteOrDrop(void* const* data, int samples) {
     return false;
   }
   const bool written = av_audio_fifo_write(fifo_.get(), const_cast<void**>(data), samples) == samples;
+  writtenEnd_ = taken_ + av_audio_fifo_size(fifo_.get());
   lock.unlock();
-  changed_.notify_all();
+  Notify();
   return written;
 }
 
-bool SampleFifo::ReadWaiting(void* const* data, int samples, const std::atomic<bool>& stop) {
+int SampleFifo::Take(void* const* data, int samples) {
   std::unique_lock lock(mutex_);
-  if (!fifo_) return false;
-  while (av_audio_fifo_size(fifo_.get()) < samples) {
-    Trace("audio fifo is empty, lock\n");
-    if (stop) {
-      lock.unlock();
-      changed_.notify_all();
-      return false;
-    }
-    changed_.wait_for(lock, std::chrono::milliseconds(kWaitMs));
-    Trace("audio fifo is empty, unlock\n");
-  }
-  const bool read = av_audio_fifo_read(fifo_.get(), const_cast<void**>(data), samples) == samples;
+  if (!fifo_) return 0;
+  const int read = std::max(av_audio_fifo_read(fifo_.get(), const_cast<void**>(data), samples), 0);
+  taken_ += samples;
   lock.unlock();
-  changed_.notify_all();
+  changed_.notify_all();  // a writer may be waiting for room
   return read;
 }
 
-int SampleFifo::ReadUpTo(void* const* data, int samples) {
-  std::unique_lock lock(mutex_);
-  if (!fifo_) return 0;
-  const int read = av_audio_fifo_read(fifo_.get(), const_cast<void**>(data), samples);
-  lock.unlock();
+void SampleFifo::Notify() {
   changed_.notify_all();
-  return read > 0 ? read : 0;
-}
-
-void SampleFifo::WaitForSamples(int samples, const std::atomic<bool>& stop, const std::atomic<bool>& active) {
-  std::unique_lock lock(mutex_);
-  while (fifo_ && av_audio_fifo_size(fifo_.get()) < samples && !stop && active)
-    changed_.wait_for(lock, std::chrono::milliseconds(kWaitMs));
-}
-
-void SampleFifo::Clear() {
-  {
-    std::lock_guard lock(mutex_);
-    if (fifo_) av_audio_fifo_reset(fifo_.get());
-  }
-  changed_.notify_all();
+  if (wake_) wake_->Notify();
 }
 
 void SampleFifo::WakeAll() {

@@ -29,6 +29,8 @@ Prompt PromptForFault(RecordingFault fault) {
       return Prompt{QStringLiteral("录音文件已被删除或移走,录音已停止!"), 250, 100};
     case RecordingFault::kEncodeFailed:
       return Prompt{QStringLiteral("音频编码出错,录音已停止并保存!"), 250, 100};
+    case RecordingFault::kAheadOfClock:
+      return Prompt{QStringLiteral("录音时长出错,录音已停止并保存!"), 250, 100};
     case RecordingFault::kMicrophoneFailed:
     case RecordingFault::kSystemSoundFailed:
       break;

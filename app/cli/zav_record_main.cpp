@@ -56,6 +56,7 @@ class CliListener final : public RecordingListener {
       case RecordingFault::kWriteFailed:
       case RecordingFault::kFileGone:
       case RecordingFault::kEncodeFailed:
+      case RecordingFault::kAheadOfClock:
         kill(getpid(), SIGUSR1);  // nothing more would reach the file: stop now
         break;
       case RecordingFault::kMicrophoneFailed:
@@ -236,6 +237,9 @@ int main(int argc, char** argv) {
                   3);
   } else if (finished->fileGone) {
     status = Fail("the file " + finished->path + " was deleted or moved while recording (was its folder deleted?)");
+  } else if (finished->aheadOfClock) {
+    status = Fail("the recording ran ahead of the clock, so its length is wrong; the recording was stopped and " +
+                  finished->path + " keeps what was written");
   } else if (finished->encodeFailed) {
     status = Fail("encoding failed; the recording was stopped and " + finished->path + " keeps what was encoded before");
   } else if (!finished->hasAudio) {

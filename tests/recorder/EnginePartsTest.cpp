@@ -1,4 +1,4 @@
-// The engine's pure parts: silence pacing, the voice-processing accumulator, encoder choice.
+// The engine's pure parts: the voice-processing accumulator, encoder choice.
 
 #include <gtest/gtest.h>
 
@@ -7,25 +7,10 @@
 #include <vector>
 
 #include "EncoderChoice.h"
-#include "SilencePacer.h"
 #include "VoiceProcessor.h"
 
 namespace zav {
 namespace {
-
-TEST(SilencePacer, KeepsRealTimeOnAverageAndCatchesUpWithoutSleeping) {
-  SilencePacer pacer(44100, 1024);
-  pacer.Restart(0);
-  // Producing as fast as allowed: the n-th frame is never due before n frame lengths.
-  int64_t now = 0;
-  for (int i = 0; i < 431; ++i) now += pacer.NextDelayMs(now);  // ~10 s of frames
-  EXPECT_NEAR(static_cast<double>(now), 430 * 1024 * 1000.0 / 44100, 1.0);
-  // Behind by a second: the missing frames follow at once.
-  pacer.Restart(0);
-  int zeroDelays = 0;
-  while (pacer.NextDelayMs(1000) == 0) ++zeroDelays;
-  EXPECT_EQ(zeroDelays, 44);  // frames 0..43 start within the first second
-}
 
 std::vector<int16_t> Sine(int count, double frequency, double amplitude, double& phase) {
   std::vector<int16_t> out(static_cast<size_t>(count));
