@@ -24,25 +24,6 @@ constexpr int kRate = 44100;
 
 size_t At(double seconds) { return static_cast<size_t>(seconds * kRate); }
 
-// Times (seconds into the file) at which a tone of `frequency` starts sounding, judged on
-// 10 ms windows every 2.5 ms.
-std::vector<double> Onsets(const std::vector<float>& samples, double frequency, double threshold) {
-  const size_t window = kRate / 100;
-  const size_t hop = kRate / 400;
-  std::vector<double> onsets;
-  bool sounding = false;
-  for (size_t begin = 0; begin + window <= samples.size(); begin += hop) {
-    const double amplitude = ToneAmplitude(samples, kRate, frequency, begin, begin + window);
-    if (!sounding && amplitude > threshold) {
-      onsets.push_back((begin + window / 2.0) / kRate);
-      sounding = true;
-    } else if (sounding && amplitude < threshold / 2) {
-      sounding = false;
-    }
-  }
-  return onsets;
-}
-
 class ClockDriftTest : public RecorderTest, public ::testing::WithParamInterface<double> {};
 
 TEST_P(ClockDriftTest, MicrophoneOnAClockOfItsOwnStaysInStepWithSystemSound) {
@@ -59,8 +40,8 @@ TEST_P(ClockDriftTest, MicrophoneOnAClockOfItsOwnStaysInStepWithSystemSound) {
   ASSERT_TRUE(audio.ok) << audio.error;
   EXPECT_NEAR(audio.seconds(), recorded, 0.6);
   // Mixed, each burst is at a quarter of full scale.
-  const std::vector<double> speaker = Onsets(audio.left, 1000.0, 0.12);
-  const std::vector<double> microphone = Onsets(audio.left, 440.0, 0.12);
+  const std::vector<double> speaker = Onsets(audio.left, kRate, 1000.0, 0.12);
+  const std::vector<double> microphone = Onsets(audio.left, kRate, 440.0, 0.12);
   int pairs = 0;
   for (double mic : microphone) {
     double last = -1;

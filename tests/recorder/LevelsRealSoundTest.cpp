@@ -93,7 +93,7 @@ TEST_F(RealSound, IdleMonitorShowsAMissingMicrophoneAsEmpty) {
 }
 
 TEST_F(RealSound, CommandLinePrintsLevelsOnStandardErrorOnceASecond) {
-  START_SERVER_OR_SKIP();
+  START_SERVER_OR_SKIP(MicrophoneKind::kFedSink, true);
   const std::string errors = folder.path() + "/errors";
   const std::string script = "\"$0\" --source both --format wav --seconds 3.5 --levels --output-dir '" + folder.path() +
                              "' 2>'" + errors + "'";

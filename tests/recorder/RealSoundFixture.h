@@ -1,7 +1,9 @@
 #pragma once
 // The fixture of the tests that record against a real sound server of their own: the server
 // plays kSpeakerHz into the output and, through the microphone's feed sink, kMicrophoneHz into
-// the microphone.
+// the microphone. Unless a test asks to keep the output flowing, the output runs at its
+// default latency, as on a user's machine: a recording of system sound may hear nothing for
+// up to 2 s at its start.
 
 #include <gtest/gtest.h>
 
@@ -29,10 +31,12 @@ inline constexpr int kSpeakerHz = 1000;
 inline constexpr int kMicrophoneHz = 440;
 inline constexpr size_t kRate = 44100;
 
-inline PulseServerOptions ToneServer(MicrophoneKind microphone = MicrophoneKind::kFedSink) {
+inline PulseServerOptions ToneServer(MicrophoneKind microphone = MicrophoneKind::kFedSink,
+                                     bool keepOutputFlowing = false) {
   PulseServerOptions options;
   options.microphone = microphone;
   options.outputToneHz = kSpeakerHz;
+  options.keepOutputFlowing = keepOutputFlowing;
   return options;
 }
 
@@ -41,8 +45,10 @@ class RealSound : public ::testing::Test {
   void SetUp() override { SetTraceEnabled(false); }
 
   // Starts the server; the microphone (when there is one) hears kMicrophoneHz.
-  bool StartServer(MicrophoneKind microphone = MicrophoneKind::kFedSink) {
-    server = std::make_unique<PulseServer>(ToneServer(microphone));
+  // keepOutputFlowing: for tests of other things that look at system sound from the first
+  // moment (see PulseServerOptions).
+  bool StartServer(MicrophoneKind microphone = MicrophoneKind::kFedSink, bool keepOutputFlowing = false) {
+    server = std::make_unique<PulseServer>(ToneServer(microphone, keepOutputFlowing));
     if (!server->running()) return false;
     if (microphone == MicrophoneKind::kFedSink) micTone = server->PlayTone(PulseServer::kMicrophoneFeedSink, kMicrophoneHz);
     return microphone != MicrophoneKind::kFedSink || micTone >= 0;

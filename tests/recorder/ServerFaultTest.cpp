@@ -139,7 +139,7 @@ TEST_F(RealSound, CommandLineEndsOnCtrlCWithinASecondWhateverTheServerDid) {
 class SinkFormats : public RealSound, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(SinkFormats, SystemSoundFollowsADefaultSinkOfAnotherFormat) {
-  START_SERVER_OR_SKIP();
+  START_SERVER_OR_SKIP(MicrophoneKind::kFedSink, true);
   settings.values["voice-source"] = static_cast<int>(VoiceSource::Speaker);
   double recorded = 0;
   const auto switchSink = [this] {

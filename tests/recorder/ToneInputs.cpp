@@ -15,6 +15,8 @@ namespace {
 constexpr int kMaxReadFrames = 441;  // reads hand out 10 ms pieces at 44100 Hz, as the server does
 constexpr int kSpeakerMinPacketFrames = 480;
 constexpr int kSpeakerMaxPacketFrames = 4800;
+// A hole in the stream spans far more than the time that passed, as a server's may.
+constexpr int64_t kHoleExtraFrames = int64_t{2000} * 48000;
 
 double Seconds(ToneClock::duration d) { return std::chrono::duration<double>(d).count(); }
 
@@ -33,6 +35,12 @@ double ToneSettings::ValueAt(double seconds) const {
     if (position >= burstMs) return 0.0;
   }
   return amplitude * std::sin(2 * std::numbers::pi * frequency * seconds);
+}
+
+Delivery ToneSettings::DeliveryAt(double seconds) const {
+  for (const ScheduleStep& step : schedule)
+    if (seconds * 1000.0 < step.untilMs) return step.delivery;
+  return Delivery::kFlow;
 }
 
 int ToneMicrophoneInput::Open(const CaptureFormat&, const std::atomic<bool>&) {
@@ -62,6 +70,16 @@ MicrophoneInput::ReadResult ToneMicrophoneInput::Read(const void** data, int* fr
   const double speed = tone_.speed;
   const int64_t due = FramesSince(start_, format_.sampleRate, speed) - delivered_;
   if (due <= 0) return kNone;
+  switch (tone_.DeliveryAt(Seconds(ToneClock::now() - epoch_))) {
+    case Delivery::kFlow:
+      break;
+    case Delivery::kHold:
+      return kNone;  // what is due now is handed over once the hold ends
+    case Delivery::kNothing:
+    case Delivery::kHole:
+      delivered_ += due;  // the time passes without audio
+      return kNone;
+  }
   const int count = static_cast<int>(std::min<int64_t>(due, kMaxReadFrames));
   const auto sampleFormat = static_cast<AVSampleFormat>(format_.sampleFormat);
   const int width = std::max(av_get_bytes_per_sample(sampleFormat), 2);
@@ -115,9 +133,21 @@ int ToneSpeakerInput::NextPacketFrames() {
 
 int ToneSpeakerInput::PendingFrames() {
   const int64_t due = DueFrames();
-  if (!tone_.playing) {
+  const Delivery delivery = tone_.DeliveryAt(Seconds(ToneClock::now() - epoch_));
+  if (!tone_.playing || delivery == Delivery::kNothing) {
     consumed_ += due;  // nothing plays: the time passes without packets
     return 0;
+  }
+  if (delivery == Delivery::kHold) return 0;
+  if (delivery == Delivery::kHole) {
+    heldForHole_ += due;
+    consumed_ += due;
+    return 0;
+  }
+  if (heldForHole_ > 0) {
+    // The hole ends: one packet without data, as long as a machine's uptime.
+    pendingHole_ = true;
+    return static_cast<int>(std::min<int64_t>(heldForHole_ + kHoleExtraFrames, INT32_MAX));
   }
   if (due < kSpeakerMinPacketFrames) return 0;
   return static_cast<int>(std::min<int64_t>(due, kSpeakerMaxPacketFrames));
@@ -125,6 +155,11 @@ int ToneSpeakerInput::PendingFrames() {
 
 int ToneSpeakerInput::GetBuffer(const void** data, int* frames) {
   pendingFrames_ = PendingFrames();
+  if (pendingHole_) {
+    *data = nullptr;
+    *frames = pendingFrames_;
+    return 0;
+  }
   buffer_.resize(static_cast<size_t>(pendingFrames_) * format_.channels);
   const double begin = Seconds(start_ - epoch_);
   const double rate = format_.sampleRate * tone_.speed;
@@ -139,6 +174,12 @@ int ToneSpeakerInput::GetBuffer(const void** data, int* frames) {
 }
 
 int ToneSpeakerInput::ReleaseBuffer() {
+  if (pendingHole_) {
+    pendingHole_ = false;
+    heldForHole_ = 0;
+    pendingFrames_ = 0;
+    return 0;
+  }
   consumed_ += pendingFrames_;
   pendingFrames_ = 0;
   return 0;

@@ -18,6 +18,15 @@ namespace zav::test {
 
 using ToneClock = std::chrono::steady_clock;
 
+enum class Delivery { kFlow, kNothing, kHold, kHole };
+
+// Until untilMs (since the backend's epoch) the input delivers as `delivery` says; after the
+// last step it flows.
+struct ScheduleStep {
+  int untilMs;
+  Delivery delivery;
+};
+
 struct ToneSettings {
   std::atomic<double> frequency{440.0};
   std::atomic<double> amplitude{0.5};  // of full scale
@@ -33,8 +42,12 @@ struct ToneSettings {
   std::atomic<int> switchRate{0};
   std::atomic<int> switchChannels{0};
 
+  // Set before recording (not changed while inputs run).
+  std::vector<ScheduleStep> schedule;
+
   // The signal at a wall-clock time (seconds since the epoch), without noise.
   double ValueAt(double seconds) const;
+  Delivery DeliveryAt(double seconds) const;
 };
 
 class ToneMicrophoneInput final : public MicrophoneInput {
@@ -57,7 +70,7 @@ class ToneMicrophoneInput final : public MicrophoneInput {
   bool openFails_;
   ToneClock::time_point epoch_;
   ToneClock::time_point start_;
-  int64_t delivered_ = 0;
+  int64_t delivered_ = 0;  // frames handed out or skipped since start_
   bool gone_ = false;
   uint32_t noiseState_ = 12345;
   std::vector<uint8_t> buffer_;
@@ -83,6 +96,8 @@ class ToneSpeakerInput final : public SpeakerInput {
   ToneClock::time_point start_;
   int64_t consumed_ = 0;  // frames handed out or skipped so far
   int pendingFrames_ = 0;
+  bool pendingHole_ = false;
+  int64_t heldForHole_ = 0;  // frames of a hole in progress
   std::vector<int32_t> buffer_;
 };
 

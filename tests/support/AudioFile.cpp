@@ -178,4 +178,21 @@ double ToneAmplitude(const std::vector<float>& samples, int sampleRate, double f
   return weighted / static_cast<double>(end - begin);
 }
 
+std::vector<double> Onsets(const std::vector<float>& samples, int sampleRate, double frequency, double threshold) {
+  const size_t window = static_cast<size_t>(sampleRate) / 100;
+  const size_t hop = static_cast<size_t>(sampleRate) / 400;
+  std::vector<double> onsets;
+  bool sounding = false;
+  for (size_t begin = 0; begin + window <= samples.size(); begin += hop) {
+    const double amplitude = ToneAmplitude(samples, sampleRate, frequency, begin, begin + window);
+    if (!sounding && amplitude > threshold) {
+      onsets.push_back((static_cast<double>(begin) + window / 2.0) / sampleRate);
+      sounding = true;
+    } else if (sounding && amplitude < threshold / 2) {
+      sounding = false;
+    }
+  }
+  return onsets;
+}
+
 }  // namespace zav::test

@@ -34,4 +34,8 @@ double PeakFrequency(const std::vector<float>& samples, int sampleRate, size_t b
 // phase (a short gap) does not hide a tone that is there.
 double ToneAmplitude(const std::vector<float>& samples, int sampleRate, double frequency, size_t begin, size_t end);
 
+// Times (seconds into the samples) at which a tone of `frequency` starts sounding above
+// `threshold` (an amplitude as ToneAmplitude gives), judged on 10 ms windows every 2.5 ms.
+std::vector<double> Onsets(const std::vector<float>& samples, int sampleRate, double frequency, double threshold);
+
 }  // namespace zav::test

@@ -196,7 +196,7 @@ bool PulseServer::LoadStartModules() {
                                                      " channels=" + std::to_string(options_.outputChannels) + " " +
                                                      DescriptionArgument("sink", kOutputDescription));
   if (outputModule_ < 0 || !SetDefaultSink(kOutputSink)) return false;
-  if (!KeepLowLatency(kOutputSink)) return false;
+  if (options_.keepOutputFlowing && !KeepLowLatency(kOutputSink)) return false;
 
   const std::string micDescription = DescriptionArgument("source", kMicrophoneDescription);
   switch (options_.microphone) {
@@ -304,6 +304,36 @@ bool PulseServer::WaitForPlaybacks(std::chrono::milliseconds timeout) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(kProbeIntervalMs);
   }
+}
+
+bool PulseServer::WaitForRecordingOf(const std::string& source, std::chrono::milliseconds timeout) {
+  // The first column of each short listing is an index; sources have their name second,
+  // record streams the index of their source.
+  const auto column = [](const std::string& line, int n) {
+    std::istringstream fields(line);
+    std::string field;
+    for (int i = 0; i <= n && std::getline(fields, field, '\t'); ++i) {
+    }
+    return field;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  do {
+    std::string sources, outputs, line;
+    std::string index;
+    if (Pactl({"list", "short", "sources"}, &sources)) {
+      std::istringstream lines(sources);
+      while (std::getline(lines, line))
+        if (column(line, 1) == source) index = column(line, 0);
+    }
+    if (!index.empty() && Pactl({"list", "short", "source-outputs"}, &outputs)) {
+      std::istringstream lines(outputs);
+      while (std::getline(lines, line))
+        if (column(line, 1) == index) return true;
+    }
+    std::this_thread::sleep_for(kProbeIntervalMs);
+  } while (std::chrono::steady_clock::now() < deadline);
+  error_ = "nothing records " + source;
+  return false;
 }
 
 bool PulseServer::UnloadMicrophone() {

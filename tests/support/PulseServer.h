@@ -33,6 +33,12 @@ struct PulseServerOptions {
   int outputToneHz = 0;  // > 0: module-sine plays this tone into the output sink
   int sampleRate = 44100;
   int outputChannels = 2;
+  // Keep the output rendering in short blocks from the start (see LowLatencyReaders.h). Off
+  // by default: a user's sinks run at their default latency and nobody keeps their monitors
+  // flowing, so a recording of system sound may hear nothing for up to 2 s when a sound was
+  // already playing (a sound that starts later flows at once). The microphone's feed sink
+  // is always kept so, as a microphone delivers what it hears as it hears it.
+  bool keepOutputFlowing = false;
 };
 
 class PulseServer {
@@ -71,11 +77,13 @@ class PulseServer {
   bool StartPlayback(const std::string& sink, const std::string& path);
   // Waits until every started player has ended; false when one is still running at timeout.
   bool WaitForPlaybacks(std::chrono::milliseconds timeout);
+  // Waits until a record stream reads `source` (a source name, such as "<sink>.monitor").
+  // False at timeout.
+  bool WaitForRecordingOf(const std::string& source, std::chrono::milliseconds timeout);
   // Removes the microphone's modules (the server then falls back to the output's monitor).
   bool UnloadMicrophone();
-  // Keeps the sink rendering in short blocks (see LowLatencyReaders.h). The output and the
-  // microphone's feed sink get this at start; a sink that a test adds and records from should
-  // get it too.
+  // Keeps the sink rendering in short blocks (see LowLatencyReaders.h). The microphone's feed
+  // sink gets this at start, the output when the options ask for it.
   bool KeepLowLatency(const std::string& sink);
   // Indexes of the modules loaded now.
   std::set<int> LoadedModules();

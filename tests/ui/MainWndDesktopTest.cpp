@@ -45,6 +45,7 @@ TEST(MainWndDesktopTest, ARealClickRecordsAndSigtermLeavesAListedPlayableFile) {
   PulseServerOptions options;
   options.microphone = MicrophoneKind::kFedSink;
   options.outputToneHz = kSpeakerHz;
+  options.keepOutputFlowing = true;  // the test looks at system sound from the first second
   PulseServer sound(options);  // the program finds it through PULSE_SERVER
   ASSERT_TRUE(sound.running()) << sound.error();
   ASSERT_GE(sound.PlayTone(PulseServer::kMicrophoneFeedSink, kMicrophoneHz), 0) << sound.error();
@@ -100,6 +101,7 @@ TEST(MainWndDesktopTest, TheHotkeysStartPauseResumeAndStopOneRecording) {
   PulseServerOptions options;
   options.microphone = MicrophoneKind::kFedSink;
   options.outputToneHz = kSpeakerHz;
+  options.keepOutputFlowing = true;  // the test looks at system sound from the first second
   PulseServer sound(options);
   ASSERT_TRUE(sound.running()) << sound.error();
   ASSERT_GE(sound.PlayTone(PulseServer::kMicrophoneFeedSink, kMicrophoneHz), 0) << sound.error();

@@ -41,6 +41,7 @@ class MainWndRecordingTest : public MainWndTestBase {
     PulseServerOptions options;
     options.microphone = microphone;
     options.outputToneHz = kSpeakerHz;
+    options.keepOutputFlowing = true;  // the tests look at system sound from the first second
     server = std::make_unique<PulseServer>(options);
     if (!server->running()) return false;
     return microphone != MicrophoneKind::kFedSink ||
