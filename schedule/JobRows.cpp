@@ -60,7 +60,7 @@ JobRows::~JobRows() = default;
 void JobRows::Append(std::vector<Row> rows) {
   entries_.reserve(entries_.size() + rows.size());
   for (Row& row : rows) entries_.push_back({std::move(row), nextKey_++, false});
-  AddItems();
+  if (!addingItems_) AddItems();  // else the batch that is due takes them too
 }
 
 // Adds the items of the next batch of rows and, while rows without an item are left, asks for
@@ -68,8 +68,8 @@ void JobRows::Append(std::vector<Row> rows) {
 // is in: an item added to a list that holds row widgets makes it lay out every item again at
 // once, which turns filling a long list into minutes.
 void JobRows::AddItems() {
-  addingItems_ = false;
   if (!list_) return;
+  addingItems_ = true;
   const int first = list_->count();
   const int end = std::min(Count(), first + kItemsPerBatch);
   if (end - first > kItemsAddedAmongRows) DropBuiltWidgets();
@@ -78,12 +78,12 @@ void JobRows::AddItems() {
     item->setSizeHint(QSize(0, rowHeight_));
   }
   if (end < Count()) {
-    addingItems_ = true;
     QTimer::singleShot(0, this, [this] {
-      if (addingItems_) AddItems();
+      if (addingItems_) AddItems();  // not when the rows were cleared meanwhile
     });
     return;
   }
+  addingItems_ = false;
   BuildRowsInView();
 }
 

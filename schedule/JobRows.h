@@ -83,7 +83,7 @@ class JobRows : public QObject {
   std::vector<Entry> entries_;  // in list order; the first list_->count() have their item
   std::vector<int> built_;      // indices of the rows that have a widget now
   uint64_t nextKey_ = 1;
-  bool addingItems_ = false;  // a batch of items is due
+  bool addingItems_ = false;  // items are being added, batch by batch
 };
 
 }  // namespace zav
