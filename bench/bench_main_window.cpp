@@ -10,6 +10,10 @@
 //   bench_main_window idle <skin folder> <recordings folder> <seconds>
 //     The idle window, shown (its level meters live) and then minimised: the process's CPU
 //     and context switches over <seconds> each, and how often the meters were drawn.
+//   bench_main_window jobs <skin folder> <recordings folder> <jobs>
+//     Writes a job file of <jobs> jobs, presses "cron-job-btn" and times, from the click, the
+//     job list's first row shown and its last item, the longest time the window did not answer
+//     meanwhile, a scroll to the end, the row widgets that exist, and the process's peak memory.
 //
 // Needs XDG_CONFIG_HOME pointing at a folder of its own (the settings file is written there)
 // and, for "stop" and "idle", PULSE_SERVER. Prints one line of key=value pairs (idle: two).
@@ -25,6 +29,8 @@
 #include <sys/resource.h>
 
 #include <cstdio>
+#include <fstream>
+#include <memory>
 #include <string>
 
 #include "ConfigStore.h"
@@ -32,6 +38,7 @@
 #include "MainWnd.h"
 #include "RecordingsList.h"
 #include "Trace.h"
+#include "UserFolders.h"
 #include "dui/Skin.h"
 
 namespace {
@@ -200,6 +207,84 @@ int Idle(const QString& skin, const std::string& folder, int seconds) {
   return 0;
 }
 
+// A job file as the program writes it, with jobs done, expired and not started.
+bool WriteJobFile(int jobs) {
+  std::ofstream out(zav::GetUserFolder(zav::kDataSubFolder) + "/cron.json", std::ios::binary);
+  out << "{\n   \"list\" : [\n";
+  for (int i = 1; i <= jobs; ++i) {
+    const bool past = i % 3 == 0;
+    const char* start = past ? "2024-05-01 09:30:00" : "2037-12-31 09:30:00";
+    const char* end = past ? "2024-05-01 10:30:00" : "2037-12-31 10:30:00";
+    out << "      {\n         \"cronJobId\" : " << i << ",\n         \"cronJobName\" : \"\\u6bcf\\u5468\\u4f8b\\u4f1a "
+        << i << "\",\n         \"endtime\" : \"" << end << "\",\n         \"starttime\" : \"" << start
+        << "\",\n         \"status\" : " << (i % 7 == 0 ? 1 : 0) << "\n      }" << (i < jobs ? "," : "") << "\n";
+  }
+  out << "   ]\n}\n";
+  return static_cast<bool>(out);
+}
+
+// Row widgets that exist in the list now (built rows are named "item-<number>").
+int BuiltRows(QListWidget* list) {
+  int built = 0;
+  for (QWidget* child : list->viewport()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (child->objectName().startsWith(QLatin1String("item-"))) ++built;
+  }
+  return built;
+}
+
+int Jobs(const QString& skin, const std::string& folder, int jobs) {
+  if (!WriteJobFile(jobs)) {
+    std::fprintf(stderr, "cannot write the job file\n");
+    return 1;
+  }
+  zav::CMainWnd* window = OpenWindow(skin, folder, "mp3");
+  if (!window) return 1;
+  std::unique_ptr<Responsiveness> answering;
+  double clicked = -1, firstRow = -1, lastRow = -1;
+  QListWidget* list = nullptr;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (!dialog || dialog->objectName() != QStringLiteral("定时任务")) return;
+    if (!list) list = dialog->findChild<QListWidget*>(QStringLiteral("cron-job-list"));
+    if (!list) return;
+    if (firstRow < 0 && BuiltRows(list) > 0) firstRow = Ms();
+    if (list->count() < jobs || firstRow < 0) return;
+    watch.stop();
+    lastRow = Ms();
+    // A late tick of the answering timer fires only after this: read it a moment later.
+    QTimer::singleShot(30, [&, dialog] {
+      const double worstLate = answering->worstLateMs;
+      const int builtAtEnd = BuiltRows(list);
+      const double scrollStart = Ms();
+      list->scrollToBottom();
+      QApplication::processEvents();
+      const double scrolled = Ms() - scrollStart;
+      const int builtAfterScroll = BuiltRows(list);
+      rusage usage{};
+      getrusage(RUSAGE_SELF, &usage);
+      std::printf("jobs=%d first_row_ms=%.1f last_row_ms=%.1f worst_late_ms=%.1f scroll_to_end_ms=%.1f "
+                  "row_widgets=%d/%d peak_rss_mb=%.1f\n",
+                  jobs, firstRow - clicked, lastRow - clicked, worstLate, scrolled, builtAtEnd, builtAfterScroll,
+                  static_cast<double>(usage.ru_maxrss) / 1024.0);
+      std::fflush(stdout);
+      dialog->close();
+      QTimer::singleShot(0, [] { QApplication::exit(0); });
+    });
+  });
+  QTimer waitForScan;
+  QObject::connect(&waitForScan, &QTimer::timeout, [&] {
+    if (!window->recordings().ScanDone()) return;
+    waitForScan.stop();
+    answering = std::make_unique<Responsiveness>();
+    watch.start(1);
+    clicked = Ms();
+    window->FindControl<QAbstractButton>(QStringLiteral("cron-job-btn"))->click();  // runs the modal list
+  });
+  waitForScan.start(10);
+  return QApplication::exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -214,9 +299,11 @@ int main(int argc, char** argv) {
     return Stop(args[2], args[3].toStdString(), args[4].toStdString(), args[5].toInt());
   }
   if (args.size() == 5 && args[1] == QLatin1String("idle")) return Idle(args[2], args[3].toStdString(), args[4].toInt());
+  if (args.size() == 5 && args[1] == QLatin1String("jobs")) return Jobs(args[2], args[3].toStdString(), args[4].toInt());
   std::fprintf(stderr,
                "usage: bench_main_window list <skin folder> <recordings folder>\n"
                "       bench_main_window stop <skin folder> <recordings folder> mp3|m4a|wav <seconds>\n"
-               "       bench_main_window idle <skin folder> <recordings folder> <seconds>\n");
+               "       bench_main_window idle <skin folder> <recordings folder> <seconds>\n"
+               "       bench_main_window jobs <skin folder> <recordings folder> <jobs>\n");
   return 2;
 }

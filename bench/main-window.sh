@@ -7,18 +7,20 @@
 #        bench/main-window.sh meters [-s SECONDS]
 #        bench/main-window.sh list [-n FILES] [-r RUNS]
 #        bench/main-window.sh stop [-s SECONDS] [FORMAT...]
+#        bench/main-window.sh jobs [-n JOBS] [-r RUNS]
 #   idle: CPU of the shown, idle window over SECONDS (default 60), and its wake-ups
 #   meters: the idle window with its level meters live on a microphone whose level keeps
 #           changing, then minimised: CPU, context switches and meter paints, SECONDS each
 #   list: a folder of FILES different recordings (default 2000), RUNS times (default 3)
 #   stop: records SECONDS (default 600) per format (default mp3 m4a, run side by side,
 #         started 20 s apart) and times the click on stop to the new row
+#   jobs: a job file of JOBS jobs (default 100000) shown in the job list, RUNS times (default 3)
 set -euo pipefail
 
 BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 REPO_DIR=$(dirname "$BENCH_DIR")
 die() { echo "main-window.sh: $*" >&2; exit 1; }
-usage() { sed -n '2,15s/^# \{0,1\}//p' "$0"; exit 2; }
+usage() { sed -n '2,17s/^# \{0,1\}//p' "$0"; exit 2; }
 
 BUILD_DIR=${ZAV_BUILD_DIR:-$REPO_DIR/build}
 PROGRAM=$BUILD_DIR/app/desktop/zav-audio-recorder
@@ -149,6 +151,17 @@ case $MODE in
     for format in "${FORMATS[@]}"; do
       grep '^format=' "$WORK/stop-$format.out"
       find "$WORK/rec-$format" -type f -printf '%s bytes %f\n'
+    done
+    ;;
+  jobs)
+    JOBS=100000
+    RUNS=3
+    while getopts "n:r:" opt; do case $opt in n) JOBS=$OPTARG ;; r) RUNS=$OPTARG ;; *) usage ;; esac; done
+    mkdir -p "$WORK/recordings"
+    for run in $(seq 1 "$RUNS"); do
+      home=$(new_home "jobs$run" "$WORK/recordings")
+      HOME=$home XDG_CONFIG_HOME=$home/config "$WINDOW_BENCH" jobs "$REPO_DIR/skin" "$WORK/recordings" "$JOBS" \
+        2>/dev/null | grep '^jobs=' | sed "s/^/run $run: /"
     done
     ;;
   *) usage ;;

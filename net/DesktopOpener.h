@@ -1,7 +1,7 @@
 #pragma once
 // Opening an address with the desktop's default handler: the help page in the browser, the
-// downloaded installer with whatever the desktop runs it with. Tests put a stand-in in its
-// place. UI thread only.
+// downloaded installer with whatever the desktop runs it with; and showing a file in its
+// folder. Tests put stand-ins in their place. UI thread only.
 
 #include <QUrl>
 
@@ -14,5 +14,11 @@ using DesktopOpener = std::function<bool(const QUrl&)>;
 
 // QDesktopServices::openUrl.
 DesktopOpener DefaultDesktopOpener();
+
+// Shows a file in its folder (the file manager, with the file selected where it can).
+using FileShower = std::function<void(const QString& path)>;
+
+// Opens the folder that holds the file with QDesktopServices.
+FileShower DefaultFileShower();
 
 }  // namespace zav

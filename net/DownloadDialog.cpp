@@ -3,22 +3,34 @@
 #include <QLabel>
 #include <QProgressBar>
 
+#include "dui/PromptBoxDialog.h"
+
 namespace zav {
 
 namespace {
 
 constexpr unsigned kMsgDownloadPercent = 1801;  // wParam: the whole percentage received
-constexpr unsigned kMsgDownloadDone = 1802;     // wParam: DownloadResult
+constexpr unsigned kMsgDownloadDone = 1802;     // wParam: DownloadResult; lParam: 1 when verified
+
+QString FailureText(DownloadResult result) {
+  switch (result) {
+    case DownloadResult::kTooLarge: return kInstallerTooLargeText;
+    case DownloadResult::kNoSpace: return kInstallerNoSpaceText;
+    case DownloadResult::kBadChecksum: return kInstallerBadChecksumText;
+    case DownloadResult::kComplete:
+    case DownloadResult::kCancelled:
+    case DownloadResult::kFailed: break;
+  }
+  return kInstallerDownloadFailedText;
+}
 
 }  // namespace
 
-DownloadDialog::DownloadDialog(std::string url, int forceUpgrade, std::string sha256, DesktopOpener openUrl,
-                               DownloadLimits limits)
-    : url_(std::move(url)),
-      forceUpgrade_(forceUpgrade),
-      sha256_(std::move(sha256)),
+DownloadDialog::DownloadDialog(UpgradeOffer offer, DesktopOpener openUrl, FileShower showFile, DownloadLimits limits)
+    : offer_(std::move(offer)),
       openUrl_(std::move(openUrl)),
-      limits_(limits) {}
+      showFile_(std::move(showFile)),
+      limits_(std::move(limits)) {}
 
 void DownloadDialog::InitWindow() {
   text_ = FindControl<QLabel>(QStringLiteral("download-text"));
@@ -29,14 +41,16 @@ void DownloadDialog::InitWindow() {
 // Worker thread.
 void DownloadDialog::Download(const CancelToken& cancel) {
   DownloadResult result = DownloadResult::kFailed;
-  installerPath_ = InstallerTargetPath(url_);
+  bool verified = false;
+  installerPath_ = InstallerTargetPath(offer_.downloadUrl);
   if (!installerPath_.empty()) {
     HttpDownload download(cancel, limits_);
-    result = download.DownloadInstaller(url_, installerPath_, sha256_, [this](int percent) {
+    result = download.DownloadInstaller(offer_.downloadUrl, installerPath_, offer_.sha256, [this](int percent) {
       PostMessage(kMsgDownloadPercent, static_cast<uintptr_t>(percent));
     });
+    verified = result == DownloadResult::kComplete && InstallerIsVerified(offer_, download.CameOverHttps());
   }
-  PostMessage(kMsgDownloadDone, static_cast<uintptr_t>(result));
+  PostMessage(kMsgDownloadDone, static_cast<uintptr_t>(result), verified ? 1 : 0);
 }
 
 void DownloadDialog::Notify(TNotifyUI& msg) {
@@ -46,32 +60,50 @@ void DownloadDialog::Notify(TNotifyUI& msg) {
   WindowImplBase::Notify(msg);
 }
 
-intptr_t DownloadDialog::HandleCustomMessage(unsigned message, uintptr_t wParam, intptr_t, bool& handled) {
+intptr_t DownloadDialog::HandleCustomMessage(unsigned message, uintptr_t wParam, intptr_t lParam, bool& handled) {
   handled = true;
   if (message == kMsgDownloadPercent) {
     const int percent = static_cast<int>(wParam);
     if (text_) text_->setText(QString::asprintf("%d%%", percent));
     if (slider_) slider_->setValue(percent);
   } else if (message == kMsgDownloadDone) {
-    Finish(static_cast<DownloadResult>(wParam));
+    Finish(static_cast<DownloadResult>(wParam), lParam != 0);
   } else {
     handled = false;
   }
   return 0;
 }
 
-void DownloadDialog::Finish(DownloadResult result) {
+void DownloadDialog::Finish(DownloadResult result, bool verified) {
   finished_ = true;
   worker_.Stop();  // it has posted its last message and is ending
-  if (result == DownloadResult::kComplete) {
-    if (openUrl_(QUrl::fromLocalFile(QString::fromStdString(installerPath_)))) {
-      Close(kEndProgram);
-      return;
-    }
-    LogInstallerLaunchFailure(installerPath_);
-  } else if (result == DownloadResult::kCancelled && forceUpgrade_ != 0) {
-    Close(kEndProgram);  // a mandatory upgrade that the user refuses ends the program
-    return;
+  const QString path = QString::fromStdString(installerPath_);
+  switch (result) {
+    case DownloadResult::kComplete:
+      if (!verified) {
+        // Anyone on the way could have changed it: the user decides, and the program runs on.
+        showFile_(path);
+        PromptBoxDialog::Show(this, kInstallerUnverifiedText, 250, 100);
+        break;
+      }
+      if (openUrl_(QUrl::fromLocalFile(path))) {
+        Close(kEndProgram);
+        return;
+      }
+      LogInstallerLaunchFailure(installerPath_);
+      break;
+    case DownloadResult::kCancelled:
+      if (offer_.forceUpgrade != 0) {
+        Close(kEndProgram);  // a mandatory upgrade that the user refuses ends the program
+        return;
+      }
+      break;
+    case DownloadResult::kFailed:
+    case DownloadResult::kTooLarge:
+    case DownloadResult::kNoSpace:
+    case DownloadResult::kBadChecksum:
+      PromptBoxDialog::Show(this, FailureText(result), 250, 100);
+      break;
   }
   Close(kClosed);
 }

@@ -1,8 +1,10 @@
 #pragma once
-// DownloadDialog: skin "download.xml". Downloads the offered installer on a worker thread,
-// shows the progress as "%d%%" in "download-text" and in "download-slider", and starts the
-// installer through the desktop when every byte has arrived. "cancel" (or closing the window
-// any other way) stops the download; the worker then closes the dialog.
+// DownloadDialog: skin "download.xml". Downloads the offered installer on a worker thread into
+// the Temp folder, shows the progress as "%d%%" in "download-text" and in "download-slider",
+// and when every byte has arrived starts the installer through the desktop, but only when it
+// is verified (InstallerIsVerified); an installer that is not is shown in its folder with a
+// prompt, for the user to check. A failed download is told in a prompt. "cancel" (or closing
+// the window any other way) stops the download; the worker then closes the dialog.
 //
 // Modal results: kClosed, the program runs on; kEndProgram, the caller ends the program
 // (the installer was started, or the user cancelled a mandatory upgrade).
@@ -13,12 +15,20 @@
 #include "DesktopOpener.h"
 #include "HttpDownload.h"
 #include "NetWorker.h"
+#include "ServiceAnswers.h"
 #include "dui/WindowImplBase.h"
 
 class QLabel;
 class QProgressBar;
 
 namespace zav {
+
+// What the user is told when the installer is not started.
+inline const QString kInstallerUnverifiedText = QStringLiteral("无法验证安装包，请确认来源后手动安装!");
+inline const QString kInstallerTooLargeText = QStringLiteral("安装包过大，已停止下载!");
+inline const QString kInstallerNoSpaceText = QStringLiteral("磁盘空间不足，无法下载安装包!");
+inline const QString kInstallerBadChecksumText = QStringLiteral("安装包校验失败!");
+inline const QString kInstallerDownloadFailedText = QStringLiteral("安装包下载失败!");
 
 class DownloadDialog : public WindowImplBase {
   Q_OBJECT
@@ -28,9 +38,7 @@ class DownloadDialog : public WindowImplBase {
   static constexpr int kEndProgram = 2;
   static inline const QString kCaption = QStringLiteral("升级下载");
 
-  // forceUpgrade non-zero: the upgrade is mandatory. sha256 empty: no checksum to compare.
-  DownloadDialog(std::string url, int forceUpgrade, std::string sha256, DesktopOpener openUrl,
-                 DownloadLimits limits = {});
+  DownloadDialog(UpgradeOffer offer, DesktopOpener openUrl, FileShower showFile, DownloadLimits limits = {});
 
  protected:
   QString GetWindowClassName() const override { return kCaption; }
@@ -43,12 +51,11 @@ class DownloadDialog : public WindowImplBase {
 
  private:
   void Download(const CancelToken& cancel);
-  void Finish(DownloadResult result);
+  void Finish(DownloadResult result, bool verified);
 
-  const std::string url_;
-  const int forceUpgrade_;
-  const std::string sha256_;
+  const UpgradeOffer offer_;
   const DesktopOpener openUrl_;
+  const FileShower showFile_;
   const DownloadLimits limits_;
   QLabel* text_ = nullptr;
   QProgressBar* slider_ = nullptr;

@@ -87,6 +87,13 @@ intptr_t FeedbackDialog::HandleCustomMessage(unsigned message, uintptr_t wParam,
 void FeedbackDialog::ShowOutcome(FeedbackOutcome outcome) {
   worker_.Stop();  // it has posted its outcome and is ending
   PromptBoxDialog::Show(this, PromptText(outcome), 200, 100);
+  if (outcome == FeedbackOutcome::kNetworkError) {
+    // The texts stay, so the user can send them again once the network is back.
+    sending_ = false;
+    ShowWindow(true);
+    if (content_) content_->setFocus();
+    return;
+  }
   Close(1);
 }
 

@@ -2,7 +2,8 @@
 // FeedbackDialog: skin "Feedback.xml". The user's comment ("feedbackContent") and contact
 // ("feedbackContact") go to the vendor service; "contact-us" opens the help page.
 // While the request runs on a worker the dialog is hidden; the outcome is then shown in a
-// prompt box and the dialog closes with 1.
+// prompt box and the dialog closes with 1, except after a network error: it then comes back
+// with the texts as they were typed.
 //
 // UI thread; the worker reaches the window only through a posted message. Deletes itself.
 

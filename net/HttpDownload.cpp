@@ -7,11 +7,19 @@ extern "C" {
 
 #include <glog/logging.h>
 
+#include <sys/statvfs.h>
+#include <strings.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 
+#include "AtomicFile.h"
 #include "CancelToken.h"
 #include "CurlTransfer.h"
 #include "UserFolders.h"
@@ -24,11 +32,6 @@ constexpr size_t kReadPieceBytes = 1024;
 constexpr long kMaxRedirects = 5;
 constexpr int kSha256Bits = 256;
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 struct ShaFreer {
   void operator()(AVSHA* sha) const { av_free(sha); }
 };
@@ -38,13 +41,14 @@ using Sha = std::unique_ptr<AVSHA, ShaFreer>;
 struct BodySink {
   std::FILE* file = nullptr;
   AVSHA* sha = nullptr;  // null when no checksum is wanted
-  int64_t announced = 0;
+  int64_t announced = 0;  // at most the limits' maxInstallerBytes: no more is ever taken
   int64_t received = 0;
   int lastPercent = 0;  // the last percentage reported for this download
   const std::function<void(int)>* onPercent = nullptr;
   std::chrono::seconds stallLimit{0};
   std::chrono::steady_clock::time_point lastArrival = std::chrono::steady_clock::now();
   bool writeFailed = false;
+  bool diskFull = false;
   bool overrun = false;
   bool stalled = false;
 };
@@ -56,6 +60,7 @@ bool TakePiece(BodySink& sink, const char* data, size_t bytes) {
   }
   if (std::fwrite(data, 1, bytes, sink.file) != bytes) {
     sink.writeFailed = true;
+    sink.diskFull = errno == ENOSPC || errno == EDQUOT;
     return false;
   }
   if (sink.sha) av_sha_update(sink.sha, reinterpret_cast<const uint8_t*>(data), bytes);
@@ -90,6 +95,16 @@ int WatchForStall(void* userData, curl_off_t, curl_off_t, curl_off_t, curl_off_t
   return sink->stalled ? 1 : 0;
 }
 
+// Bytes an unprivileged user may still write in folder; nullopt when that cannot be told.
+std::optional<int64_t> FreeBytes(const std::string& folder) {
+  struct statvfs info {};
+  if (::statvfs(folder.c_str(), &info) != 0) return std::nullopt;
+  const auto blocks = static_cast<unsigned long long>(info.f_bavail);
+  const auto blockBytes = static_cast<unsigned long long>(info.f_frsize);
+  if (blockBytes != 0 && blocks > static_cast<unsigned long long>(INT64_MAX) / blockBytes) return INT64_MAX;
+  return static_cast<int64_t>(blocks * blockBytes);
+}
+
 std::string HexDigest(AVSHA* sha) {
   std::array<uint8_t, kSha256Bits / 8> digest{};
   av_sha_final(sha, digest.data());
@@ -111,6 +126,10 @@ std::string HexDigest(AVSHA* sha) {
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(h, CURLOPT_NOPROXY, "*");  // direct access
+  // Verified certificates are what make an https download authentic (see CameOverHttps).
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+  if (!limits.caFile.empty()) curl_easy_setopt(h, CURLOPT_CAINFO, limits.caFile.c_str());
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, limits.connectTimeoutS);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   // No answer from a cache.
@@ -154,17 +173,40 @@ int64_t HttpDownload::QueryAnnouncedSize(const std::string& requestUrl) {
 DownloadResult HttpDownload::DownloadInstaller(const std::string& url, const std::string& targetPath,
                                                std::string_view expectedSha256,
                                                const std::function<void(int)>& onPercent) {
+  overHttps_ = false;
   if (!handle_) return DownloadResult::kFailed;
   const std::string requestUrl(AddressWithoutQuery(url));
   const int64_t announced = QueryAnnouncedSize(requestUrl);
   if (cancel_.IsCancelled()) return DownloadResult::kCancelled;
   if (announced <= 0) return DownloadResult::kFailed;
+  if (announced > limits_.maxInstallerBytes) {
+    LOG(ERROR) << "installer download refused: " << announced << " bytes announced, more than "
+               << limits_.maxInstallerBytes;
+    return DownloadResult::kTooLarge;
+  }
+  const std::string folder = ParentFolder(targetPath);
+  if (const std::optional<int64_t> free = FreeBytes(folder); free && announced > *free) {
+    LOG(ERROR) << "installer download refused: " << announced << " bytes announced, " << *free << " free in "
+               << folder;
+    return DownloadResult::kNoSpace;
+  }
 
   File file(std::fopen(targetPath.c_str(), "wb"));
   if (!file) {
     PLOG(ERROR) << "cannot write the installer to " << targetPath;
     return DownloadResult::kFailed;
   }
+  const DownloadResult result = Transfer(requestUrl, announced, std::move(file), expectedSha256, onPercent, targetPath);
+  if (result != DownloadResult::kComplete && result != DownloadResult::kCancelled) {
+    // A part of an installer, or one that is not what was announced, is of no use to anyone.
+    if (::unlink(targetPath.c_str()) != 0 && errno != ENOENT) PLOG(ERROR) << "cannot remove " << targetPath;
+  }
+  return result;
+}
+
+DownloadResult HttpDownload::Transfer(const std::string& requestUrl, int64_t announced, File file,
+                                      std::string_view expectedSha256, const std::function<void(int)>& onPercent,
+                                      const std::string& targetPath) {
   Sha sha(expectedSha256.empty() ? nullptr : av_sha_alloc());
   if (sha) av_sha_init(sha.get(), kSha256Bits);
   BodySink sink;
@@ -185,30 +227,38 @@ DownloadResult HttpDownload::DownloadInstaller(const std::string& url, const std
   curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
   const CURLcode code = PerformCancellable(h, &cancel_);
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr);
+  const char* scheme = nullptr;
+  overHttps_ = code == CURLE_OK && curl_easy_getinfo(h, CURLINFO_SCHEME, &scheme) == CURLE_OK && scheme &&
+               ::strcasecmp(scheme, "https") == 0;
   const bool flushed = std::fflush(file.get()) == 0;
-  file.reset();
+  if (!flushed) sink.diskFull = errno == ENOSPC || errno == EDQUOT;
+  const bool closed = std::fclose(file.release()) == 0;
+  if (!closed) sink.diskFull = sink.diskFull || errno == ENOSPC || errno == EDQUOT;
 
-  if (code == CURLE_OK && flushed && sink.received == announced) {
+  if (code == CURLE_OK && flushed && closed && sink.received == announced) {
     if (!sha) return DownloadResult::kComplete;
     const std::string actual = HexDigest(sha.get());
     if (actual == expectedSha256) return DownloadResult::kComplete;
     LOG(ERROR) << "installer " << targetPath << " has sha256 " << actual << ", the service gave " << expectedSha256;
-    return DownloadResult::kFailed;
+    return DownloadResult::kBadChecksum;
   }
   if (cancel_.IsCancelled()) return DownloadResult::kCancelled;
   LOG(ERROR) << "installer download: curl code:" << static_cast<int>(code) << ",strerror:"
              << curl_easy_strerror(code) << ", " << sink.received << " of " << announced << " bytes"
              << (sink.stalled ? ", nothing arrived for " + std::to_string(limits_.stallTimeoutS) + " s" : "")
              << (sink.overrun ? ", the body is longer than announced" : "")
-             << (sink.writeFailed || !flushed ? ", the file could not be written" : "");
+             << (sink.writeFailed || !flushed || !closed ? ", the file could not be written" : "");
+  if (sink.overrun) return DownloadResult::kTooLarge;
+  if (sink.diskFull) return DownloadResult::kNoSpace;
   return DownloadResult::kFailed;
 }
 
 std::string_view AddressWithoutQuery(std::string_view url) { return url.substr(0, url.find_first_of("?#")); }
 
 std::string InstallerFileName(std::string_view url) {
-  const size_t slash = url.rfind('/');
-  const std::string_view name = slash == std::string_view::npos ? std::string_view() : url.substr(slash + 1);
+  const std::string_view path = AddressWithoutQuery(url);
+  const size_t separator = path.find_last_of("/\\");
+  const std::string_view name = separator == std::string_view::npos ? std::string_view() : path.substr(separator + 1);
   if (name.empty() || name == "." || name == "..") return {};
   return std::string(name);
 }

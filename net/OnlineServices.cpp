@@ -38,9 +38,8 @@ void OnlineServices::OnUpgradeAnswer(UpgradeCheckMode mode, const UpgradeAnswer&
   if (answer.verdict == UpgradeVerdict::kUpToDate && mode == UpgradeCheckMode::kInteractive) {
     PromptBoxDialog::Show(mainWindow_, kNoNewVersionText, 200, 100);
   } else if (answer.verdict == UpgradeVerdict::kNewer) {
-    if (OfferUpgrade(mainWindow_, answer.offer, hooks_.openUrl) == DownloadDialog::kEndProgram && hooks_.endProgram) {
-      hooks_.endProgram();
-    }
+    const int result = OfferUpgrade(mainWindow_, answer.offer, hooks_.openUrl, hooks_.showFile);
+    if (result == DownloadDialog::kEndProgram && hooks_.endProgram) hooks_.endProgram();
   }
 }
 

@@ -33,6 +33,8 @@ class OnlineServices {
  public:
   struct Hooks {
     DesktopOpener openUrl = DefaultDesktopOpener();
+    // Shows a downloaded installer that could not be verified, for the user to check.
+    FileShower showFile = DefaultFileShower();
     // Called on the UI thread, after every box and dialog of the offer has closed, when the
     // installer has been started or a mandatory upgrade was cancelled: end the program
     // through its normal quit path.

@@ -18,6 +18,9 @@ inline constexpr std::string_view kHelpPath = "/help";
 // Reads the environment at every call; call it before starting threads that change it.
 std::string VendorServiceBaseUrl();
 
+// True for an https address (the scheme in any case).
+bool IsHttpsAddress(std::string_view url);
+
 // The vendor's help page, opened in the user's browser.
 std::string HelpPageUrl(std::string_view baseUrl);
 

@@ -98,4 +98,8 @@ FeedbackOutcome ReadFeedbackAnswer(std::string_view response) {
   }
 }
 
+bool InstallerIsVerified(const UpgradeOffer& offer, bool installerOverHttps) {
+  return offer.answerOverHttps && !offer.sha256.empty() && installerOverHttps;
+}
+
 }  // namespace zav

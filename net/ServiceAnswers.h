@@ -13,7 +13,15 @@ struct UpgradeOffer {
   std::string downloadUrl;
   int forceUpgrade = 0;  // non-zero: the upgrade is mandatory
   std::string sha256;    // lower-case hex of the installer, empty when the service gives none
+  // The answer came over https (from a server whose certificate was verified): only then does
+  // its sha256 vouch for the installer.
+  bool answerOverHttps = false;
 };
+
+// Over plain http anyone on the way can change the installer and its checksum alike, so an
+// installer is taken as authentic only when the answer that gave its sha256 came over https,
+// it had one, and the installer itself (checked against it) came over https.
+bool InstallerIsVerified(const UpgradeOffer& offer, bool installerOverHttps);
 
 enum class UpgradeVerdict {
   kRequestFailed,  // no answer reached us

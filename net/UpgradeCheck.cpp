@@ -34,6 +34,8 @@ UpgradeAnswer RunUpgradeCheck(std::string_view baseUrl, const CancelToken* cance
   std::cout << "response: " << response << std::endl;
 
   UpgradeAnswer answer = ReadUpgradeAnswer(response);
+  // The client verifies certificates and follows no redirect, so the address says it all.
+  answer.offer.answerOverHttps = IsHttpsAddress(url);
   if (answer.verdict == UpgradeVerdict::kUpToDate || answer.verdict == UpgradeVerdict::kNewer) {
     const auto local = ParseVersion(kAppVersion).value_or(Version{});
     std::cout << "routeMajorVersion: " << answer.remote.major << " routeMinorVersion: " << answer.remote.minor

@@ -15,6 +15,7 @@ inline const QString kNoNewVersionText = QStringLiteral("没有发现新版本!"
 // Returns the result of the last modal window shown: 0 when the user declined an optional
 // upgrade, else the download dialog's (DownloadDialog::kEndProgram asks the caller to end
 // the program).
-int OfferUpgrade(WindowImplBase* owner, const UpgradeOffer& offer, const DesktopOpener& openUrl);
+int OfferUpgrade(WindowImplBase* owner, const UpgradeOffer& offer, const DesktopOpener& openUrl,
+                 const FileShower& showFile);
 
 }  // namespace zav

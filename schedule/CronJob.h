@@ -15,12 +15,17 @@ struct CronJob {
   std::string starttime;    // UTF-8, "YYYY-MM-DD HH:MM:SS" as typed
   std::string endtime;
   int32_t status = 0;  // 1 marks a completed job; the program itself only ever stores 0
+
+  bool operator==(const CronJob&) const = default;
 };
 
 // A job as the job file holds it: the job and the number it was given when it was added.
+// Numbers are not unique in a hand-edited file, and a job without one reads as 0.
 struct StoredJob {
   int32_t cronJobId = 0;
   CronJob job;
+
+  bool operator==(const StoredJob&) const = default;
 };
 
 }  // namespace zav

@@ -1,10 +1,11 @@
 #pragma once
-// CronJobDialog ("定时任务"): the list of scheduled jobs, one row of
-// "CronJobListContainerElement.xml" per job, named "item-<id>" and tagged with the id. New jobs
-// arrive from NewCronJobDialog as kNewCronJobMessage. The job file is read and written on the
-// settings worker, one operation at a time in the order asked; rows change on the window's
-// thread when an operation has finished. Closing the dialog waits for none of it: operations
-// still queued finish on the worker. Deletes itself when its window is destroyed.
+// CronJobDialog ("定时任务"): the list of scheduled jobs (JobRows: one row per job, in file
+// order, built only while in view). New jobs arrive from NewCronJobDialog as
+// kNewCronJobMessage. The job file is read and written on the settings worker, one operation
+// at a time in the order asked; rows change on the window's thread when an operation has
+// finished, and a job file that cannot be written is reported in a prompt box. Closing the
+// dialog waits for none of it: operations still queued finish on the worker. Deletes itself
+// when its window is destroyed.
 
 #include <memory>
 #include <optional>
@@ -13,11 +14,14 @@
 #include "JobTime.h"
 #include "dui/WindowImplBase.h"
 
-class QListWidget;
-
 namespace zav {
 
+class JobRows;
 class WorkQueue;
+
+inline const QString kJobNotSavedText = QStringLiteral("定时任务保存失败!");
+inline const QString kJobNotRemovedText = QStringLiteral("定时任务删除失败!");
+inline const QString kJobsNotClearedText = QStringLiteral("定时任务清空失败!");
 
 class CronJobDialog : public WindowImplBase {
   Q_OBJECT
@@ -26,6 +30,10 @@ class CronJobDialog : public WindowImplBase {
   // disk: the settings worker, which outlives the dialog. jobFilePath: the job file; empty for
   // DefaultJobFilePath(), worked out on the worker (it creates the Data folder).
   explicit CronJobDialog(WorkQueue& disk, std::string jobFilePath = {});
+  ~CronJobDialog() override;
+
+  // Rows listed so far (for tests and benchmarks).
+  int RowCount() const;
 
  protected:
   QString GetWindowClassName() const override { return QStringLiteral("定时任务"); }
@@ -36,11 +44,6 @@ class CronJobDialog : public WindowImplBase {
   void OnFinalMessage() override;
 
  private:
-  struct Row {
-    StoredJob stored;
-    JobState state;
-  };
-
   void Load();
   void AddJob(const CronJob& job);
   void Remove(QWidget* removeButton);
@@ -58,13 +61,10 @@ class CronJobDialog : public WindowImplBase {
   template <typename Work, typename Done>
   void RunOnStore(Work work, Done done);
 
-  void AppendRows(const std::vector<Row>& rows);
-  void DeleteRow(int index);
-
   WorkQueue& disk_;
   // Shared with the jobs still queued, which may outlive the dialog.
   const std::shared_ptr<StoreOnWorker> store_;
-  QListWidget* list_ = nullptr;
+  std::unique_ptr<JobRows> rows_;
 };
 
 // What the main window's "cron-job-btn" runs: the job list, modal over owner.

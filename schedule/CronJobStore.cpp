@@ -15,9 +15,6 @@
 namespace zav {
 namespace {
 
-// Wraps like the 32-bit counter it is, instead of overflowing.
-int32_t NextId(int32_t id) { return static_cast<int32_t>(static_cast<uint32_t>(id) + 1u); }
-
 // How many names with a counter are tried when a kept-aside name of this second is taken.
 constexpr int kAsideNameTries = 100;
 
@@ -37,19 +34,24 @@ std::vector<StoredJob> CronJobStore::Load() {
 CronJobStore::Added CronJobStore::Add(const CronJob& job) {
   std::string text;
   const ReadResult read = ReadWholeFile(path_, &text);
-  lastCronJobId_ = NextId(lastCronJobId_);
-  const StoredJob stored{lastCronJobId_, job};
-  if (read == ReadResult::kFailed) return {stored.cronJobId, false};
-
-  std::optional<std::string> updated = AppendJob(text, stored);
-  if (!updated) {
-    if (!KeepAside()) return {stored.cronJobId, false};
-    updated = AppendJob({}, stored);
+  const int32_t wanted = NextJobId(lastCronJobId_);
+  if (read == ReadResult::kFailed) {
+    lastCronJobId_ = wanted;
+    return {wanted, false};
   }
-  return {stored.cronJobId, updated && ReplaceFileAtomically(path_, *updated)};
+  std::optional<AppendedJob> appended = AppendJob(text, wanted, job);
+  if (!appended) {
+    if (!KeepAside()) {
+      lastCronJobId_ = wanted;
+      return {wanted, false};
+    }
+    appended = AppendJob({}, wanted, job);
+  }
+  lastCronJobId_ = appended->cronJobId;
+  return {appended->cronJobId, ReplaceFileAtomically(path_, appended->text)};
 }
 
-bool CronJobStore::Remove(int32_t id) {
+bool CronJobStore::Remove(const StoredJob& job, std::size_t position) {
   std::string text;
   switch (ReadWholeFile(path_, &text)) {
     case ReadResult::kMissing: return true;
@@ -57,13 +59,22 @@ bool CronJobStore::Remove(int32_t id) {
     case ReadResult::kOk: break;
   }
   if (text.empty()) return true;
-  const std::optional<std::string> updated = RemoveJob(text, id);
+  const std::optional<std::string> updated = RemoveJob(text, position, job);
   // A file that is not a job document holds no job to remove; it is left as it is.
   if (!updated) return true;
   return ReplaceFileAtomically(path_, *updated);
 }
 
-bool CronJobStore::Clear() { return ::unlink(path_.c_str()) == 0 || errno == ENOENT; }
+bool CronJobStore::Clear() {
+  std::string text;
+  switch (ReadWholeFile(path_, &text)) {
+    case ReadResult::kMissing: return true;
+    case ReadResult::kFailed: return KeepAside();  // what it holds cannot be checked, so it is kept
+    case ReadResult::kOk: break;
+  }
+  if (!ReadJobDocument(text)) return KeepAside();
+  return ::unlink(path_.c_str()) == 0 || errno == ENOENT;
+}
 
 bool CronJobStore::KeepAside() {
   char stamp[32];

@@ -2,10 +2,12 @@
 // CronJobStore: the job file "cron.json" in the per-user Data folder, read and written whole.
 // Every write goes to a temporary file that is then renamed over the job file, so a crash or
 // a full disk leaves either the old jobs or the new ones, never none. A job file that is not a
-// job document is renamed aside ("cron.json.broken-<local time>") before a new one starts.
+// job document is renamed aside ("cron.json.broken-<local time>") before a new one starts or
+// the jobs are cleared.
 //
 // Not thread-safe: one thread at a time. Only this store writes the file, so it takes no lock.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -35,15 +37,18 @@ class CronJobStore {
     int32_t cronJobId;
     bool written;  // false: the file could not be written; the number stays used up
   };
-  // Stores job with the next number after lastCronJobId. A file that exists but cannot be read
-  // is left alone and nothing is written.
+  // Stores job with the next number after lastCronJobId, or, when a stored job already has
+  // that one, the next free number. A file that exists but cannot be read is left alone and
+  // nothing is written.
   Added Add(const CronJob& job);
 
-  // Removes the first job numbered id. True when the file no longer holds it (also when it
-  // never did); false when the new file could not be written, the old one then stays.
-  bool Remove(int32_t id);
+  // Removes job, the one at position in file order (see RemoveJob). True when the file no
+  // longer holds it (also when it never did); false when the new file could not be written,
+  // the old one then stays.
+  bool Remove(const StoredJob& job, std::size_t position);
 
-  // Deletes the job file. lastCronJobId keeps its value. False when it could not be deleted.
+  // Deletes the job file; a file that is not a job document (or cannot be read) is kept aside
+  // instead. lastCronJobId keeps its value. False when the file is still there.
   bool Clear();
 
  private:

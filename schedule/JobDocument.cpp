@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <memory>
+#include <unordered_set>
 #include <utility>
 
 namespace zav {
@@ -62,6 +63,20 @@ std::string TextMember(const Json::Value& job, const char* key) {
   return value.isString() ? value.asString() : std::string();
 }
 
+StoredJob ReadJob(const Json::Value& element) {
+  return {IntMember(element, "cronJobId"),
+          {TextMember(element, "cronJobName"), TextMember(element, "starttime"), TextMember(element, "endtime"),
+           IntMember(element, "status")}};
+}
+
+// wanted, or the first number after it that is not taken; never 0. Ends: there are fewer
+// taken numbers than 32-bit ones.
+int32_t FreeId(int32_t wanted, const std::unordered_set<int32_t>& taken) {
+  int32_t id = wanted;
+  while (id == 0 || taken.contains(id)) id = NextJobId(id);
+  return id;
+}
+
 Json::Value ToJson(const StoredJob& stored) {
   Json::Value value(Json::objectValue);
   value["cronJobId"] = stored.cronJobId;
@@ -76,37 +91,43 @@ std::string Write(const Json::Value& document) { return Json::StyledWriter().wri
 
 }  // namespace
 
+int32_t NextJobId(int32_t id) { return static_cast<int32_t>(static_cast<uint32_t>(id) + 1u); }
+
 std::optional<std::vector<StoredJob>> ReadJobDocument(std::string_view text) {
   Json::Value document;
   if (!ParseJobDocument(text, &document)) return std::nullopt;
+  const Json::Value& list = std::as_const(document)[kList];
   std::vector<StoredJob> jobs;
-  for (const Json::Value& element : std::as_const(document)[kList]) {
-    jobs.push_back({IntMember(element, "cronJobId"),
-                    {TextMember(element, "cronJobName"), TextMember(element, "starttime"),
-                     TextMember(element, "endtime"), IntMember(element, "status")}});
-  }
+  jobs.reserve(list.size());
+  for (const Json::Value& element : list) jobs.push_back(ReadJob(element));
   return jobs;
 }
 
-std::optional<std::string> AppendJob(std::string_view text, const StoredJob& job) {
+std::optional<AppendedJob> AppendJob(std::string_view text, int32_t wantedId, const CronJob& job) {
   Json::Value document;
   if (!ParseJobDocument(text, &document)) return std::nullopt;
-  document[kList].append(ToJson(job));
-  return Write(document);
+  std::unordered_set<int32_t> taken;
+  for (const Json::Value& element : std::as_const(document)[kList]) taken.insert(IntMember(element, "cronJobId"));
+  const StoredJob stored{FreeId(wantedId, taken), job};
+  document[kList].append(ToJson(stored));
+  return AppendedJob{Write(document), stored.cronJobId};
 }
 
-std::optional<std::string> RemoveJob(std::string_view text, int32_t id) {
+std::optional<std::string> RemoveJob(std::string_view text, std::size_t position, const StoredJob& expected) {
   Json::Value document;
   if (!ParseJobDocument(text, &document)) return std::nullopt;
   if (document.isMember(kList)) {
     Json::Value& list = document[kList];
-    for (Json::ArrayIndex i = 0; list.isArray() && i < list.size(); ++i) {
-      if (IntMember(list[i], "cronJobId") == id) {
-        Json::Value removed;
-        list.removeIndex(i, &removed);
-        break;
-      }
+    auto matches = [&](Json::ArrayIndex i) { return ReadJob(list[i]) == expected; };
+    std::optional<Json::ArrayIndex> found;
+    if (position < list.size() && matches(static_cast<Json::ArrayIndex>(position))) {
+      found = static_cast<Json::ArrayIndex>(position);
     }
+    for (Json::ArrayIndex i = 0; !found && i < list.size(); ++i) {
+      if (matches(i)) found = i;
+    }
+    Json::Value removed;
+    if (found) list.removeIndex(*found, &removed);
   }
   return Write(document);
 }

@@ -18,12 +18,25 @@ namespace zav {
 // another type reads as 0 or as the empty text.
 std::optional<std::vector<StoredJob>> ReadJobDocument(std::string_view text);
 
-// The text with job appended to "list"; from an empty text, a document holding only job.
-// nullopt when text is not a job document.
-std::optional<std::string> AppendJob(std::string_view text, const StoredJob& job);
+// The number after id; wraps like the 32-bit counter it is instead of overflowing.
+int32_t NextJobId(int32_t id);
 
-// The text without the first job numbered id (later ones with that number stay); the same
-// document when none has it. nullopt when text is not a job document.
-std::optional<std::string> RemoveJob(std::string_view text, int32_t id);
+// A job added to a document: the new text and the number the job was given.
+struct AppendedJob {
+  std::string text;
+  int32_t cronJobId = 0;
+};
+
+// The text with job appended to "list"; from an empty text, a document holding only the job.
+// The job is numbered wantedId, or, when a job of the text already has that number, the next
+// number after it that none has; never 0, which is what a job without a number reads as.
+// nullopt when text is not a job document.
+std::optional<AppendedJob> AppendJob(std::string_view text, int32_t wantedId, const CronJob& job);
+
+// The text without one job: the one at position (in file order) when it reads as expected,
+// else the first one that does, so a list that shows the file's jobs in order removes exactly
+// the job of its row even where numbers repeat. The same document when no job reads as
+// expected. nullopt when text is not a job document.
+std::optional<std::string> RemoveJob(std::string_view text, std::size_t position, const StoredJob& expected);
 
 }  // namespace zav

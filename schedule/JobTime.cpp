@@ -3,6 +3,9 @@
 #include <ctime>
 
 namespace zav {
+
+static_assert(sizeof(std::time_t) >= sizeof(int64_t), "job times after January 2038 need a 64-bit time_t");
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -23,7 +26,7 @@ int ReadField(std::string_view text, std::size_t position, std::size_t length) {
 
 }  // namespace
 
-int32_t ParseJobTime(std::string_view text) {
+int64_t ParseJobTime(std::string_view text) {
   std::tm calendar{};
   calendar.tm_year = ReadField(text, 0, 4) - 1900;
   calendar.tm_mon = ReadField(text, 5, 2) - 1;
@@ -32,7 +35,7 @@ int32_t ParseJobTime(std::string_view text) {
   calendar.tm_min = ReadField(text, 14, 2);
   calendar.tm_sec = ReadField(text, 17, 2);
   calendar.tm_isdst = 0;
-  return static_cast<int32_t>(std::mktime(&calendar));
+  return static_cast<int64_t>(std::mktime(&calendar));
 }
 
 bool IsCompleteJobTime(std::string_view text) { return text.size() >= kMinJobTimeLength; }
@@ -42,7 +45,7 @@ bool IsValidJobPeriod(std::string_view starttime, std::string_view endtime) {
          ParseJobTime(endtime) > ParseJobTime(starttime);
 }
 
-JobState WorkOutJobState(int32_t status, std::string_view starttime, int32_t now) {
+JobState WorkOutJobState(int32_t status, std::string_view starttime, int64_t now) {
   if (status == 1) return JobState::kDone;
   if (!IsCompleteJobTime(starttime)) return JobState::kNotStarted;
   return ParseJobTime(starttime) < now ? JobState::kExpired : JobState::kNotStarted;
@@ -57,6 +60,6 @@ const char* JobStateText(JobState state) {
   return "";
 }
 
-int32_t NowSeconds() { return static_cast<int32_t>(std::time(nullptr)); }
+int64_t NowSeconds() { return static_cast<int64_t>(std::time(nullptr)); }
 
 }  // namespace zav

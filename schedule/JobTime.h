@@ -10,11 +10,11 @@ namespace zav {
 // A time text needs the field positions up to the seconds (index 17) to exist.
 inline constexpr std::size_t kMinJobTimeLength = 17;
 
-// The local time that text describes, in seconds since the epoch, held in 32 bits as the job
-// list compares it. Only fixed positions are read: year 0-3, month 5-6, day 8-9, hour 11-12,
+// The local time that text describes, in seconds since the epoch. 64 bits wide, so jobs after
+// January 2038 are read, compared and checked like any other. Only fixed positions are read: year 0-3, month 5-6, day 8-9, hour 11-12,
 // minute 14-15, second 17-18, each as a leading decimal number (0 without digits); values out
 // of range carry into the next unit. Daylight saving is taken as off.
-int32_t ParseJobTime(std::string_view text);
+int64_t ParseJobTime(std::string_view text);
 
 // False for a text too short to hold every field (an empty field, say).
 bool IsCompleteJobTime(std::string_view text);
@@ -26,12 +26,12 @@ enum class JobState { kNotStarted = 0, kDone = 1, kExpired = 2 };
 
 // Stored status 1 is done, whatever the times; otherwise a start earlier than now is expired.
 // An incomplete start time cannot be read and counts as not started. The end time plays no part.
-JobState WorkOutJobState(int32_t status, std::string_view starttime, int32_t now);
+JobState WorkOutJobState(int32_t status, std::string_view starttime, int64_t now);
 
 // "未开始", "已完成", "已失效" (UTF-8).
 const char* JobStateText(JobState state);
 
-// The current time as the job list compares it.
-int32_t NowSeconds();
+// The current time, in seconds since the epoch.
+int64_t NowSeconds();
 
 }  // namespace zav

@@ -152,6 +152,22 @@ void VendorService::Route() {
     }
     const auto bytes = std::make_shared<const std::string>(answers.installerBytes);
     constexpr char kType[] = "application/octet-stream";
+    if (request.method == "HEAD" && answers.announcedSize >= 0) {
+      // Only the length goes out; no body is read from the provider for HEAD.
+      response.set_content_provider(static_cast<size_t>(answers.announcedSize), kType,
+                                    [](size_t, size_t, httplib::DataSink&) { return false; });
+      return;
+    }
+    if (answers.endlessInstaller && request.method != "HEAD") {
+      response.set_chunked_content_provider(kType, [this, bytes](size_t, httplib::DataSink& sink) {
+        {
+          std::lock_guard lock(mutex_);
+          if (stopping_) return false;
+        }
+        return sink.write(bytes->data(), bytes->size());
+      });
+      return;
+    }
     if (!answers.announceSize) {
       response.set_chunked_content_provider(kType, [bytes](size_t offset, httplib::DataSink& sink) {
         if (offset < bytes->size()) {

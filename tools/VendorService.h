@@ -6,6 +6,7 @@
 // Every method may be called from any thread.
 
 #include <condition_variable>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -33,6 +34,10 @@ struct VendorAnswers {
   bool announceSize = true;     // false: sent chunked, without Content-Length
   bool stallInstaller = false;  // the first half, then nothing until ReleaseInstaller or Stop
   std::string redirectTarget;   // where "/moved" redirects to
+  // The size that a HEAD request is told (-1: the installer's own).
+  int64_t announcedSize = -1;
+  // GET sends the installer over and over, chunked, until the client stops reading.
+  bool endlessInstaller = false;
 };
 
 struct ReceivedRequest {

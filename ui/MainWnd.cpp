@@ -74,6 +74,7 @@ void CMainWnd::InitWindow() {
   online_ = std::make_unique<OnlineServices>(
       this, VendorServiceBaseUrl(),
       OnlineServices::Hooks{[shell = shell_](const QUrl& url) { return shell->Open(url); },
+                            [shell = shell_](const QString& path) { shell->ShowInFileManager(path); },
                             // The installer runs, or a mandatory upgrade was refused: quit the way
                             // the menu does, so a recording is finished first.
                             [this] { PostMessage(kMenuQuit); }});

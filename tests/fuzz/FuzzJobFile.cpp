@@ -67,18 +67,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<zav::StoredJob> expected = jobs.value_or(std::vector<zav::StoredJob>{});
   if (!SameJobs(loaded, expected, expected.size()) || loaded.size() != expected.size()) std::abort();
 
-  const zav::StoredJob added{2147483647, {"新 job", "2024-05-01 09:30:00", "", 0}};
-  const std::optional<std::string> appended = zav::AppendJob(text, added);
+  const zav::CronJob job{"新 job", "2024-05-01 09:30:00", "", 0};
+  const std::optional<zav::AppendedJob> appended = zav::AppendJob(text, 2147483647, job);
   if (appended.has_value() != jobs.has_value()) std::abort();
   if (!appended) return 0;
-  const std::optional<std::vector<zav::StoredJob>> after = zav::ReadJobDocument(*appended);
+  const zav::StoredJob added{appended->cronJobId, job};
+  const std::optional<std::vector<zav::StoredJob>> after = zav::ReadJobDocument(appended->text);
   if (!after || after->size() != jobs->size() + 1 || !SameJobs(*jobs, *after, jobs->size()) ||
       !SameJobs({added}, {after->back()}, 1)) {
     std::abort();
   }
-  const std::optional<std::string> removed = zav::RemoveJob(*appended, added.cronJobId);
+  for (const zav::StoredJob& stored : *jobs) {
+    if (stored.cronJobId == added.cronJobId) std::abort();  // a new job's number is its own
+  }
+  const std::optional<std::string> removed = zav::RemoveJob(appended->text, jobs->size(), added);
   if (!removed) std::abort();
   const std::optional<std::vector<zav::StoredJob>> back = zav::ReadJobDocument(*removed);
-  if (!back || back->size() != jobs->size()) std::abort();
+  if (!back || back->size() != jobs->size() || !SameJobs(*jobs, *back, jobs->size())) std::abort();
   return 0;
 }

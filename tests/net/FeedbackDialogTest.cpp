@@ -111,8 +111,37 @@ TEST_F(FeedbackDialogTest, EachOutcomeShowsItsPrompt) {
   refusing.ret = 1;
   service_.SetAnswers(refusing);
   EXPECT_EQ(SendThrough(service_.BaseUrl(), QStringLiteral("a"), QStringLiteral("b")), QStringLiteral("未知错误"));
+}
+
+// The user can send again later without typing it all again.
+TEST_F(FeedbackDialogTest, ANetworkErrorKeepsTheFormOpenWithItsTexts) {
   test::RefusingPort unreachable;
-  EXPECT_EQ(SendThrough(unreachable.BaseUrl(), QStringLiteral("a"), QStringLiteral("b")), QStringLiteral("网络错误!"));
+  const QString comment = QStringLiteral("录音没有声音\n第二行");
+  ModalWatcher watcher;
+  QString prompt;
+  QString contentAfter, contactAfter;
+  bool sent = false;
+  watcher.On(FeedbackDialog::kCaption, [&](QWidget* dialog) {
+    if (!sent) {
+      Control<QPlainTextEdit>(dialog, "feedbackContent")->setPlainText(comment);
+      Control<QLineEdit>(dialog, "feedbackContact")->setText(QStringLiteral("qq 12345"));
+      sent = ClickButton(dialog, "feedbackBtn");
+      return false;
+    }
+    if (prompt.isEmpty() || !dialog->isVisible()) return false;
+    contentAfter = Control<QPlainTextEdit>(dialog, "feedbackContent")->toPlainText();
+    contactAfter = Control<QLineEdit>(dialog, "feedbackContact")->text();
+    dialog->close();
+    return true;
+  });
+  watcher.On(kPromptBox, [&](QWidget* box) {
+    prompt = Control<QLabel>(box, "msgText")->text();
+    return ClickButton(box, "msgConfirm");
+  });
+  EXPECT_EQ(ShowDialog(new FeedbackDialog(unreachable.BaseUrl(), [](const QUrl&) { return true; }), nullptr), 0);
+  EXPECT_EQ(prompt, QStringLiteral("网络错误!"));
+  EXPECT_EQ(contentAfter, comment);
+  EXPECT_EQ(contactAfter, QStringLiteral("qq 12345"));
 }
 
 TEST_F(FeedbackDialogTest, CommentGetsTheFocusAndContactUsOpensTheHelpPage) {

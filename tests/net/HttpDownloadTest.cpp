@@ -2,14 +2,17 @@
 // checksum, and every way a download fails or is cancelled.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "CancelToken.h"
 #include "HttpDownload.h"
 #include "NetTestData.h"
+#include "UserFolders.h"
 #include "VendorService.h"
 
 namespace zav {
@@ -57,7 +60,7 @@ class HttpDownloadTest : public ::testing::Test {
 TEST_F(HttpDownloadTest, ThousandBytesArriveInOneStepAndTheQueryIsNotSent) {
   Serve(1000, [](tools::VendorAnswers& a) { a.installerName = "setup.exe"; });
   const std::string url = service_.BaseUrl() + "/files/setup.exe?v=2";
-  EXPECT_EQ(InstallerFileName(url), "setup.exe?v=2");
+  EXPECT_EQ(InstallerFileName(url), "setup.exe");
   ASSERT_EQ(Fetch(url), DownloadResult::kComplete);
   EXPECT_EQ(percents_, std::vector<int>{100});
   EXPECT_EQ(ReadFile(target_), test::PatternBytes(1000));
@@ -88,7 +91,30 @@ TEST_F(HttpDownloadTest, ChecksumDecidesWhetherTheInstallerIsComplete) {
   EXPECT_EQ(Fetch(service_.InstallerUrl(), test::kPattern1000Sha256), DownloadResult::kComplete);
   std::string wrong = test::kPattern1000Sha256;
   wrong[10] = wrong[10] == '0' ? '1' : '0';
-  EXPECT_EQ(Fetch(service_.InstallerUrl(), wrong), DownloadResult::kFailed);
+  EXPECT_EQ(Fetch(service_.InstallerUrl(), wrong), DownloadResult::kBadChecksum);
+  EXPECT_FALSE(fs::exists(target_));
+}
+
+// A service that announces more than any installer, more than the disk holds, or sends more
+// than it announced: refused or stopped, and nothing is left behind.
+TEST_F(HttpDownloadTest, OversizedOrEndlessInstallersAreRefusedAndLeaveNoFile) {
+  Serve(1000, [](tools::VendorAnswers& a) { a.announcedSize = int64_t{50} << 30; });
+  EXPECT_EQ(Fetch(service_.InstallerUrl()), DownloadResult::kTooLarge);
+  EXPECT_EQ(service_.CountRequests("GET", "/files/ZavAudioRecorderSetup.bin"), 0u);
+  EXPECT_FALSE(fs::exists(target_));
+
+  Serve(1000, [](tools::VendorAnswers& a) { a.announcedSize = int64_t{1} << 60; });
+  DownloadLimits unbounded;
+  unbounded.maxInstallerBytes = INT64_MAX;
+  EXPECT_EQ(Fetch(service_.InstallerUrl(), {}, unbounded), DownloadResult::kNoSpace);
+  EXPECT_EQ(service_.CountRequests("GET", "/files/ZavAudioRecorderSetup.bin"), 0u);
+  EXPECT_FALSE(fs::exists(target_));
+
+  Serve(1000, [](tools::VendorAnswers& a) { a.endlessInstaller = true; });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Fetch(service_.InstallerUrl()), DownloadResult::kTooLarge);
+  EXPECT_LT(test::MillisecondsSince(start), 5000);
+  EXPECT_FALSE(fs::exists(target_));
 }
 
 TEST_F(HttpDownloadTest, NoSizeErrorStatusOrForeignRedirectFails) {
@@ -110,12 +136,47 @@ TEST_F(HttpDownloadTest, NoSizeErrorStatusOrForeignRedirectFails) {
   }
 }
 
+// The name comes from the address's path alone, and whatever the address, the file lands in
+// the Temp folder.
+TEST_F(HttpDownloadTest, TheFileNameComesFromThePathAndStaysInTheTempFolder) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"http://h/files/installer.deb#/..\\..\\evil", "installer.deb"},
+      {"http://h/files/setup.exe?v=2#x", "setup.exe"},
+      {"http://h/files/..\\..\\evil", "evil"},
+      {"http://h/files/?name=/../../evil", ""},
+      {"http://h/files/..#/evil", ""},
+      {"http://h/files/%2e%2e%2fevil", "%2e%2e%2fevil"},
+  };
+  // The user's folders below this test's own folder.
+  const char* configHome = std::getenv("XDG_CONFIG_HOME");
+  const std::string savedConfigHome = configHome ? configHome : "";
+  ::setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
+  const fs::path temp = GetUserFolder(kTempSubFolder);
+  EXPECT_EQ(temp.parent_path().parent_path(), folder_);
+  for (const auto& [url, name] : cases) {
+    EXPECT_EQ(InstallerFileName(url), name) << url;
+    const std::string path = InstallerTargetPath(url);
+    if (name.empty()) {
+      EXPECT_EQ(path, "") << url;
+    } else {
+      EXPECT_EQ(fs::path(path).parent_path(), temp) << url;
+      EXPECT_EQ(fs::path(path).filename(), name) << url;
+    }
+  }
+  if (configHome) {
+    ::setenv("XDG_CONFIG_HOME", savedConfigHome.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_CONFIG_HOME");
+  }
+}
+
 TEST_F(HttpDownloadTest, StalledDownloadFailsAndCancelledOneKeepsItsPart) {
   Serve(1000, [](tools::VendorAnswers& a) { a.stallInstaller = true; });
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Fetch(service_.InstallerUrl(), {}, DownloadLimits{10, 1}), DownloadResult::kFailed);
   EXPECT_LT(test::MillisecondsSince(start), 8000);
   EXPECT_EQ(percents_, std::vector<int>{50});
+  EXPECT_FALSE(fs::exists(target_));
 
   std::atomic<bool> halfway = false;
   DownloadResult result = DownloadResult::kComplete;

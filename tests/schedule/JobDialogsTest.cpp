@@ -100,7 +100,30 @@ class JobDialogsTest : public ::testing::Test {
   }
 
   QWidget* Row(int id) const { return list_ ? list_->FindControl(QStringLiteral("item-%1").arg(id)) : nullptr; }
-  int RowCount() const { return list_->FindControl<QListWidget>(QStringLiteral("cron-job-list"))->count(); }
+  QListWidget* Rows() const { return list_->FindControl<QListWidget>(QStringLiteral("cron-job-list")); }
+  int RowCount() const { return Rows()->count(); }
+  QWidget* RowAt(int index) const { return Rows()->itemWidget(Rows()->item(index)); }
+
+  // Clicks "删除" on the row at index and waits until that row has gone.
+  void RemoveRowAt(int index) {
+    QWidget* row = RowAt(index);
+    ASSERT_NE(row, nullptr) << index;
+    const int before = RowCount();
+    Click(row, QStringLiteral("cron-job-remove"));
+    ASSERT_TRUE(test::WaitUntil([&] { return RowCount() == before - 1; }));
+  }
+
+  // The names of the jobs in the file and those shown, in order.
+  std::vector<std::string> StoredNames() const {
+    std::vector<std::string> names;
+    for (const StoredJob& stored : StoredJobs()) names.push_back(stored.job.cronJobName);
+    return names;
+  }
+  std::vector<std::string> ShownNames() const {
+    std::vector<std::string> names;
+    for (int i = 0; i < RowCount(); ++i) names.push_back(LabelText(RowAt(i), "cron-job-name").toStdString());
+    return names;
+  }
 
   WorkQueue disk_{"zav-test-settings"};
   QPointer<CronJobDialog> list_;
@@ -173,6 +196,43 @@ TEST_F(JobDialogsTest, StoredJobsAreListedWithTheirStatesAndClearThenAddContinue
   OpenList();
   ASSERT_TRUE(test::WaitUntil([this] { return RowCount() == 2; }));
   EXPECT_EQ(LabelText(Row(5), "cron-job-name"), QStringLiteral("last"));
+}
+
+// A hand-edited file: numbers out of order, repeated and missing.
+TEST_F(JobDialogsTest, ARowRemovesExactlyItsOwnJobWhateverTheNumbers) {
+  std::ofstream(DefaultJobFilePath()) << R"({"list": [
+    {"cronJobId": 2, "cronJobName": "b"}, {"cronJobId": 1, "cronJobName": "a"},
+    {"cronJobId": 5, "cronJobName": "x"}, {"cronJobId": 5, "cronJobName": "y"},
+    {"cronJobName": "p"}, {"cronJobName": "q"}]})";
+  CronJobDialog* list = OpenList();
+  ASSERT_TRUE(test::WaitUntil([this] { return RowCount() == 6; }));
+  list->PostMessage(kNewCronJobMessage, reinterpret_cast<uintptr_t>(new CronJob{"new", "2037-12-31 09:30:00",
+                                                                               "2037-12-31 10:00:00", 0}));
+  ASSERT_TRUE(test::WaitUntil([this] { return RowCount() == 7; }));
+  EXPECT_EQ(StoredJobs().back().cronJobId, 3);  // 1 and 2 are taken
+
+  RemoveRowAt(6);
+  EXPECT_EQ(StoredNames(), (std::vector<std::string>{"b", "a", "x", "y", "p", "q"}));
+  RemoveRowAt(3);
+  RemoveRowAt(4);
+  EXPECT_EQ(StoredNames(), (std::vector<std::string>{"b", "a", "x", "p"}));
+  EXPECT_EQ(ShownNames(), StoredNames());
+}
+
+TEST_F(JobDialogsTest, AJobThatCannotBeStoredIsReportedAndGetsNoRow) {
+  CronJobDialog* list = OpenList();
+  // The job file's temporary file cannot be made, as on a full disk or a read-only folder.
+  const std::string blocker = DefaultJobFilePath() + ".tmp";
+  std::filesystem::create_directory(blocker);
+  test::ModalBoxAnswerer answerer;
+  list->PostMessage(kNewCronJobMessage, reinterpret_cast<uintptr_t>(new CronJob{"new", "2037-12-31 09:30:00",
+                                                                               "2037-12-31 10:00:00", 0}));
+  const bool told = test::WaitUntil([&] { return !answerer.texts.isEmpty(); });
+  std::filesystem::remove(blocker);
+  ASSERT_TRUE(told);
+  EXPECT_EQ(answerer.texts, QStringList{QStringLiteral("定时任务保存失败!")});
+  EXPECT_EQ(RowCount(), 0);
+  EXPECT_FALSE(std::filesystem::exists(DefaultJobFilePath()));
 }
 
 TEST_F(JobDialogsTest, TheNewJobDialogRefusesAnEmptyNameAndTimesThatAreNotInOrderOrTooShort) {

@@ -79,7 +79,7 @@ TEST_F(JobStoreTest, NumbersFollowTheLastJobOfTheFileAndAreNotReusedWithinAnOpen
   {
     CronJobStore store(path_);
     for (const char* name : {"a", "b", "c"}) store.Add(Job(name));
-    EXPECT_TRUE(store.Remove(3));
+    EXPECT_TRUE(store.Remove({3, Job("c")}, 2));
   }
   CronJobStore reopened(path_);
   ASSERT_EQ(reopened.Load().size(), 2u);
@@ -137,6 +137,38 @@ TEST_F(JobStoreTest, ABrokenFileIsKeptAsideBeforeTheNextAddStartsAFreshOne) {
   EXPECT_TRUE(store.Add(Job("b")).written);
   EXPECT_EQ(KeptAside().size(), 2u);
   EXPECT_EQ(Reopen().size(), 1u);
+
+  // Clearing does not throw a broken file away either.
+  const std::string unreadable = "{\"list\": [ {\"cronJobId\": 9";
+  test::WriteFile(path_, unreadable);
+  EXPECT_TRUE(store.Clear());
+  EXPECT_FALSE(fs::exists(path_));
+  ASSERT_EQ(KeptAside().size(), 3u);
+  int withText = 0;
+  for (const fs::path& aside : KeptAside()) withText += test::ReadFile(aside) == unreadable;
+  EXPECT_EQ(withText, 1);
+}
+
+TEST_F(JobStoreTest, ANewJobNeverTakesTheNumberOfAStoredJob) {
+  // The number after the last job's is taken when it is free...
+  test::WriteFile(path_, R"({"list": [{"cronJobId": 5}, {"cronJobId": 1}]})");
+  CronJobStore store(path_);
+  ASSERT_EQ(store.Load().size(), 2u);
+  EXPECT_EQ(store.Add(Job("a")).cronJobId, 2);
+  // ...and when a stored job has it, the next free one.
+  test::WriteFile(path_, R"({"list": [{"cronJobId": 2}, {"cronJobId": 3}, {"cronJobId": 1}]})");
+  CronJobStore reordered(path_);
+  ASSERT_EQ(reordered.Load().size(), 3u);
+  EXPECT_EQ(reordered.Add(Job("b")).cronJobId, 4);
+  EXPECT_EQ(reordered.Add(Job("c")).cronJobId, 5);
+  // Jobs without a number read as 0, which is never given.
+  test::WriteFile(path_, R"({"list": [{"cronJobName": "x"}, {"cronJobId": -1}]})");
+  CronJobStore unnumbered(path_);
+  ASSERT_EQ(unnumbered.Load().size(), 2u);
+  EXPECT_EQ(unnumbered.Add(Job("d")).cronJobId, 1);
+  std::vector<int32_t> ids;
+  for (const StoredJob& job : Reopen()) ids.push_back(job.cronJobId);
+  EXPECT_EQ(ids, (std::vector<int32_t>{0, -1, 1}));
 }
 
 TEST_F(JobStoreTest, AWriteThatDoesNotReachTheRenameLeavesTheOldFileIntact) {
@@ -146,12 +178,12 @@ TEST_F(JobStoreTest, AWriteThatDoesNotReachTheRenameLeavesTheOldFileIntact) {
   const std::string before = test::ReadFile(path_);
   // The temporary file cannot be made, as when the program dies or the disk fills up first.
   fs::create_directory(path_ + ".tmp");
-  EXPECT_FALSE(store.Remove(1));
+  EXPECT_FALSE(store.Remove({1, Job("a")}, 0));
   EXPECT_FALSE(store.Add(Job("c")).written);
   EXPECT_EQ(test::ReadFile(path_), before);
 
   fs::remove(path_ + ".tmp");
-  EXPECT_TRUE(store.Remove(1));
+  EXPECT_TRUE(store.Remove({1, Job("a")}, 0));
   const std::vector<StoredJob> jobs = Reopen();
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_EQ(jobs[0].cronJobId, 2);
@@ -159,7 +191,7 @@ TEST_F(JobStoreTest, AWriteThatDoesNotReachTheRenameLeavesTheOldFileIntact) {
 
 TEST(JobTimeTest, AStartEqualToNowIsNotStartedAndOneSecondEarlierIsExpired) {
   const char* start = "2024-05-01 09:30:00";
-  const int32_t s = ParseJobTime(start);
+  const auto s = ParseJobTime(start);
   EXPECT_EQ(WorkOutJobState(0, start, s), JobState::kNotStarted);
   EXPECT_EQ(WorkOutJobState(0, start, s + 1), JobState::kExpired);
   EXPECT_EQ(WorkOutJobState(7, start, s + 1), JobState::kExpired);
@@ -170,6 +202,20 @@ TEST(JobTimeTest, AStartEqualToNowIsNotStartedAndOneSecondEarlierIsExpired) {
   // Too short to read: shown as not started rather than a state worked out from garbage.
   EXPECT_EQ(WorkOutJobState(0, "2024-05-01", s + 1), JobState::kNotStarted);
   EXPECT_EQ(WorkOutJobState(0, "", s + 1), JobState::kNotStarted);
+}
+
+TEST(JobTimeTest, TimesAfter2038AreReadComparedAndCheckedInFull) {
+  const auto now = NowSeconds();
+  EXPECT_EQ(WorkOutJobState(0, "2039-01-01 00:00:00", now), JobState::kNotStarted);
+  EXPECT_EQ(WorkOutJobState(0, "2099-06-01 12:00:00", now), JobState::kNotStarted);
+  EXPECT_TRUE(IsValidJobPeriod("2037-12-31 10:00:00", "2038-02-01 00:00:00"));
+  EXPECT_TRUE(IsValidJobPeriod("2038-01-19 03:14:07", "2038-01-19 03:14:09"));
+  EXPECT_FALSE(IsValidJobPeriod("2040-01-01 00:00:00", "2039-12-31 23:59:59"));
+  // A clock past 2038 still sees a job of 2039 as ahead and one of 2038 as past.
+  const auto in2039 = ParseJobTime("2039-01-01 00:00:00");
+  EXPECT_GT(in2039, ParseJobTime("2038-12-31 23:59:59"));
+  EXPECT_EQ(WorkOutJobState(0, "2039-06-01 00:00:00", in2039), JobState::kNotStarted);
+  EXPECT_EQ(WorkOutJobState(0, "2038-06-01 00:00:00", in2039), JobState::kExpired);
 }
 
 TEST(JobTimeTest, FieldsAreReadAtFixedPositionsAndCarryOver) {

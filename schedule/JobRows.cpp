@@ -1,0 +1,197 @@
+#include "JobRows.h"
+
+#include <glog/logging.h>
+
+#include <QEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <algorithm>
+
+#include "dui/ControlTag.h"
+#include "dui/DialogBuilder.h"
+#include "dui/SkinLoader.h"
+#include "dui/WindowImplBase.h"
+
+namespace zav {
+namespace {
+
+const QString kRowTemplate = QStringLiteral("CronJobListContainerElement.xml");
+// Items added per turn of the event loop: about 5 ms of work, so input and signals are handled
+// in between while a list of 100,000 jobs fills.
+constexpr int kItemsPerBatch = 10'000;
+// More items than this are added with no row built (see AddItems).
+constexpr int kItemsAddedAmongRows = 8;
+// Rows built beyond the view on each side, so a short scroll shows finished rows.
+constexpr int kBuiltMarginRows = 4;
+// Rows further out of view than this are dropped again.
+constexpr int kKeptMarginRows = 24;
+constexpr int kFallbackRowHeight = 48;
+
+// Job texts come from a file anyone can edit: shown as they are, never as rich text.
+void SetLabel(QWidget* row, const QString& name, const std::string& utf8) {
+  if (auto* label = qobject_cast<QLabel*>(FindSubControl(row, name))) {
+    label->setTextFormat(Qt::PlainText);
+    label->setText(QString::fromStdString(utf8));
+  }
+}
+
+}  // namespace
+
+JobRows::JobRows(QListWidget* list, WindowImplBase* window)
+    : list_(list), window_(window), template_(std::make_unique<SkinTemplate>(kRowTemplate, window)) {
+  if (!template_->ok()) LOG(ERROR) << "job list: " << template_->error().toStdString();
+  if (QWidget* sample = template_->Build()) {
+    rowHeight_ = std::max(sample->minimumHeight(), sample->sizeHint().height());
+    delete sample;
+  }
+  if (rowHeight_ <= 0) rowHeight_ = kFallbackRowHeight;
+  if (!list_) return;
+  list_->setUniformItemSizes(true);
+  connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, &JobRows::BuildRowsInView);
+  connect(list_->verticalScrollBar(), &QScrollBar::rangeChanged, this, &JobRows::BuildRowsInView);
+  list_->viewport()->installEventFilter(this);
+}
+
+JobRows::~JobRows() = default;
+
+void JobRows::Append(std::vector<Row> rows) {
+  entries_.reserve(entries_.size() + rows.size());
+  for (Row& row : rows) entries_.push_back({std::move(row), nextKey_++, false});
+  if (!addingItems_) AddItems();  // else the batch that is due takes them too
+}
+
+// Adds the items of the next batch of rows and, while rows without an item are left, asks for
+// the next batch after the events that have come in meanwhile. Rows are built once every item
+// is in: an item added to a list that holds row widgets makes it lay out every item again at
+// once, which turns filling a long list into minutes.
+void JobRows::AddItems() {
+  if (!list_) return;
+  addingItems_ = true;
+  const int first = list_->count();
+  const int end = std::min(Count(), first + kItemsPerBatch);
+  if (end - first > kItemsAddedAmongRows) DropBuiltWidgets();
+  for (int index = first; index < end; ++index) {
+    auto* item = new QListWidgetItem(list_);
+    item->setSizeHint(QSize(0, rowHeight_));
+  }
+  if (end < Count()) {
+    QTimer::singleShot(0, this, [this] {
+      if (addingItems_) AddItems();  // not when the rows were cleared meanwhile
+    });
+    return;
+  }
+  addingItems_ = false;
+  BuildRowsInView();
+}
+
+void JobRows::DropBuiltWidgets() {
+  for (int index : built_) list_->removeItemWidget(list_->item(index));
+  built_.clear();
+}
+
+int JobRows::RowOf(const QWidget* control) const {
+  for (const QWidget* widget = control; widget; widget = widget->parentWidget()) {
+    for (int index : built_) {
+      if (BuiltWidget(index) == widget) return index;
+    }
+  }
+  return -1;
+}
+
+int JobRows::IndexOf(uint64_t key) const {
+  const auto it = std::find_if(entries_.begin(), entries_.end(), [key](const Entry& e) { return e.key == key; });
+  return it == entries_.end() ? -1 : static_cast<int>(it - entries_.begin());
+}
+
+void JobRows::SetRemoving(int index, bool removing) {
+  entries_[static_cast<size_t>(index)].removing = removing;
+  if (QWidget* row = BuiltWidget(index)) {
+    if (QWidget* button = FindSubControl(row, QStringLiteral("cron-job-remove"))) button->setEnabled(!removing);
+  }
+}
+
+size_t JobRows::FilePosition(int index) const {
+  const auto end = entries_.begin() + index;
+  return static_cast<size_t>(index - std::count_if(entries_.begin(), end, [](const Entry& e) { return e.removing; }));
+}
+
+void JobRows::RemoveAt(int index) {
+  if (list_ && index < list_->count()) {
+    // The widget goes at once (the list would only schedule its deletion), so no control of a
+    // removed row can be found or clicked afterwards.
+    delete BuiltWidget(index);
+    delete list_->takeItem(index);
+  }
+  entries_.erase(entries_.begin() + index);
+  std::erase(built_, index);
+  for (int& built : built_) {
+    if (built > index) --built;
+  }
+  BuildRowsInView();
+}
+
+void JobRows::Clear() {
+  addingItems_ = false;
+  for (int index : built_) delete BuiltWidget(index);
+  built_.clear();
+  entries_.clear();
+  if (list_) list_->clear();
+}
+
+bool JobRows::eventFilter(QObject* watched, QEvent* event) {
+  if (list_ && watched == list_->viewport() && event->type() == QEvent::Resize) BuildRowsInView();
+  return QObject::eventFilter(watched, event);
+}
+
+void JobRows::BuildRowsInView() {
+  if (!list_ || list_->count() == 0 || addingItems_) return;
+  // Every row has the same height, so the rows in view follow from the scroll position alone,
+  // also before the list has laid its new items out.
+  const int top = list_->verticalScrollBar()->value();
+  const int firstInView = top / rowHeight_;
+  const int lastInView = (top + list_->viewport()->height()) / rowHeight_;
+  const int buildFrom = std::max(0, firstInView - kBuiltMarginRows);
+  const int buildTo = std::min(list_->count() - 1, lastInView + kBuiltMarginRows);
+
+  std::erase_if(built_, [&](int index) {
+    if (index >= firstInView - kKeptMarginRows && index <= lastInView + kKeptMarginRows) return false;
+    list_->removeItemWidget(list_->item(index));
+    return true;
+  });
+  for (int index = buildFrom; index <= buildTo; ++index) {
+    if (std::find(built_.begin(), built_.end(), index) != built_.end()) continue;
+    if (QWidget* widget = Build(entries_[static_cast<size_t>(index)])) {
+      list_->setItemWidget(list_->item(index), widget);
+      built_.push_back(index);
+    }
+  }
+}
+
+QWidget* JobRows::Build(const Entry& entry) {
+  QWidget* widget = template_->Build();
+  if (!widget) return nullptr;
+  const int32_t id = entry.row.stored.cronJobId;
+  const CronJob& job = entry.row.stored.job;
+  widget->setObjectName(QString::asprintf("item-%d", id));
+  SetTag(widget, id);
+  SetLabel(widget, QStringLiteral("cron-job-name"), job.cronJobName);
+  SetLabel(widget, QStringLiteral("starttime"), job.starttime);
+  SetLabel(widget, QStringLiteral("endtime"), job.endtime);
+  SetLabel(widget, QStringLiteral("status"), JobStateText(entry.row.state));
+  if (QWidget* button = FindSubControl(widget, QStringLiteral("cron-job-remove"))) {
+    SetTag(button, id);
+    button->setEnabled(!entry.removing);
+  }
+  window_->BindNotifications(widget);
+  return widget;
+}
+
+QWidget* JobRows::BuiltWidget(int index) const {
+  if (!list_ || std::find(built_.begin(), built_.end(), index) == built_.end()) return nullptr;
+  return list_->itemWidget(list_->item(index));
+}
+
+}  // namespace zav
