@@ -21,6 +21,12 @@ void Select(QComboBox* combo, const std::optional<int>& index) {
   combo->setCurrentIndex(*index);
 }
 
+void Check(QCheckBox* check, bool checked) {
+  if (!check) return;
+  const QSignalBlocker quiet(check);
+  check->setChecked(checked);
+}
+
 }  // namespace
 
 void StoreSetting(WorkQueue* disk, const char* key, std::string value) {
@@ -43,8 +49,8 @@ void ChoicesPanel::Show(const StoredChoices& stored) {
   Select(format_, stored.format);
   Select(quality_, stored.bitrateIndex);
   Select(source_, stored.source);
-  if (gainControl_) gainControl_->setChecked(stored.gainControl);
-  if (noiseSuppression_) noiseSuppression_->setChecked(stored.noiseSuppression);
+  Check(gainControl_, stored.gainControl);
+  Check(noiseSuppression_, stored.noiseSuppression);
 }
 
 bool ChoicesPanel::Handle(const TNotifyUI& msg) {

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QUrl>
 
 #include "ChoicesPanel.h"
@@ -44,9 +45,10 @@ void SetingDialog::InitWindow() {
 void SetingDialog::ShowStored(const Stored& stored) {
   if (outputDir_ && !folderChosen_) outputDir_->setText(QString::fromStdString(stored.outputFolder));
   if (closeChosen_) return;
-  // Selected from code, which does not notify: the value is already stored.
+  // Selected without notifying: the value is already stored.
   if (auto* option = FindControl<QRadioButton>(stored.closeToTray ? QStringLiteral("window-close-tray")
                                                                   : QStringLiteral("window-close-exit"))) {
+    const QSignalBlocker quiet(option);
     option->setChecked(true);
   }
 }
