@@ -7,10 +7,13 @@
 namespace zav {
 namespace {
 
-// What a duration may read. A stream format (mp3, wav) has its duration in its first frames or
-// in its header; a file of those that is not audio (zeros, say) would otherwise be read whole,
-// and the mp3 parser keeps all of it in memory while it looks for a frame.
-constexpr int64_t kStreamReadBytes = 8 << 20;
+// What a duration may read. Opening reads the format's header, which for an mp3 includes its
+// ID3 tag (cover pictures of several MB).
+constexpr int64_t kOpenReadBytes = 64 << 20;
+// After the header, a stream format (mp3, wav) has its duration in its first frames; a file of
+// those that is not audio (zeros, say) would otherwise be read whole, and the mp3 parser keeps
+// all of it in memory while it looks for a frame.
+constexpr int64_t kStreamReadBytes = 2 << 20;
 // An MP4 cut short while it was recorded is fragmented: its index is spread over the whole
 // file, which is read at the speed of the disk; the time limit bounds it.
 constexpr int64_t kFragmentedReadBytes = int64_t{1} << 30;
@@ -22,10 +25,11 @@ struct ReadBudget {
   const AVFormatContext* input = nullptr;
   std::chrono::steady_clock::time_point deadline;
   const std::atomic<bool>* cancel = nullptr;
+  int64_t readBytes = kOpenReadBytes;
   DurationResult stoppedBy = DurationResult::kRead;
 };
 
-int64_t ReadBytesFor(const AVInputFormat* format) {
+int64_t AnalysisBytesFor(const AVInputFormat* format) {
   return format && format->name && std::strstr(format->name, "mp4") ? kFragmentedReadBytes : kStreamReadBytes;
 }
 
@@ -37,7 +41,7 @@ int StopReading(void* opaque) {
     budget->stoppedBy = DurationResult::kCancelled;
   } else if (std::chrono::steady_clock::now() >= budget->deadline) {
     budget->stoppedBy = DurationResult::kOutOfTime;
-  } else if (budget->input->pb && budget->input->pb->bytes_read > ReadBytesFor(budget->input->iformat)) {
+  } else if (budget->input->pb && budget->input->pb->bytes_read > budget->readBytes) {
     budget->stoppedBy = DurationResult::kUnknown;
   }
   return budget->stoppedBy == DurationResult::kRead ? 0 : 1;
@@ -66,6 +70,7 @@ DurationResult ReadMediaDuration(const std::string& path, const DurationLimits& 
     return budget.stoppedBy == DurationResult::kRead ? DurationResult::kUnknown : budget.stoppedBy;
   }
   InputFormatContextPtr input(raw);
+  budget.readBytes = (raw->pb ? raw->pb->bytes_read : 0) + AnalysisBytesFor(raw->iformat);
   const int analysed = avformat_find_stream_info(raw, nullptr);
   // An analysis that was stopped still answers, with what it saw by then: not a duration.
   if (budget.stoppedBy != DurationResult::kRead) return budget.stoppedBy;
