@@ -6,7 +6,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
-#include "ConfigStore.h"
+#include "SettingWrites.h"
 #include "StoredChoices.h"
 #include "dui/WorkQueue.h"
 #include "dui/Notify.h"
@@ -29,12 +29,9 @@ void Check(QCheckBox* check, bool checked) {
 
 }  // namespace
 
-void StoreSetting(WorkQueue* disk, const char* key, std::string value) {
-  disk->Post([key, value = std::move(value)] { ConfigStore::Instance().WriteString(kGlobalSection, key, value); });
-}
-
-ChoicesPanel::ChoicesPanel(const WindowImplBase& window, WorkQueue* disk)
-    : disk_(disk),
+ChoicesPanel::ChoicesPanel(WindowImplBase& window, WorkQueue* disk)
+    : window_(&window),
+      disk_(disk),
       source_(window.FindControl<QComboBox>(QStringLiteral("record-audio-origin"))),
       format_(window.FindControl<QComboBox>(QStringLiteral("record-audio-format"))),
       quality_(window.FindControl<QComboBox>(QStringLiteral("record-audio-quality"))),
@@ -90,6 +87,6 @@ void ChoicesPanel::FillFormatAndBitRate(RecordingChoices* choices) const {
   choices->bitRate = BitRateOfQualityText(quality_ ? quality_->currentText().toStdString() : std::string());
 }
 
-void ChoicesPanel::Store(const char* key, std::string value) { StoreSetting(disk_, key, std::move(value)); }
+void ChoicesPanel::Store(const char* key, std::string value) { StoreSetting(window_, disk_, key, std::move(value)); }
 
 }  // namespace zav

@@ -96,8 +96,8 @@ bool HotkeyDialog::SaveOne(HotkeyAction action) {
     return action != HotkeyAction::kStartPause;
   }
   PromptBoxDialog::Show(this, texts.success, 200, 100);
-  hotkeys_.WriteRows(action, {modifierRow, keyRow});
-  hotkeys_.WriteCombo(action, *combo);
+  hotkeys_.WriteRows(action, {modifierRow, keyRow}, this);
+  hotkeys_.WriteCombo(action, *combo, this);
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ConfigStore.h"
+#include "SettingWrites.h"
 #include "dui/WindowImplBase.h"
 #include "dui/WorkQueue.h"
 
@@ -120,21 +121,31 @@ void RecorderHotkeys::ReadEffectiveCombos(QObject* receiver,
       });
 }
 
-void RecorderHotkeys::WriteRows(HotkeyAction action, HotkeyRows rows) const {
+void RecorderHotkeys::WriteRows(HotkeyAction action, HotkeyRows rows, WindowImplBase* teller) const {
   const HotkeyKeys& keys = KeysOf(action);
-  WritePair(keys.modifierRowKey, rows.modifier, keys.virtualKeyRowKey, rows.key);
+  WritePair(keys.modifierRowKey, rows.modifier, keys.virtualKeyRowKey, rows.key, teller);
 }
 
-void RecorderHotkeys::WriteCombo(HotkeyAction action, HotkeyCombo combo) const {
+void RecorderHotkeys::WriteCombo(HotkeyAction action, HotkeyCombo combo, WindowImplBase* teller) const {
   const HotkeyKeys& keys = KeysOf(action);
-  WritePair(keys.modifierKey, combo.modifiers, keys.virtualKeyKey, combo.virtualKey);
+  WritePair(keys.modifierKey, combo.modifiers, keys.virtualKeyKey, combo.virtualKey, teller);
 }
 
-void RecorderHotkeys::WritePair(std::string_view firstKey, int first, std::string_view secondKey, int second) const {
-  disk_.Post([config = config_, firstKey, first, secondKey, second] {
+void RecorderHotkeys::WritePair(std::string_view firstKey, int first, std::string_view secondKey, int second,
+                                WindowImplBase* teller) const {
+  auto write = [config = config_, firstKey, first, secondKey, second] {
     ConfigStore& store = StoreOrProgramStore(config);
-    store.WriteString(kHotkeySection, firstKey, std::to_string(first));
-    store.WriteString(kHotkeySection, secondKey, std::to_string(second));
+    const bool firstStored = store.WriteString(kHotkeySection, firstKey, std::to_string(first));
+    const bool secondStored = store.WriteString(kHotkeySection, secondKey, std::to_string(second));
+    if (!firstStored || !secondStored) LOG(ERROR) << "hotkey: cannot store " << firstKey << " and " << secondKey;
+    return firstStored && secondStored;
+  };
+  if (!teller) {
+    disk_.Post(write);
+    return;
+  }
+  disk_.Run(teller, write, [teller](bool stored) {
+    if (!stored) TellSettingsNotStored(teller);
   });
 }
 

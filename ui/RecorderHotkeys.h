@@ -90,15 +90,18 @@ class RecorderHotkeys {
   // receiver has gone by then.
   void ReadEffectiveCombos(QObject* receiver, std::function<void(const std::array<HotkeyCombo, 2>&)> done) const;
   // Queue writes of action's dialog rows, and of its combination's modifier and key values.
-  void WriteRows(HotkeyAction action, HotkeyRows rows) const;
-  void WriteCombo(HotkeyAction action, HotkeyCombo combo) const;
+  // When a write fails, teller (a window the user changed them in, if given and still there)
+  // tells the user.
+  void WriteRows(HotkeyAction action, HotkeyRows rows, WindowImplBase* teller = nullptr) const;
+  void WriteCombo(HotkeyAction action, HotkeyCombo combo, WindowImplBase* teller = nullptr) const;
 
  private:
   static int IdOf(HotkeyAction action);
   bool Take(HotkeyAction action, HotkeyCombo combo);
   void RegisterStored(const std::array<HotkeyCombo, 2>& stored);
   // Queues a write of two values of section "hotkey"; the keys are KeysOf's (static) texts.
-  void WritePair(std::string_view firstKey, int first, std::string_view secondKey, int second) const;
+  void WritePair(std::string_view firstKey, int first, std::string_view secondKey, int second,
+                 WindowImplBase* teller) const;
 
   WorkQueue& disk_;
   ConfigStore* const config_;

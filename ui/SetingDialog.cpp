@@ -12,9 +12,9 @@
 #include <QSignalBlocker>
 #include <QUrl>
 
-#include "ChoicesPanel.h"
 #include "ConfigStore.h"
 #include "FolderWriteCheck.h"
+#include "SettingWrites.h"
 #include "StoredChoices.h"
 #include "UserFolders.h"
 #include "dui/DialogPattern.h"
@@ -75,7 +75,7 @@ void SetingDialog::Notify(TNotifyUI& msg) {
 
 void SetingDialog::StoreCloseChoice(bool toTray) {
   closeChosen_ = true;
-  StoreSetting(&disk_, kCloseKey, toTray ? "1" : "0");
+  StoreSetting(this, &disk_, kCloseKey, toTray ? "1" : "0");
 }
 
 void SetingDialog::ChooseFolder() {
@@ -88,12 +88,16 @@ void SetingDialog::ChooseFolder() {
   // Stored on the worker: a folder that passed is kept even when the dialog closes meanwhile.
   disk_.Run(
       this, [path = clean.toStdString()] { return StoreOutputFolderIfWritable(path, kWriteCheckFileName); },
-      [this, clean](bool writable) { OnFolderChecked(clean, writable); });
+      [this, clean](FolderChoice choice) { OnFolderChecked(clean, choice); });
 }
 
-void SetingDialog::OnFolderChecked(const QString& folder, bool writable) {
+void SetingDialog::OnFolderChecked(const QString& folder, FolderChoice choice) {
   if (chooseDir_) chooseDir_->setEnabled(true);
-  if (!writable) {
+  if (choice == FolderChoice::kNotStored) {
+    TellSettingsNotStored(this);
+    return;
+  }
+  if (choice == FolderChoice::kNotWritable) {
     QMessageBox box(QMessageBox::NoIcon, QString(), kNotWritableText, QMessageBox::Ok, this);
     box.exec();
     return;

@@ -17,10 +17,12 @@
 #include <filesystem>
 #include <thread>
 
+#include "ConfigStore.h"
 #include "ElapsedTime.h"
 #include "MainWndHarness.h"
 #include "ServiceAddress.h"
 #include "RecordingPrompts.h"
+#include "SettingWrites.h"
 #include "TrayMessages.h"
 #include "UiTestSupport.h"
 
@@ -171,6 +173,28 @@ TEST_F(MainWndTest, ChecksChangedWithoutTheMouseAreStoredToo) {
   ASSERT_TRUE(WaitUntil([&] { return boxes.Texts().contains(QStringLiteral("系统设置")); }));
   WaitForSettings();
   EXPECT_EQ(ReadSetting("window-close"), "1");
+}
+
+// A change that cannot reach the settings file is not lost without a word.
+TEST_F(MainWndTest, AChangeTheSettingsFileCannotTakeIsToldToTheUser) {
+  OpenWindow();
+  const std::filesystem::path ini = ConfigStore::Instance().path();
+  std::filesystem::remove(ini);
+  std::filesystem::create_directory(ini);  // a folder in the file's place: no write gets through
+  auto* quality = Control<QComboBox>("record-audio-quality");
+  quality->setFocus();
+  QTest::keyClick(quality, Qt::Key_Down);
+  ASSERT_TRUE(WaitUntil([&] { return boxes.Texts().contains(kSettingsNotStoredText); }));
+  EXPECT_EQ(boxes.seen.back().size, QSize(250, 100));
+
+  // Nor is a chosen output folder that the file cannot take.
+  QTemporaryDir other;
+  const qsizetype before = boxes.Texts().count(kSettingsNotStoredText);
+  PickFolderNext(other.path());
+  Click("change-dir-btn");
+  ASSERT_TRUE(WaitUntil([&] { return boxes.Texts().count(kSettingsNotStoredText) > before; }));
+  EXPECT_EQ(Control<QLineEdit>("save-path-eidt")->text().toStdString(), folder());
+  std::filesystem::remove(ini);
 }
 
 TEST_F(MainWndTest, AnotherFolderIsKeptOnlyWhenItCanBeWritten) {
