@@ -6,8 +6,6 @@
 // (RecordingDurations), so no file holds back the others. Names and paths are kept as the
 // file system's bytes from the scan to every button. UI thread only.
 
-#include <QString>
-
 #include <atomic>
 #include <cstdint>
 #include <map>
