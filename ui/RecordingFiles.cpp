@@ -1,6 +1,7 @@
 #include "RecordingFiles.h"
 
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -47,6 +48,10 @@ RecordingFile DescribeRecording(const std::string& folder, const std::string& fi
 }
 
 DurationResult ReadRecordingDuration(const std::string& fullPath, const DurationLimits& limits, double* seconds) {
+  // Opening a FIFO put in a recording's place since the scan would wait for a writer, beyond
+  // the reach of the read's limits.
+  struct stat info {};
+  if (::stat(fullPath.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return DurationResult::kUnknown;
   const auto dot = fullPath.rfind('.');
   if (dot != std::string::npos && strcasecmp(fullPath.c_str() + dot + 1, "wav") == 0) RepairUnpatchedWav(fullPath);
   return ReadMediaDuration(fullPath, limits, seconds);
