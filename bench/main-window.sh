@@ -5,13 +5,14 @@
 #
 # Usage: bench/main-window.sh idle [-s SECONDS]
 #        bench/main-window.sh meters [-s SECONDS]
-#        bench/main-window.sh list [-n FILES] [-r RUNS]
+#        bench/main-window.sh list [-n FILES] [-r RUNS] [-b]
 #        bench/main-window.sh stop [-s SECONDS] [FORMAT...]
 #        bench/main-window.sh jobs [-n JOBS] [-r RUNS]
 #   idle: CPU of the shown, idle window over SECONDS (default 60), and its wake-ups
 #   meters: the idle window with its level meters live on a microphone whose level keeps
 #           changing, then minimised: CPU, context switches and meter paints, SECONDS each
-#   list: a folder of FILES different recordings (default 2000), RUNS times (default 3)
+#   list: a folder of FILES different recordings (default 2000), RUNS times (default 3); with
+#         -b each run is followed by one with a 2 GB file of zeros named .mp3 listed first
 #   stop: records SECONDS (default 600) per format (default mp3 m4a, run side by side,
 #         started 20 s apart) and times the click on stop to the new row
 #   jobs: a job file of JOBS jobs (default 100000) shown in the job list, RUNS times (default 3)
@@ -20,7 +21,7 @@ set -euo pipefail
 BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 REPO_DIR=$(dirname "$BENCH_DIR")
 die() { echo "main-window.sh: $*" >&2; exit 1; }
-usage() { sed -n '2,17s/^# \{0,1\}//p' "$0"; exit 2; }
+usage() { sed -n '2,18s/^# \{0,1\}//p' "$0"; exit 2; }
 
 BUILD_DIR=${ZAV_BUILD_DIR:-$REPO_DIR/build}
 PROGRAM=$BUILD_DIR/app/desktop/zav-audio-recorder
@@ -118,17 +119,30 @@ case $MODE in
   list)
     FILES=2000
     RUNS=3
-    while getopts "n:r:" opt; do case $opt in n) FILES=$OPTARG ;; r) RUNS=$OPTARG ;; *) usage ;; esac; done
+    NOT_AUDIO=0
+    while getopts "n:r:b" opt; do
+      case $opt in n) FILES=$OPTARG ;; r) RUNS=$OPTARG ;; b) NOT_AUDIO=1 ;; *) usage ;; esac
+    done
     mkdir -p "$WORK/recordings"
     ffmpeg -loglevel error -f lavfi -i "sine=f=440:d=2" -ac 2 -ar 44100 -b:a 128k "$WORK/sample.mp3"
     # Copies, not links: each file is probed on its own, as a real folder's are.
     for i in $(seq 1 "$FILES"); do
       cp "$WORK/sample.mp3" "$WORK/recordings/新录音-$(printf '2024%010d' "$i").mp3"
     done
-    for run in $(seq 1 "$RUNS"); do
-      home=$(new_home "list$run" "$WORK/recordings")
+    list_once() {
+      local home
+      home=$(new_home "list$1" "$WORK/recordings")
       HOME=$home XDG_CONFIG_HOME=$home/config "$WINDOW_BENCH" list "$REPO_DIR/skin" "$WORK/recordings" 2>/dev/null |
-        grep '^first_paint' | sed "s/^/run $run: /"
+        grep '^first_paint' | sed "s/^/run $1: /"
+    }
+    for run in $(seq 1 "$RUNS"); do
+      list_once "$run"
+      if [ "$NOT_AUDIO" = 1 ]; then
+        # Sparse: 2 GB of zeros that take no disk; named to be listed (and read) first.
+        truncate -s 2G "$WORK/recordings/0-not-audio.mp3"
+        list_once "$run-not-audio"
+        rm -f "$WORK/recordings/0-not-audio.mp3"
+      fi
     done
     ;;
   stop)

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <vector>
 
 namespace zav {
 
@@ -70,7 +71,28 @@ ExclusiveFileLock::ExclusiveFileLock(const std::string& lockPath) {
   if (fd.valid() && LockExclusive(fd.get(), true)) fd_ = std::move(fd);
 }
 
-bool ReplaceFileAtomically(const std::string& path, const std::function<bool(int fd)>& writeContents) {
+std::string FinalLinkTarget(const std::string& path) {
+  // As many links as the kernel follows in one path lookup before it gives up with ELOOP.
+  constexpr int kMaxLinks = 40;
+  std::string current = path;
+  for (int followed = 0; followed <= kMaxLinks; ++followed) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+    std::vector<char> text(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1);
+    const ssize_t length = ::readlink(current.c_str(), text.data(), text.size());
+    if (length < 0) return current;
+    if (static_cast<std::size_t>(length) == text.size()) continue;  // grew meanwhile: read it again
+    const std::string target(text.data(), static_cast<std::size_t>(length));
+    current = target.starts_with('/') ? target : ParentFolder(current) + "/" + target;
+  }
+  return {};
+}
+
+bool ReplaceFileAtomically(const std::string& linkOrPath, const std::function<bool(int fd)>& writeContents) {
+  // Renaming over a link would replace the link itself, and the file it leads to (kept by a
+  // dotfile manager, say) would silently stop being updated.
+  const std::string path = FinalLinkTarget(linkOrPath);
+  if (path.empty()) return false;
   const std::string tempPath = path + ".tmp";
   ::unlink(tempPath.c_str());
   UniqueFd fd(::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));

@@ -45,10 +45,17 @@ class ExclusiveFileLock {
   UniqueFd fd_;  // closing the last descriptor releases the lock
 };
 
+// Where a write to path lands: path itself, or, when path is a symbolic link (a chain of them
+// included), the file the last link names; relative link texts count from their link's folder.
+// A dangling link gives the missing file it names. Empty after too many links (a loop).
+std::string FinalLinkTarget(const std::string& path);
+
 // Writes path + ".tmp" through writeContents (given the temporary file's descriptor; false
 // stops the replacement), flushes it to disk and renames it over path. The caller holds the
 // file's lock: the temporary name is fixed, so a crashed writer leaves at most one stale
 // temporary, reused by the next write. False on any failure; path is then untouched.
+// A path that is a symbolic link stays one: the file it leads to (FinalLinkTarget) is
+// replaced, with the temporary file beside that file.
 bool ReplaceFileAtomically(const std::string& path, const std::function<bool(int fd)>& writeContents);
 bool ReplaceFileAtomically(const std::string& path, std::string_view contents);
 

@@ -131,6 +131,27 @@ bool IsValidUtf8(std::string_view text) {
   return valid;
 }
 
+std::string ReadableFileName(std::string_view name) {
+  std::string out;
+  out.reserve(name.size());
+  std::size_t pos = 0;
+  while (pos < name.size()) {
+    const std::size_t start = pos;
+    bool valid = true;
+    const char32_t cp = DecodeUtf8(name, &pos, &valid);
+    if (valid && cp >= 0x20 && cp != 0x7F) {
+      out.append(name.substr(start, pos - start));
+      continue;
+    }
+    for (std::size_t i = start; i < pos; ++i) {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(name[i]));
+      out += escaped;
+    }
+  }
+  return out;
+}
+
 std::u16string CutUtf16(std::u16string_view text, std::size_t maxUnits) {
   if (text.size() <= maxUnits) return std::u16string(text);
   std::size_t length = maxUnits;

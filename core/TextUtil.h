@@ -24,6 +24,11 @@ std::u16string CutUtf16(std::u16string_view text, std::size_t maxUnits);
 // True when text is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
 bool IsValidUtf8(std::string_view text);
 
+// A file name (bytes, as the file system has them) as text to show: valid UTF-8 stays as it
+// is; a byte that is not part of valid UTF-8, and a control character, become "\xHH", so that
+// a name in another encoding reads as itself rather than as replacement characters.
+std::string ReadableFileName(std::string_view name);
+
 // text without the given characters at either end.
 std::string_view Trim(std::string_view text, std::string_view blanks = " \t");
 

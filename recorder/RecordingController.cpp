@@ -1,6 +1,7 @@
 #include "RecordingController.h"
 
 #include <glog/logging.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <ctime>
@@ -15,6 +16,14 @@
 
 namespace zav {
 namespace {
+
+// A folder the recording can be written into. A file of that name is no folder: the recorder
+// would only fail later, as if a device had.
+bool IsWritableFolder(const std::string& folder) {
+  struct stat info {};
+  return !folder.empty() && ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+         ::access(folder.c_str(), W_OK) == 0;
+}
 
 class SoundServerProbe final : public DeviceProbe {
  public:
@@ -147,7 +156,7 @@ void RecordingController::RunStart(std::shared_ptr<Session> session) {
 
   if (!KnownFormat(c.format)) return fail(StartResult::kBadFormat, "unknown format '" + c.format + "'");
   EnsureDirectoryPath(c.folder);
-  if (c.folder.empty() || access(c.folder.c_str(), W_OK) != 0)
+  if (!IsWritableFolder(c.folder))
     return fail(StartResult::kFolderNotWritable, "cannot write into the folder " + c.folder);
   RemoveRewriteLeftovers(c.folder);
 

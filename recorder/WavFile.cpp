@@ -23,6 +23,11 @@ void PutLe32(uint8_t* p, uint32_t v) {
 
 }  // namespace
 
+bool HasPlaceholderSizes(const WavLayout& layout) {
+  return layout.dataSize == 0 || layout.dataSize == 0xFFFFFFFFu || layout.riffSize == 0 ||
+         layout.riffSize == 0xFFFFFFFFu;
+}
+
 bool ParseWavLayout(const uint8_t* bytes, size_t length, WavLayout* layout) {
   if (length < 12 || std::memcmp(bytes, "RIFF", 4) != 0 || std::memcmp(bytes + 8, "WAVE", 4) != 0) return false;
   layout->riffSize = Le32(bytes + 4);
@@ -67,11 +72,6 @@ int WriteWavSizes(int fd, const WavLayout& layout, uint64_t fileSize) {
   return 0;
 }
 
-int RepairWavSizes(const std::string& path) {
-  const UniqueFd file(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
-  return file.valid() ? RepairWavSizes(file.get()) : -1;
-}
-
 int RepairWavSizes(int fd) {
   struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
@@ -84,12 +84,33 @@ int RepairWavSizes(int fd) {
   // Only a data chunk that runs past the end of the file, or stops short of it with the
   // placeholder sizes of an unfinished recording, is repaired; chunks after the data are kept.
   const uint64_t announcedEnd = layout.dataStart + layout.dataSize;
-  const bool unfinished = layout.dataSize == 0 || layout.dataSize == 0xFFFFFFFFu || layout.riffSize == 0 ||
-                          layout.riffSize == 0xFFFFFFFFu || announcedEnd > static_cast<uint64_t>(st.st_size);
+  const bool unfinished = HasPlaceholderSizes(layout) || announcedEnd > static_cast<uint64_t>(st.st_size);
   const bool stale = layout.riffSize + 8ULL == announcedEnd && announcedEnd < static_cast<uint64_t>(st.st_size);
   if (!unfinished && !stale) return 0;
   if (layout.dataSize == data && layout.riffSize == riff) return 0;
   return WriteWavSizes(fd, layout, static_cast<uint64_t>(st.st_size)) == 0 ? 1 : -1;
+}
+
+int RepairUnpatchedWav(const std::string& path) {
+  // Read first: a file with nothing to repair is not even opened for writing.
+  const UniqueFd reader(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  if (!reader.valid()) return -1;
+  struct stat st {};
+  if (fstat(reader.get(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  uint8_t header[kHeaderProbeBytes];
+  const ssize_t got = pread(reader.get(), header, sizeof header, 0);
+  WavLayout layout;
+  if (got <= 0 || !ParseWavLayout(header, static_cast<size_t>(got), &layout)) return -1;
+  if (!HasPlaceholderSizes(layout)) return 0;
+  uint32_t riff = 0, data = 0;
+  ExpectedWavSizes(layout, static_cast<uint64_t>(st.st_size), &riff, &data);
+  if (layout.riffSize == riff && layout.dataSize == data) return 0;  // a WAV without samples
+  const UniqueFd writer(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  struct stat same {};
+  if (!writer.valid() || fstat(writer.get(), &same) != 0 || same.st_ino != st.st_ino || same.st_dev != st.st_dev) {
+    return -1;
+  }
+  return WriteWavSizes(writer.get(), layout, static_cast<uint64_t>(same.st_size)) == 0 ? 1 : -1;
 }
 
 }  // namespace zav

@@ -1,7 +1,7 @@
 #pragma once
 // Keeping the size fields of a WAV file true: while a recording is written (so that a file
-// cut short by a crash still reads to its last flush) and afterwards, to repair a file whose
-// sizes were never patched.
+// cut short by a crash still reads to its last flush), when its writer finishes it, and
+// afterwards, to repair a file whose sizes were never patched.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,10 +28,20 @@ void ExpectedWavSizes(const WavLayout& layout, uint64_t fileSize, uint32_t* riff
 // Writes the size fields for a file of fileSize bytes through fd. 0 or -1.
 int WriteWavSizes(int fd, const WavLayout& layout, uint64_t fileSize);
 
-// Repairs the size fields of the WAV file at path when they disagree with its length.
+// True when a size field still holds what a writer puts there before it knows the length:
+// 0 or 0xFFFFFFFF in the RIFF or the data chunk's size.
+bool HasPlaceholderSizes(const WavLayout& layout);
+
+// For the writer of the file, through its open descriptor (read and write): makes the size
+// fields cover all the audio written, when they disagree with the file's length.
 // 1 repaired, 0 nothing to repair, -1 not a WAV file or not writable.
-int RepairWavSizes(const std::string& path);
-// The same through an open descriptor (read and write).
 int RepairWavSizes(int fd);
+
+// For a WAV file found in a folder: repairs it only when its size fields are placeholders,
+// which is what a recording cut short before its first size update leaves. A file whose
+// chunks agree with each other is never written, whatever follows its data (a tag, another
+// chunk, or audio written after the last update). 1 repaired, 0 nothing to repair, -1 not a
+// WAV file or not writable.
+int RepairUnpatchedWav(const std::string& path);
 
 }  // namespace zav

@@ -6,7 +6,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
-#include "ConfigStore.h"
+#include "SettingWrites.h"
 #include "StoredChoices.h"
 #include "dui/WorkQueue.h"
 #include "dui/Notify.h"
@@ -21,14 +21,17 @@ void Select(QComboBox* combo, const std::optional<int>& index) {
   combo->setCurrentIndex(*index);
 }
 
-}  // namespace
-
-void StoreSetting(WorkQueue* disk, const char* key, std::string value) {
-  disk->Post([key, value = std::move(value)] { ConfigStore::Instance().WriteString(kGlobalSection, key, value); });
+void Check(QCheckBox* check, bool checked) {
+  if (!check) return;
+  const QSignalBlocker quiet(check);
+  check->setChecked(checked);
 }
 
-ChoicesPanel::ChoicesPanel(const WindowImplBase& window, WorkQueue* disk)
-    : disk_(disk),
+}  // namespace
+
+ChoicesPanel::ChoicesPanel(WindowImplBase& window, WorkQueue* disk)
+    : window_(&window),
+      disk_(disk),
       source_(window.FindControl<QComboBox>(QStringLiteral("record-audio-origin"))),
       format_(window.FindControl<QComboBox>(QStringLiteral("record-audio-format"))),
       quality_(window.FindControl<QComboBox>(QStringLiteral("record-audio-quality"))),
@@ -43,8 +46,8 @@ void ChoicesPanel::Show(const StoredChoices& stored) {
   Select(format_, stored.format);
   Select(quality_, stored.bitrateIndex);
   Select(source_, stored.source);
-  if (gainControl_) gainControl_->setChecked(stored.gainControl);
-  if (noiseSuppression_) noiseSuppression_->setChecked(stored.noiseSuppression);
+  Check(gainControl_, stored.gainControl);
+  Check(noiseSuppression_, stored.noiseSuppression);
 }
 
 bool ChoicesPanel::Handle(const TNotifyUI& msg) {
@@ -84,6 +87,6 @@ void ChoicesPanel::FillFormatAndBitRate(RecordingChoices* choices) const {
   choices->bitRate = BitRateOfQualityText(quality_ ? quality_->currentText().toStdString() : std::string());
 }
 
-void ChoicesPanel::Store(const char* key, std::string value) { StoreSetting(disk_, key, std::move(value)); }
+void ChoicesPanel::Store(const char* key, std::string value) { StoreSetting(window_, disk_, key, std::move(value)); }
 
 }  // namespace zav

@@ -21,7 +21,7 @@ class WorkQueue;
 
 class ChoicesPanel {
  public:
-  ChoicesPanel(const WindowImplBase& window, WorkQueue* disk);
+  ChoicesPanel(WindowImplBase& window, WorkQueue* disk);
 
   void Show(const StoredChoices& stored);
   // True when msg was one of this panel's controls.
@@ -33,6 +33,7 @@ class ChoicesPanel {
  private:
   void Store(const char* key, std::string value);
 
+  WindowImplBase* window_;
   WorkQueue* disk_;
   QComboBox* source_;
   QComboBox* format_;
@@ -42,8 +43,5 @@ class ChoicesPanel {
   QCheckBox* gainControl_;
   QCheckBox* noiseSuppression_;
 };
-
-// Stores key=value in section "global" of the settings store, on the disk worker.
-void StoreSetting(WorkQueue* disk, const char* key, std::string value);
 
 }  // namespace zav

@@ -7,7 +7,6 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDesktopServices>
-#include <QFileInfo>
 
 namespace zav {
 namespace {
@@ -20,8 +19,8 @@ class SystemShell final : public DesktopShell {
     return false;
   }
 
-  void ShowInFileManager(const QString& path) override {
-    const QUrl folder = QUrl::fromLocalFile(QFileInfo(path).absolutePath());
+  void ShowInFileManager(const QUrl& file) override {
+    const QUrl folder = file.adjusted(QUrl::RemoveFilename);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
       Open(folder);
@@ -30,7 +29,7 @@ class SystemShell final : public DesktopShell {
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+    call << QStringList{QString::fromLatin1(file.toEncoded())} << QString();
     // Asynchronous: a file manager that must first be started can take seconds to answer.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), nullptr);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [this, watcher, folder] {
@@ -41,6 +40,11 @@ class SystemShell final : public DesktopShell {
 };
 
 }  // namespace
+
+QUrl LocalFileUrl(std::string_view path) {
+  const QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
+  return QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"), QUrl::StrictMode);
+}
 
 DesktopShell& SystemDesktopShell() {
   static SystemShell shell;

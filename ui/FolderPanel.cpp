@@ -9,6 +9,7 @@
 
 #include "DesktopShell.h"
 #include "FolderWriteCheck.h"
+#include "SettingWrites.h"
 #include "dui/WorkQueue.h"
 #include "dui/Notify.h"
 #include "dui/WindowImplBase.h"
@@ -44,13 +45,17 @@ void FolderPanel::ChangeFolder() {
   // Stored on the worker, in order with the other settings, before the window hears of it.
   disk_->Run(
       window_, [folder = chosen.toStdString()] { return StoreOutputFolderIfWritable(folder, kMainWindowWriteCheckFileName); },
-      [this, chosen](bool writable) { OnFolderTested(chosen, writable); });
+      [this, chosen](FolderChoice choice) { OnFolderTested(chosen, choice); });
 }
 
-void FolderPanel::OnFolderTested(const QString& folder, bool writable) {
+void FolderPanel::OnFolderTested(const QString& folder, FolderChoice choice) {
   testing_ = false;
-  if (writable) {
+  if (choice == FolderChoice::kStored) {
     if (field_) field_->setText(folder);
+    return;
+  }
+  if (choice == FolderChoice::kNotStored) {
+    TellSettingsNotStored(window_);
     return;
   }
   QMessageBox box(QMessageBox::NoIcon, QString(), QStringLiteral("该目录没有写入权限!"), QMessageBox::Ok, window_);

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "FolderWriteCheck.h"
+
 class QLineEdit;
 
 namespace zav {
@@ -24,7 +26,7 @@ class FolderPanel {
 
  private:
   void ChangeFolder();
-  void OnFolderTested(const QString& folder, bool writable);
+  void OnFolderTested(const QString& folder, FolderChoice choice);
 
   WindowImplBase* window_;
   WorkQueue* disk_;

@@ -35,10 +35,10 @@ bool CanCreateFilesIn(const std::string& folder, const char* testName) {
   return false;
 }
 
-bool StoreOutputFolderIfWritable(const std::string& folder, const char* testName) {
-  if (!CanCreateFilesIn(folder, testName)) return false;
-  ConfigStore::Instance().WriteString(kGlobalSection, "output-dir", folder);
-  return true;
+FolderChoice StoreOutputFolderIfWritable(const std::string& folder, const char* testName) {
+  if (!CanCreateFilesIn(folder, testName)) return FolderChoice::kNotWritable;
+  return ConfigStore::Instance().WriteString(kGlobalSection, "output-dir", folder) ? FolderChoice::kStored
+                                                                                  : FolderChoice::kNotStored;
 }
 
 }  // namespace zav

@@ -15,8 +15,14 @@ inline constexpr char kMainWindowWriteCheckFileName[] = "ZavAudioRecorderTmp";
 // creation. False when the folder is missing, not a folder, or refuses new files.
 bool CanCreateFilesIn(const std::string& folder, const char* testName = kWriteCheckFileName);
 
-// A folder the user chose for recordings: when new files can be made in it (tested with
-// testName), it is stored as "output-dir" and true is returned; otherwise nothing changes.
-bool StoreOutputFolderIfWritable(const std::string& folder, const char* testName);
+enum class FolderChoice {
+  kStored,       // the folder takes new files and is stored as "output-dir"
+  kNotWritable,  // it refuses new files: nothing changes
+  kNotStored,    // it takes new files, but the settings file cannot be written
+};
+
+// A folder the user chose for recordings: stored as "output-dir" when new files can be made in
+// it (tested with testName).
+FolderChoice StoreOutputFolderIfWritable(const std::string& folder, const char* testName);
 
 }  // namespace zav

@@ -25,6 +25,13 @@ struct HotkeyCombo {
   bool operator==(const HotkeyCombo&) const = default;
 };
 
+// At least one of the four modifier flags and nothing else, and one of F1-F12.
+inline bool IsValidHotkeyCombo(HotkeyCombo combo) {
+  constexpr int kKnownFlags = kHotkeyAlt | kHotkeyCtrl | kHotkeyShift | kHotkeyWin;
+  return combo.modifiers != 0 && (combo.modifiers & ~kKnownFlags) == 0 && combo.virtualKey >= kVirtualKeyF1 &&
+         combo.virtualKey <= kVirtualKeyF12;
+}
+
 class GlobalHotkeys {
  public:
   using PressedHandler = std::function<void(int id)>;

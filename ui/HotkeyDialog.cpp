@@ -25,8 +25,8 @@ const Texts& TextsOf(HotkeyAction action) {
   return action == HotkeyAction::kStartPause ? kStartPause : kStop;
 }
 
-// A row the user picked before the stored ones arrived is kept.
-void SelectStoredRow(QComboBox* list, int row) {
+// A row the user picked before the combinations in effect arrived is kept.
+void SelectShownRow(QComboBox* list, int row) {
   if (list && list->currentIndex() < 0 && row >= 0 && row < list->count()) list->setCurrentIndex(row);
 }
 
@@ -39,19 +39,33 @@ std::optional<HotkeyCombo> HotkeyDialog::ComboForRows(int modifierRow, int keyRo
   return HotkeyCombo{modifierRow == 0 ? kHotkeyAlt : kHotkeyCtrl, kVirtualKeyF1 + keyRow};
 }
 
+HotkeyRows HotkeyDialog::RowsForCombo(HotkeyCombo combo) {
+  HotkeyRows rows;
+  if (combo.modifiers == kHotkeyAlt) rows.modifier = 0;
+  if (combo.modifiers == kHotkeyCtrl) rows.modifier = 1;
+  if (combo.virtualKey >= kVirtualKeyF1 && combo.virtualKey < kVirtualKeyF1 + kKeyRows) {
+    rows.key = combo.virtualKey - kVirtualKeyF1;
+  }
+  return rows;
+}
+
 void HotkeyDialog::InitWindow() {
-  // No selection until the stored rows arrive; a list without a stored row keeps none.
+  // No selection until the combinations in effect are known.
   for (const HotkeyAction action : kHotkeyActions) {
     const Lists lists = ListsOf(action);
     if (lists.modifier) lists.modifier->setCurrentIndex(-1);
     if (lists.key) lists.key->setCurrentIndex(-1);
   }
-  hotkeys_.ReadRows(this, [this](const std::array<HotkeyRows, 2>& rows) {
+  // The combinations in effect rather than the rows last saved: those are missing before the
+  // first save, and say nothing of a stored combination that was replaced by its default.
+  hotkeys_.ReadEffectiveCombos(this, [this](const std::array<HotkeyCombo, 2>& combos) {
     for (size_t i = 0; i < kHotkeyActions.size(); ++i) {
       const Lists lists = ListsOf(kHotkeyActions[i]);
-      SelectStoredRow(lists.modifier, rows[i].modifier);
-      SelectStoredRow(lists.key, rows[i].key);
+      const HotkeyRows rows = RowsForCombo(combos[i]);
+      SelectShownRow(lists.modifier, rows.modifier);
+      SelectShownRow(lists.key, rows.key);
     }
+    combosShown_ = true;
   });
 }
 
@@ -82,8 +96,8 @@ bool HotkeyDialog::SaveOne(HotkeyAction action) {
     return action != HotkeyAction::kStartPause;
   }
   PromptBoxDialog::Show(this, texts.success, 200, 100);
-  hotkeys_.WriteRows(action, {modifierRow, keyRow});
-  hotkeys_.WriteCombo(action, *combo);
+  hotkeys_.WriteRows(action, {modifierRow, keyRow}, this);
+  hotkeys_.WriteCombo(action, *combo, this);
   return true;
 }
 

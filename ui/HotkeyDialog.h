@@ -1,7 +1,7 @@
 #pragma once
 // HotkeyDialog ("快捷键"): changes the two hotkeys. Each hotkey has a modifier list (row 0
-// Alt, row 1 Ctrl) and a key list (rows 0-11, F1-F12); the rows last saved are selected when
-// it opens. Saving moves start/pause first, then stop, and tells the result of each in a
+// Alt, row 1 Ctrl) and a key list (rows 0-11, F1-F12); when it opens, the rows of the
+// combination each hotkey has in effect are selected. Saving moves start/pause first, then stop, and tells the result of each in a
 // prompt; only a hotkey that was taken is written to the settings. A failed start/pause
 // ends the save there. Deletes itself when its window is destroyed.
 
@@ -23,6 +23,11 @@ class HotkeyDialog : public WindowImplBase {
 
   // The combination that the selected rows mean; nullopt when a row is not one of the list's.
   static std::optional<HotkeyCombo> ComboForRows(int modifierRow, int keyRow);
+  // The rows that show combo; -1 for a part no row shows (Shift, Win, two modifiers).
+  static HotkeyRows RowsForCombo(HotkeyCombo combo);
+
+  // True once the combinations in effect are shown (for tests).
+  bool CombosShown() const { return combosShown_; }
 
  protected:
   QString GetWindowClassName() const override { return QStringLiteral("快捷键"); }
@@ -43,6 +48,7 @@ class HotkeyDialog : public WindowImplBase {
   Lists ListsOf(HotkeyAction action) const;
 
   RecorderHotkeys& hotkeys_;
+  bool combosShown_ = false;
 };
 
 // What the main window's "hotkey-btn" runs: the dialog, modal over owner.

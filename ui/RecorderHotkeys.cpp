@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ConfigStore.h"
+#include "SettingWrites.h"
 #include "dui/WindowImplBase.h"
 #include "dui/WorkQueue.h"
 
@@ -12,6 +13,8 @@ namespace zav {
 namespace {
 
 ConfigStore& StoreOrProgramStore(ConfigStore* config) { return config ? *config : ConfigStore::Instance(); }
+
+const char* NameOf(HotkeyAction action) { return action == HotkeyAction::kStartPause ? "start/pause" : "stop"; }
 
 }  // namespace
 
@@ -42,7 +45,20 @@ void RecorderHotkeys::RegisterAtStartup() {
       &answers_,
       [config = config_] {
         const ConfigStore& store = StoreOrProgramStore(config);
-        return std::array<HotkeyCombo, 2>{ReadStoredCombo(store, kHotkeyActions[0]), ReadStoredCombo(store, kHotkeyActions[1])};
+        std::array<HotkeyCombo, 2> stored;
+        for (size_t i = 0; i < kHotkeyActions.size(); ++i) {
+          bool invalid = false;
+          stored[i] = ReadStoredCombo(store, kHotkeyActions[i], &invalid);
+          if (invalid) {
+            const HotkeyKeys& keys = KeysOf(kHotkeyActions[i]);
+            LOG(WARNING) << "hotkey: the stored " << NameOf(kHotkeyActions[i]) << " combination ("
+                         << keys.modifierKey << "=" << store.ReadString(kHotkeySection, keys.modifierKey) << ", "
+                         << keys.virtualKeyKey << "=" << store.ReadString(kHotkeySection, keys.virtualKeyKey)
+                         << ") is not valid; using the default (modifiers " << stored[i].modifiers << ", key "
+                         << stored[i].virtualKey << ")";
+          }
+        }
+        return stored;
       },
       [this](const std::array<HotkeyCombo, 2>& stored) { RegisterStored(stored); });
 }
@@ -87,37 +103,49 @@ bool RecorderHotkeys::Dispatch(uintptr_t id, const std::function<void()>& startP
   return false;
 }
 
-void RecorderHotkeys::ReadRows(QObject* receiver, std::function<void(const std::array<HotkeyRows, 2>&)> done) const {
+void RecorderHotkeys::ReadEffectiveCombos(QObject* receiver,
+                                          std::function<void(const std::array<HotkeyCombo, 2>&)> done) const {
   disk_.Run(
       receiver,
       [config = config_] {
         const ConfigStore& store = StoreOrProgramStore(config);
-        std::array<HotkeyRows, 2> rows;
-        for (size_t i = 0; i < kHotkeyActions.size(); ++i) {
-          const HotkeyKeys& keys = KeysOf(kHotkeyActions[i]);
-          rows[i] = {store.ReadInt(kHotkeySection, keys.modifierRowKey, -1),
-                     store.ReadInt(kHotkeySection, keys.virtualKeyRowKey, -1)};
-        }
-        return rows;
+        return std::array<HotkeyCombo, 2>{ReadStoredCombo(store, kHotkeyActions[0]), ReadStoredCombo(store, kHotkeyActions[1])};
       },
-      std::move(done));
+      // The hotkeys are asked when the answer arrives: one changed meanwhile shows as it is now.
+      [this, done = std::move(done)](const std::array<HotkeyCombo, 2>& stored) {
+        std::array<HotkeyCombo, 2> effective = stored;
+        for (size_t i = 0; i < kHotkeyActions.size(); ++i) {
+          if (const std::optional<HotkeyCombo> held = Current(kHotkeyActions[i])) effective[i] = *held;
+        }
+        done(effective);
+      });
 }
 
-void RecorderHotkeys::WriteRows(HotkeyAction action, HotkeyRows rows) const {
+void RecorderHotkeys::WriteRows(HotkeyAction action, HotkeyRows rows, WindowImplBase* teller) const {
   const HotkeyKeys& keys = KeysOf(action);
-  WritePair(keys.modifierRowKey, rows.modifier, keys.virtualKeyRowKey, rows.key);
+  WritePair(keys.modifierRowKey, rows.modifier, keys.virtualKeyRowKey, rows.key, teller);
 }
 
-void RecorderHotkeys::WriteCombo(HotkeyAction action, HotkeyCombo combo) const {
+void RecorderHotkeys::WriteCombo(HotkeyAction action, HotkeyCombo combo, WindowImplBase* teller) const {
   const HotkeyKeys& keys = KeysOf(action);
-  WritePair(keys.modifierKey, combo.modifiers, keys.virtualKeyKey, combo.virtualKey);
+  WritePair(keys.modifierKey, combo.modifiers, keys.virtualKeyKey, combo.virtualKey, teller);
 }
 
-void RecorderHotkeys::WritePair(std::string_view firstKey, int first, std::string_view secondKey, int second) const {
-  disk_.Post([config = config_, firstKey, first, secondKey, second] {
+void RecorderHotkeys::WritePair(std::string_view firstKey, int first, std::string_view secondKey, int second,
+                                WindowImplBase* teller) const {
+  auto write = [config = config_, firstKey, first, secondKey, second] {
     ConfigStore& store = StoreOrProgramStore(config);
-    store.WriteString(kHotkeySection, firstKey, std::to_string(first));
-    store.WriteString(kHotkeySection, secondKey, std::to_string(second));
+    const bool firstStored = store.WriteString(kHotkeySection, firstKey, std::to_string(first));
+    const bool secondStored = store.WriteString(kHotkeySection, secondKey, std::to_string(second));
+    if (!firstStored || !secondStored) LOG(ERROR) << "hotkey: cannot store " << firstKey << " and " << secondKey;
+    return firstStored && secondStored;
+  };
+  if (!teller) {
+    disk_.Post(write);
+    return;
+  }
+  disk_.Run(teller, write, [teller](bool stored) {
+    if (!stored) TellSettingsNotStored(teller);
   });
 }
 
@@ -131,11 +159,16 @@ bool RecorderHotkeys::Take(HotkeyAction action, HotkeyCombo combo) {
   return true;
 }
 
-HotkeyCombo ReadStoredCombo(const ConfigStore& config, HotkeyAction action) {
+HotkeyCombo ReadStoredCombo(const ConfigStore& config, HotkeyAction action, bool* invalid) {
   const HotkeyKeys& keys = KeysOf(action);
   const HotkeyCombo stored{config.ReadInt(kHotkeySection, keys.modifierKey, 0),
                            config.ReadInt(kHotkeySection, keys.virtualKeyKey, 0)};
+  if (invalid) *invalid = false;
   if (stored.modifiers == 0 || stored.virtualKey == 0) return keys.fallback;
+  if (!IsValidHotkeyCombo(stored)) {
+    if (invalid) *invalid = true;
+    return keys.fallback;
+  }
   return stored;
 }
 

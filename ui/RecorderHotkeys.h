@@ -1,8 +1,9 @@
 #pragma once
 // The recorder's two hotkeys, start/pause and stop, for their owner window (the main window).
 // At start-up they are registered from the "hotkey" section of the settings: a pair with a 0
-// in it becomes Alt+F8 (start/pause) or Alt+F12 (stop), and the values in use are written back
-// after a successful registration. A press posts WM_HOTKEY to the owner with the hotkey's
+// in it becomes Alt+F8 (start/pause) or Alt+F12 (stop), as does a pair that is no combination
+// (a value out of range: the log says so), and the values in use are written back after a
+// successful registration. A press posts WM_HOTKEY to the owner with the hotkey's
 // identifier; the owner hands that to Dispatch, which runs the matching action.
 //
 // The settings are read and written on the settings worker, in the order asked; the key grabs
@@ -40,7 +41,7 @@ struct HotkeyKeys {
   std::string_view virtualKeyKey;     // "start-pause-key2": virtual-key code
   std::string_view modifierRowKey;    // "start-pause-key1-index": the dialog's modifier row
   std::string_view virtualKeyRowKey;  // "start-pause-key2-index": the dialog's key row
-  HotkeyCombo fallback;               // used when either value reads 0
+  HotkeyCombo fallback;               // used when either value reads 0, or the pair is not valid
 };
 const HotkeyKeys& KeysOf(HotkeyAction action);
 inline constexpr std::string_view kHotkeySection = "hotkey";
@@ -83,19 +84,24 @@ class RecorderHotkeys {
   // identifier.
   bool Dispatch(uintptr_t id, const std::function<void()>& startPause, const std::function<void()>& stop) const;
 
-  // Reads the dialog's stored rows of both hotkeys (in kHotkeyActions order) on the worker;
-  // done gets them on the UI thread, unless receiver has gone by then.
-  void ReadRows(QObject* receiver, std::function<void(const std::array<HotkeyRows, 2>&)> done) const;
+  // The combination of each hotkey (in kHotkeyActions order) as it is in effect: the one it
+  // holds, or for a hotkey that is absent, the one the settings give it (its default included).
+  // Reads the settings on the worker; done gets the combinations on the UI thread, unless
+  // receiver has gone by then.
+  void ReadEffectiveCombos(QObject* receiver, std::function<void(const std::array<HotkeyCombo, 2>&)> done) const;
   // Queue writes of action's dialog rows, and of its combination's modifier and key values.
-  void WriteRows(HotkeyAction action, HotkeyRows rows) const;
-  void WriteCombo(HotkeyAction action, HotkeyCombo combo) const;
+  // When a write fails, teller (a window the user changed them in, if given and still there)
+  // tells the user.
+  void WriteRows(HotkeyAction action, HotkeyRows rows, WindowImplBase* teller = nullptr) const;
+  void WriteCombo(HotkeyAction action, HotkeyCombo combo, WindowImplBase* teller = nullptr) const;
 
  private:
   static int IdOf(HotkeyAction action);
   bool Take(HotkeyAction action, HotkeyCombo combo);
   void RegisterStored(const std::array<HotkeyCombo, 2>& stored);
   // Queues a write of two values of section "hotkey"; the keys are KeysOf's (static) texts.
-  void WritePair(std::string_view firstKey, int first, std::string_view secondKey, int second) const;
+  void WritePair(std::string_view firstKey, int first, std::string_view secondKey, int second,
+                 WindowImplBase* teller) const;
 
   WorkQueue& disk_;
   ConfigStore* const config_;
@@ -107,8 +113,8 @@ class RecorderHotkeys {
   QObject answers_;
 };
 
-// The combination stored for action in config, or its default when either value is 0. Touches
-// the disk.
-HotkeyCombo ReadStoredCombo(const ConfigStore& config, HotkeyAction action);
+// The combination stored for action in config, or its default when either value is 0 or the pair
+// is not a valid combination (*invalid, if given, then says which of the two). Touches the disk.
+HotkeyCombo ReadStoredCombo(const ConfigStore& config, HotkeyAction action, bool* invalid = nullptr);
 
 }  // namespace zav

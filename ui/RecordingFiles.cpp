@@ -1,11 +1,14 @@
 #include "RecordingFiles.h"
 
+#include <strings.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <filesystem>
 #include <system_error>
 
-#include "MediaDuration.h"
+#include "WavFile.h"
 
 namespace zav {
 
@@ -41,8 +44,17 @@ RecordingFile DescribeRecording(const std::string& folder, const std::string& fi
   std::error_code error;
   const auto size = std::filesystem::file_size(file.fullPath, error);
   file.size = error ? 0 : static_cast<int64_t>(size);
-  file.seconds = ReadMediaDuration(file.fullPath);
   return file;
+}
+
+DurationResult ReadRecordingDuration(const std::string& fullPath, const DurationLimits& limits, double* seconds) {
+  // Opening a FIFO put in a recording's place since the scan would wait for a writer, beyond
+  // the reach of the read's limits.
+  struct stat info {};
+  if (::stat(fullPath.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return DurationResult::kUnknown;
+  const auto dot = fullPath.rfind('.');
+  if (dot != std::string::npos && strcasecmp(fullPath.c_str() + dot + 1, "wav") == 0) RepairUnpatchedWav(fullPath);
+  return ReadMediaDuration(fullPath, limits, seconds);
 }
 
 }  // namespace zav

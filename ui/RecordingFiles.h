@@ -1,11 +1,14 @@
 #pragma once
-// The recordings of a folder, as the recordings list shows them. No Qt, no window: the scan
-// and the description of a new recording run on a worker thread.
+// The recordings of a folder, as the recordings list shows them. No Qt, no window: the scan,
+// the description of a new recording and the reading of durations run on worker threads.
+// Names and paths are bytes, exactly as the file system has them (not necessarily UTF-8).
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "MediaDuration.h"
 
 namespace zav {
 
@@ -18,16 +21,20 @@ bool IsRecognisedRecording(std::string_view fileName);
 // cannot be read.
 std::vector<std::string> ListRecordingFiles(const std::string& folder);
 
-// One row of the list, made off the UI thread.
+// One row of the list, made off the UI thread. Its duration is read afterwards.
 struct RecordingFile {
   std::string folder;
   std::string fileName;
   std::string fullPath;  // folder + "/" + fileName
   int64_t size = 0;      // bytes; 0 when the file cannot be read
-  double seconds = -1;   // playing time; -1 when it cannot be read
 };
 
-// Reads the size and the playing time (repairing a WAV left unpatched by a crash first).
+// Reads the size: one stat, so that a row can be shown at once.
 RecordingFile DescribeRecording(const std::string& folder, const std::string& fileName);
+
+// The playing time of a listed recording. A WAV whose size fields a recording cut short left
+// as placeholders is repaired first, so it lists (and plays) with all its audio; nothing else
+// is ever written.
+DurationResult ReadRecordingDuration(const std::string& fullPath, const DurationLimits& limits, double* seconds);
 
 }  // namespace zav

@@ -71,6 +71,13 @@ bool RecordingRows::Remove(int id) {
   return true;
 }
 
+void RecordingRows::SetDuration(int id, const QString& durationText) {
+  const auto it = entries_.find(id);
+  if (it == entries_.end()) return;
+  it->second.row.durationText = durationText;
+  if (QWidget* row = RowWidget(id)) SetText(row, "durationLabel", durationText);
+}
+
 void RecordingRows::ShowLast() {
   if (!list_ || list_->count() == 0) return;
   list_->scrollToBottom();

@@ -37,6 +37,8 @@ class RecordingRows : public QObject {
   void Append(const std::vector<Row>& rows);
   // False when no row has this id.
   bool Remove(int id);
+  // Shows a duration read after the row was made.
+  void SetDuration(int id, const QString& durationText);
   // Scrolls to the end and selects the last row, without taking the focus.
   void ShowLast();
 

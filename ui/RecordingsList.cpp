@@ -13,6 +13,7 @@
 
 #include "DesktopShell.h"
 #include "ElapsedTime.h"
+#include "RecordingDurations.h"
 #include "RecordingFiles.h"
 #include "RecordingRows.h"
 #include "TextUtil.h"
@@ -39,10 +40,14 @@ RecordingsList::RecordingsList(WindowImplBase* window, WorkQueue* disk, DesktopS
       disk_(disk),
       shell_(shell),
       rows_(std::make_unique<RecordingRows>(window->FindControl<QListWidget>(QStringLiteral("audio-record-list")), window)),
-      files_(std::make_unique<WorkQueue>("zav-list")) {}
+      files_(std::make_unique<WorkQueue>("zav-list")),
+      durations_(std::make_unique<RecordingDurations>([this](int id, double seconds) {
+        window_->PostTask([this, id, seconds] { OnDuration(id, seconds); });
+      })) {}
 
 RecordingsList::~RecordingsList() {
   stopping_ = true;
+  durations_.reset();  // a duration being read stops at once
   files_->Stop(WorkQueue::Pending::kDrop);
 }
 
@@ -89,13 +94,28 @@ void RecordingsList::AddRows(const std::vector<RecordingFile>& files) {
   rows.reserve(files.size());
   for (const RecordingFile& file : files) {
     const int id = nextItemId_++;
-    RecordingItem item{QString::fromStdString(file.fileName), QString::fromStdString(file.folder),
-                       QString::fromStdString(file.fullPath), file.size};
-    rows.push_back({id, item.fileName, QString::fromStdString(FormatFileSize(file.size)),
-                    FormatDurationText(file.seconds)});
-    recordingItems_.emplace(id, std::move(item));
+    rows.push_back({id, QString::fromStdString(ReadableFileName(file.fileName)),
+                    QString::fromStdString(FormatFileSize(file.size)), QString()});
+    recordingItems_.emplace(id, RecordingItem{file.fileName, file.folder, file.fullPath, file.size});
   }
   rows_->Append(rows);
+  for (size_t i = 0; i < files.size(); ++i) {
+    ++durationsPending_;
+    durations_->Read(rows[i].id, files[i].fullPath);
+  }
+}
+
+void RecordingsList::OnDuration(int id, double seconds) {
+  --durationsPending_;
+  const auto it = recordingItems_.find(id);
+  if (it == recordingItems_.end()) return;  // deleted meanwhile
+  it->second.durationRead = true;
+  rows_->SetDuration(id, FormatDurationText(seconds));
+}
+
+bool RecordingsList::DurationRead(int id) const {
+  const auto it = recordingItems_.find(id);
+  return it != recordingItems_.end() && it->second.durationRead;
 }
 
 void RecordingsList::OnShowNewRowTimer() {
@@ -119,9 +139,9 @@ bool RecordingsList::Handle(const TNotifyUI& msg) {
   const RecordingItem* item = Find(id);
   if (!item) return true;
   if (play) {
-    shell_->Open(QUrl::fromLocalFile(item->fullPath));
+    shell_->Open(LocalFileUrl(item->fullPath));
   } else if (show) {
-    shell_->ShowInFileManager(item->fullPath);
+    shell_->ShowInFileManager(LocalFileUrl(item->fullPath));
   } else {
     Delete(id);
   }
@@ -132,21 +152,26 @@ void RecordingsList::Delete(int id) {
   if (!MessageBoxDialog::Ask(window_, QStringLiteral("确定要删除文件吗?"))) return;
   const RecordingItem* item = Find(id);  // the row may have gone while the box was open
   if (!item) return;
-  disk_->Post([this, id, path = item->fullPath.toStdString()] {
-    // A file that is already gone leaves nothing to keep a row for.
-    const bool removed = ::unlink(path.c_str()) == 0 || errno == ENOENT;
-    if (!removed) PLOG(ERROR) << "MainWnd: cannot delete " << path;
-    window_->PostTask([this, id, removed] { OnDeleted(id, removed); });
+  disk_->Post([this, id, path = item->fullPath] {
+    DeleteResult result = DeleteResult::kDeleted;
+    if (::unlink(path.c_str()) != 0) {
+      result = errno == ENOENT ? DeleteResult::kAlreadyGone : DeleteResult::kFailed;
+      PLOG(ERROR) << "MainWnd: cannot delete " << ReadableFileName(path);
+    }
+    window_->PostTask([this, id, result] { OnDeleted(id, result); });
   });
 }
 
-void RecordingsList::OnDeleted(int id, bool removed) {
-  if (!removed) {
+void RecordingsList::OnDeleted(int id, DeleteResult result) {
+  if (result == DeleteResult::kFailed) {
     PromptBoxDialog::Show(window_, QStringLiteral("文件删除失败!"));
     return;
   }
+  // A file that was already gone (deleted or moved by someone else) leaves nothing to keep a
+  // row for, but nothing was deleted here either: the user is told.
   rows_->Remove(id);
   recordingItems_.erase(id);
+  if (result == DeleteResult::kAlreadyGone) PromptBoxDialog::Show(window_, QStringLiteral("文件已不存在!"));
 }
 
 }  // namespace zav

@@ -2,9 +2,9 @@
 // The recordings list: the start-up scan of the output folder (on a worker of its own; rows
 // reach the window in batches so it keeps answering), a row for each finished recording
 // (scrolled to and selected), and the row buttons: play, show in the file manager, delete.
-// UI thread only.
-
-#include <QString>
+// A row shows at once with its name and size; its duration fills in when it has been read
+// (RecordingDurations), so no file holds back the others. Names and paths are kept as the
+// file system's bytes from the scan to every button. UI thread only.
 
 #include <atomic>
 #include <cstdint>
@@ -16,6 +16,7 @@
 namespace zav {
 
 class DesktopShell;
+class RecordingDurations;
 struct RecordingFile;
 class RecordingRows;
 struct TNotifyUI;
@@ -40,21 +41,28 @@ class RecordingsList {
 
   // For tests and benchmarks.
   int RowCount() const;
+  // Every row of the scan is listed (their durations may still be read).
   bool ScanDone() const { return scanDone_; }
+  // Rows whose duration is still being read.
+  int DurationsPending() const { return durationsPending_; }
+  bool DurationRead(int id) const;
   RecordingRows& rows() { return *rows_; }
 
  private:
   struct RecordingItem {
-    QString fileName;
-    QString folder;
-    QString fullPath;
+    std::string fileName;  // bytes
+    std::string folder;
+    std::string fullPath;
     int64_t fileSize = 0;
+    bool durationRead = false;
   };
+  enum class DeleteResult { kDeleted, kAlreadyGone, kFailed };
 
   void AddRows(const std::vector<RecordingFile>& files);
+  void OnDuration(int id, double seconds);
   const RecordingItem* Find(intptr_t tag) const;
   void Delete(int id);
-  void OnDeleted(int id, bool removed);
+  void OnDeleted(int id, DeleteResult result);
 
   WindowImplBase* window_;
   WorkQueue* disk_;
@@ -63,8 +71,11 @@ class RecordingsList {
   std::map<int, RecordingItem> recordingItems_;
   int nextItemId_ = 0;
   bool scanDone_ = false;
+  int durationsPending_ = 0;
   std::atomic<bool> stopping_{false};
-  std::unique_ptr<WorkQueue> files_;  // last: joined before the rest goes
+  // Last: joined before the rest goes.
+  std::unique_ptr<WorkQueue> files_;
+  std::unique_ptr<RecordingDurations> durations_;
 };
 
 }  // namespace zav

@@ -9,11 +9,12 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QUrl>
 
-#include "ChoicesPanel.h"
 #include "ConfigStore.h"
 #include "FolderWriteCheck.h"
+#include "SettingWrites.h"
 #include "StoredChoices.h"
 #include "UserFolders.h"
 #include "dui/DialogPattern.h"
@@ -44,9 +45,10 @@ void SetingDialog::InitWindow() {
 void SetingDialog::ShowStored(const Stored& stored) {
   if (outputDir_ && !folderChosen_) outputDir_->setText(QString::fromStdString(stored.outputFolder));
   if (closeChosen_) return;
-  // Selected from code, which does not notify: the value is already stored.
+  // Selected without notifying: the value is already stored.
   if (auto* option = FindControl<QRadioButton>(stored.closeToTray ? QStringLiteral("window-close-tray")
                                                                   : QStringLiteral("window-close-exit"))) {
+    const QSignalBlocker quiet(option);
     option->setChecked(true);
   }
 }
@@ -73,7 +75,7 @@ void SetingDialog::Notify(TNotifyUI& msg) {
 
 void SetingDialog::StoreCloseChoice(bool toTray) {
   closeChosen_ = true;
-  StoreSetting(&disk_, kCloseKey, toTray ? "1" : "0");
+  StoreSetting(this, &disk_, kCloseKey, toTray ? "1" : "0");
 }
 
 void SetingDialog::ChooseFolder() {
@@ -86,12 +88,16 @@ void SetingDialog::ChooseFolder() {
   // Stored on the worker: a folder that passed is kept even when the dialog closes meanwhile.
   disk_.Run(
       this, [path = clean.toStdString()] { return StoreOutputFolderIfWritable(path, kWriteCheckFileName); },
-      [this, clean](bool writable) { OnFolderChecked(clean, writable); });
+      [this, clean](FolderChoice choice) { OnFolderChecked(clean, choice); });
 }
 
-void SetingDialog::OnFolderChecked(const QString& folder, bool writable) {
+void SetingDialog::OnFolderChecked(const QString& folder, FolderChoice choice) {
   if (chooseDir_) chooseDir_->setEnabled(true);
-  if (!writable) {
+  if (choice == FolderChoice::kNotStored) {
+    TellSettingsNotStored(this);
+    return;
+  }
+  if (choice == FolderChoice::kNotWritable) {
     QMessageBox box(QMessageBox::NoIcon, QString(), kNotWritableText, QMessageBox::Ok, this);
     box.exec();
     return;

@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "FolderWriteCheck.h"
 #include "dui/WindowImplBase.h"
 
 class QAbstractButton;
@@ -43,7 +44,7 @@ class SetingDialog : public WindowImplBase {
   void ShowStored(const Stored& stored);
   void StoreCloseChoice(bool toTray);
   void ChooseFolder();
-  void OnFolderChecked(const QString& folder, bool writable);
+  void OnFolderChecked(const QString& folder, FolderChoice choice);
   void OpenFolder();
 
   WorkQueue& disk_;

@@ -1,8 +1,11 @@
 #include "InstanceLock.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <string>
 
 #include "AtomicFile.h"
 
@@ -23,7 +26,18 @@ InstanceLock::Result InstanceLock::TryAcquire() {
     return held ? Result::kHeldByOther : Result::kUnavailable;
   }
   fd_ = fd;
+  // Only a hint for a second start's message: a failed write changes nothing else.
+  const std::string pid = std::to_string(::getpid()) + "\n";
+  if (::ftruncate(fd_, 0) == 0) (void)WriteAll(fd_, pid);
   return Result::kAcquired;
+}
+
+long InstanceLock::HolderPid(const std::string& path) {
+  std::string text;
+  if (ReadWholeFile(path, &text) != ReadResult::kOk) return 0;
+  char* end = nullptr;
+  const long pid = std::strtol(text.c_str(), &end, 10);
+  return end != text.c_str() && pid > 0 ? pid : 0;
 }
 
 }  // namespace zav

@@ -1,6 +1,7 @@
 #pragma once
 // The per-user lock that lets only one copy of the program run: an exclusive flock on a file
-// of the user's settings tree, held until the object (or the process) ends. No Qt.
+// of the user's settings tree, held until the object (or the process) ends. The holder writes
+// its process id into the file, so that a second start can say which copy holds it. No Qt.
 
 #include <string>
 
@@ -21,6 +22,9 @@ class InstanceLock {
 
   Result TryAcquire();
   const std::string& path() const { return path_; }
+
+  // The process id the holder wrote into the lock file at path; 0 when there is none.
+  static long HolderPid(const std::string& path);
 
  private:
   std::string path_;

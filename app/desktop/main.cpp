@@ -34,6 +34,9 @@ namespace {
 
 // A second start must be done quickly; the running copy answers within milliseconds.
 constexpr int kHandOverTimeoutMs = 700;
+// Exit status of a start that cannot show a window: no display, no skin, or a running copy
+// that does not answer.
+constexpr int kExitCannotStart = 1;
 const QString kMessageCaption = QStringLiteral("信息提示");
 
 zav::WindowImplBase* FindMainWindow() {
@@ -52,7 +55,7 @@ int main(int argc, char** argv) {
   if (const std::string reason = zav::CheckDisplay(&displayHold); !reason.empty()) {
     std::fprintf(stderr, "zav-audio-recorder: cannot show a window: %s. Start it from a graphical session.\n",
                  reason.c_str());
-    return 1;
+    return kExitCannotStart;
   }
 
   // 1. One copy per user: a second start hands over to the running copy and ends.
@@ -62,9 +65,22 @@ int main(int argc, char** argv) {
   const auto lockResult = lock.TryAcquire();
   const QString socketPath = zav::InstanceSocketPath(lockPath);
   if (lockResult == zav::InstanceLock::Result::kHeldByOther) {
-    QCoreApplication handOver(argc, argv);
-    zav::AskRunningInstanceToActivate(socketPath, kHandOverTimeoutMs);
-    return 0;
+    {
+      QCoreApplication handOver(argc, argv);
+      if (zav::AskRunningInstanceToActivate(socketPath, kHandOverTimeoutMs)) return 0;
+    }
+    // The copy that holds the lock is stopped (SIGSTOP), frozen or still starting: it shows no
+    // window, and neither may this one. Said where a user or a script looks.
+    const long holder = zav::InstanceLock::HolderPid(lock.path());
+    const std::string why = "another copy of the program" +
+                            (holder > 0 ? " (process " + std::to_string(holder) + ")" : std::string()) +
+                            " holds " + lock.path() + " but did not answer within " +
+                            std::to_string(kHandOverTimeoutMs) + " ms; it may be stopped or frozen. Not starting.";
+    std::fprintf(stderr, "zav-audio-recorder: %s\n", why.c_str());
+    zav::SetUpLogging(zav::GetUserFolder(zav::kLogSubFolder));
+    LOG(ERROR) << "second start, pid " << ::getpid() << ": " << why;
+    zav::ShutDownLogging();
+    return kExitCannotStart;
   }
 
   // 2-4. Log folder, clean-up of other days' logs, logging.
@@ -104,7 +120,7 @@ int main(int argc, char** argv) {
       LOG(ERROR) << "skin: " << skinError.toStdString();
       QMessageBox::critical(nullptr, kMessageCaption, QStringLiteral("找不到界面皮肤文件，请重新安装程序。"));
       zav::ShutDownLogging();
-      return 1;
+      return kExitCannotStart;
     }
 
     // 12. Media framework.
@@ -116,7 +132,7 @@ int main(int argc, char** argv) {
     if (!mainWnd->Create(nullptr, zav::CMainWnd::kCaption, zav::WindowStyle::kMainFrame)) {
       mainWnd->DestroyWindow();
       QMessageBox::critical(nullptr, kMessageCaption, QStringLiteral("界面皮肤文件已损坏，请重新安装程序。"));
-      exitCode = 1;
+      exitCode = kExitCannotStart;
     } else {
       mainWnd->CenterWindow();
       mainWnd->ShowWindow(true, true);

@@ -199,6 +199,38 @@ TEST_F(ConfigStoreFileTest, UnreadableIniIsNeitherReadNorReplaced) {
   EXPECT_FALSE(fs::exists(iniPath_.string() + ".tmp"));
 }
 
+// Dotfile managers keep configure.ini as a link into a repository: a write must reach the file
+// the links lead to and leave every link in place.
+TEST_F(ConfigStoreFileTest, WritesGoThroughSymbolicLinksToTheFileTheyLeadTo) {
+  const fs::path dotfiles = folder_.path() / "dotfiles";
+  fs::create_directory(dotfiles);
+  WriteFile(dotfiles / "zav.ini", "[global]\nvoice-size=5\n");
+  fs::create_symlink(dotfiles / "zav.ini", folder_.path() / "middle.ini");
+  fs::create_symlink("middle.ini", iniPath_);  // relative, to another link
+  ASSERT_TRUE(store_.WriteString("global", "agc-check", "1"));
+  EXPECT_TRUE(fs::is_symlink(iniPath_));
+  EXPECT_TRUE(fs::is_symlink(folder_.path() / "middle.ini"));
+  EXPECT_EQ(ReadFile(dotfiles / "zav.ini"), "[global]\nvoice-size=5\nagc-check=1\n");
+  EXPECT_EQ(store_.ReadInt("global", "agc-check", 0), 1);
+  EXPECT_FALSE(fs::exists(iniPath_.string() + ".tmp"));
+  EXPECT_FALSE(fs::exists(dotfiles / "zav.ini.tmp"));
+
+  // A link to a file not made yet: the first write makes it there.
+  fs::remove(iniPath_);
+  fs::create_symlink(dotfiles / "new.ini", iniPath_);
+  ASSERT_TRUE(store_.WriteString("global", "voice-size", "7"));
+  EXPECT_TRUE(fs::is_symlink(iniPath_));
+  EXPECT_EQ(ReadFile(dotfiles / "new.ini"), "[global]\nvoice-size=7\n");
+
+  // A loop of links leads nowhere: the write fails and the links stay.
+  fs::remove(iniPath_);
+  fs::create_symlink("loop.ini", iniPath_);
+  fs::create_symlink(iniPath_.filename(), folder_.path() / "loop.ini");
+  EXPECT_FALSE(store_.WriteString("global", "voice-size", "8"));
+  EXPECT_TRUE(fs::is_symlink(iniPath_));
+  EXPECT_TRUE(fs::is_symlink(folder_.path() / "loop.ini"));
+}
+
 TEST_F(ConfigStoreFileTest, RefusedValuesLeaveTheFileAlone) {
   ASSERT_TRUE(store_.WriteString("global", "output-dir", "/music"));
   EXPECT_FALSE(store_.WriteString("global", "output-dir", "/evil\n[hotkey]\nstop-key1=9"));

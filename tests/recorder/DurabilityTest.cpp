@@ -186,8 +186,8 @@ TEST(Durability, WavWithPlaceholderSizesIsRepairedWithoutLoss) {
   std::fill_n(bytes.begin() + static_cast<long>(layout.dataSizeOffset), 4, '\0');
   std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
 
-  EXPECT_EQ(RepairWavSizes(file), 1);
-  EXPECT_EQ(RepairWavSizes(file), 0) << "a repaired file is repaired again";
+  EXPECT_EQ(RepairUnpatchedWav(file), 1);
+  EXPECT_EQ(RepairUnpatchedWav(file), 0) << "a repaired file is repaired again";
   const std::string repaired = ReadAll(file);
   ASSERT_TRUE(ParseWavLayout(reinterpret_cast<const uint8_t*>(repaired.data()), repaired.size(), &layout));
   EXPECT_EQ(layout.dataStart + layout.dataSize, repaired.size());
@@ -196,11 +196,11 @@ TEST(Durability, WavWithPlaceholderSizesIsRepairedWithoutLoss) {
 
   const std::string notWav = folder.path() + "/notes.wav";
   std::ofstream(notWav) << "hello";
-  EXPECT_EQ(RepairWavSizes(notWav), -1);
+  EXPECT_EQ(RepairUnpatchedWav(notWav), -1);
   EXPECT_EQ(ReadAll(notWav), "hello");
 }
 
-TEST(Durability, KilledWavIsRepairedWhenItsDurationIsRead) {
+TEST(Durability, KilledWavIsRepairedBeforeItsDurationIsRead) {
   TempFolder folder;
   const pid_t pid = StartRecorder(folder.path(), "wav", folder.path() + "/.log");
   ASSERT_GT(pid, 0);
@@ -215,6 +215,10 @@ TEST(Durability, KilledWavIsRepairedWhenItsDurationIsRead) {
     f.write("\0\0\0\0", 4);
   }
   const uintmax_t bytes = fs::file_size(file);
+  const std::string before = ReadAll(file);
+  ReadMediaDuration(file);
+  EXPECT_EQ(ReadAll(file), before) << "reading a duration wrote the file";
+  EXPECT_EQ(RepairUnpatchedWav(file), 1);
   const double duration = ReadMediaDuration(file);
   EXPECT_NEAR(duration, static_cast<double>(bytes - 100) / 176400, 0.05);
   EXPECT_GT(duration, 1.5);

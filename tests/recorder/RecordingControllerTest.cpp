@@ -7,6 +7,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -177,6 +178,12 @@ TEST_F(ControllerTest, DeviceChecksAnswerAsValuesAndLeaveNothingRunning) {
   RecordingChoices nowhere = Choices();
   nowhere.folder = "/proc/zav-no-such-folder";
   controller.Start(nowhere);
+  EXPECT_EQ(WaitStarted(++n).result, StartResult::kFolderNotWritable);
+  // A file where the folder should be is a folder that cannot be written, not a device fault.
+  RecordingChoices onAFile = Choices();
+  onAFile.folder = folder.path() + "/a-file";
+  std::ofstream(onAFile.folder) << "x";
+  controller.Start(onAFile);
   EXPECT_EQ(WaitStarted(++n).result, StartResult::kFolderNotWritable);
   controller.WaitUntilIdle();
   EXPECT_EQ(controller.state(), RecordingController::State::kIdle);

@@ -1,6 +1,7 @@
 // The recorder's global hotkeys on a real X server: start-up registration and the values
-// written back, the hotkey dialog's save, combinations held by another X client, and real key
-// presses (with and without NumLock, and while one of the program's windows has the focus).
+// written back (also of a stored combination that is not one), the hotkey dialog's save,
+// combinations held by another X client, and real key presses (with and without NumLock, and
+// while one of the program's windows has the focus).
 #include <gtest/gtest.h>
 
 #include <xcb/xcb.h>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -19,6 +21,7 @@
 #include "ChildProcess.h"
 #include "ConfigStore.h"
 #include "HotkeyDialog.h"
+#include "../net/LogCapture.h"
 #include "RecorderHotkeys.h"
 #include "UiTestSupport.h"
 #include "X11TestEnvironment.h"
@@ -136,12 +139,25 @@ class HotkeysX11Test : public ::testing::Test {
     EXPECT_TRUE(WaitUntil([&] { return dialog.isNull(); }));
   }
 
-  // Opens the hotkey dialog, checks that lists without a stored row show no selection, picks
-  // the given rows (-1 leaves a list as it is) and saves. Returns the prompts' texts; the
+  // The rows each list of the dialog shows: start/pause modifier and key, stop modifier and key.
+  static std::vector<int> ShownRows(HotkeyDialog& dialog) {
+    std::vector<int> rows;
+    for (const char* name : {"start-pause-key1", "start-pause-key2", "stop-key1", "stop-key2"}) {
+      rows.push_back(dialog.FindControl<QComboBox>(QLatin1String(name))->currentIndex());
+    }
+    return rows;
+  }
+  // Alt+F8 and Alt+F12.
+  const std::vector<int> kDefaultRows{0, 7, 0, 11};
+
+  // Opens the hotkey dialog, checks that it shows the default combinations (those in effect),
+  // picks the given rows (-1 leaves a list as it is) and saves. Returns the prompts' texts; the
   // settings written are on the disk.
   QStringList SaveInDialog(RecorderHotkeys& hotkeys, int startPauseModifier, int startPauseKey, int stopModifier,
                            int stopKey) {
     QPointer<HotkeyDialog> dialog = OpenDialog(hotkeys);
+    EXPECT_TRUE(WaitUntil([&] { return dialog->CombosShown(); }));
+    EXPECT_EQ(ShownRows(*dialog), kDefaultRows);
     const std::pair<const char*, int> rows[] = {{"start-pause-key1", startPauseModifier},
                                                 {"start-pause-key2", startPauseKey},
                                                 {"stop-key1", stopModifier},
@@ -149,11 +165,7 @@ class HotkeysX11Test : public ::testing::Test {
     for (const auto& [name, row] : rows) {
       auto* list = dialog->FindControl<QComboBox>(QLatin1String(name));
       EXPECT_NE(list, nullptr) << name;
-      if (!list) continue;
-      if (Value(std::string(name) + "-index") == "<missing>") {
-        EXPECT_EQ(list->currentIndex(), -1) << name;
-      }
-      if (row >= 0) list->setCurrentIndex(row);
+      if (list && row >= 0) list->setCurrentIndex(row);
     }
     test::ModalBoxAnswerer answerer;
     dialog->FindControl<QPushButton>(QStringLiteral("hotkey-save-btn"))->click();
@@ -194,29 +206,48 @@ TEST_F(HotkeysX11Test, StartUpTakesTheStoredOrDefaultCombinationsWritesThemBackA
   EXPECT_FALSE(other_.IsFree(kAlt, kF8));
 }
 
+// A hand-edited value out of range is no combination: the default holds, the log says why, and
+// the dialog shows what is in effect rather than empty lists.
+TEST_F(HotkeysX11Test, AStoredCombinationThatIsNotOneFallsBackToTheDefaultAndSaysSo) {
+  config_.WriteString(kHotkeySection, "start-pause-key1", "-1");
+  config_.WriteString(kHotkeySection, "start-pause-key2", "119");
+  test::LogCapture log;
+  RecorderHotkeys hotkeys(&owner_, disk_, &config_);
+  RegisterAtStartup(hotkeys);
+  WaitForDisk();
+  EXPECT_FALSE(other_.IsFree(kAlt, kF8));
+  EXPECT_FALSE(other_.IsFree(kAlt, kF12));
+  EXPECT_EQ(StoredValues(), kDefaults);
+  std::vector<std::string> lines = log.From("RecorderHotkeys.cpp");
+  std::erase_if(lines, [](const std::string& line) { return line.find("not valid") == std::string::npos; });
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("start-pause-key1=-1"), std::string::npos) << lines[0];
+
+  QPointer<HotkeyDialog> dialog = OpenDialog(hotkeys);
+  ASSERT_TRUE(WaitUntil([&] { return dialog->CombosShown(); }));
+  EXPECT_EQ(ShownRows(*dialog), kDefaultRows);
+  CloseDialog(dialog);
+}
+
 TEST_F(HotkeysX11Test, SavingCtrlF5StoresRowsAndValuesFreesAltF8AndKeepsAnUnchosenStopHotkey) {
   RecorderHotkeys hotkeys(&owner_, disk_, &config_);
   RegisterAtStartup(hotkeys);
 
   const QStringList prompts = SaveInDialog(hotkeys, 1, 4, -1, -1);
 
-  EXPECT_EQ(prompts, QStringList({QStringLiteral("[开始/暂停], 热键设置成功!"),
-                                  QStringLiteral("[停止], 未选择按键, 热键保持不变!")}));
+  // Stop was left as the dialog showed it: Alt+F12, taken again.
+  EXPECT_EQ(prompts, QStringList({QStringLiteral("[开始/暂停], 热键设置成功!"), QStringLiteral("[停止], 热键设置成功!")}));
   EXPECT_EQ(Value("start-pause-key1-index"), "1");
   EXPECT_EQ(Value("start-pause-key2-index"), "4");
   EXPECT_EQ(StoredValues(), (std::vector<std::string>{"2", "116", "1", "123"}));
   EXPECT_FALSE(other_.IsFree(kCtrl, kF5));
   EXPECT_TRUE(other_.IsFree(kAlt, kF8));  // free again at once
-  // Stop was not chosen: still Alt+F12, nothing written for it.
   EXPECT_FALSE(other_.IsFree(kAlt, kF12));
-  EXPECT_EQ(Value("stop-key1-index"), "<missing>");
 
-  // Opened again, it shows the rows just saved, and none for stop.
+  // Opened again, it shows the rows just saved.
   QPointer<HotkeyDialog> dialog = OpenDialog(hotkeys);
-  auto row = [&](const char* name) { return dialog->FindControl<QComboBox>(QLatin1String(name))->currentIndex(); };
-  EXPECT_TRUE(WaitUntil([&] { return row("start-pause-key1") == 1 && row("start-pause-key2") == 4; }));
-  EXPECT_EQ(row("stop-key1"), -1);
-  EXPECT_EQ(row("stop-key2"), -1);
+  EXPECT_TRUE(WaitUntil([&] { return dialog->CombosShown(); }));
+  EXPECT_EQ(ShownRows(*dialog), (std::vector<int>{1, 4, 0, 11}));
   CloseDialog(dialog);
 }
 

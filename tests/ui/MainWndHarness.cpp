@@ -96,7 +96,8 @@ CMainWnd* MainWndTestBase::OpenWindow() {
   created->CenterWindow();
   created->ShowWindow();
   EXPECT_TRUE(WaitUntil([&] {
-    return window && !window->SettingsWorkPending() && window->recordings().ScanDone();
+    return window && !window->SettingsWorkPending() && window->recordings().ScanDone() &&
+           window->recordings().DurationsPending() == 0;
   }, 10000));
   return created;
 }

@@ -28,9 +28,9 @@ class RecordingShell final : public DesktopShell {
     opened.push_back(url);
     return true;
   }
-  void ShowInFileManager(const QString& path) override { shown.push_back(path); }
+  void ShowInFileManager(const QUrl& file) override { shown.push_back(file); }
   std::vector<QUrl> opened;
-  std::vector<QString> shown;
+  std::vector<QUrl> shown;
 };
 
 struct SeenBox {
@@ -76,7 +76,7 @@ class MainWndTestBase : public ::testing::Test {
   void TearDown() override;
 
   // Creates and shows the main window, and waits until it has shown the stored choices, the
-  // volumes and the listed recordings.
+  // volumes and the listed recordings with their durations.
   CMainWnd* OpenWindow();
   void CloseWindow();
 

@@ -3,6 +3,7 @@
 // the elapsed time posted by the recording's threads.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -16,10 +17,12 @@
 #include <filesystem>
 #include <thread>
 
+#include "ConfigStore.h"
 #include "ElapsedTime.h"
 #include "MainWndHarness.h"
 #include "ServiceAddress.h"
 #include "RecordingPrompts.h"
+#include "SettingWrites.h"
 #include "TrayMessages.h"
 #include "UiTestSupport.h"
 
@@ -49,6 +52,13 @@ TEST(RecordingPromptsTest, AFailedOpenIsADeviceErrorAndABadFormatSaysNothing) {
 }
 
 class MainWndTest : public MainWndTestBase {};
+
+// What a screen reader does to a check box or an option: the button's accessible toggle action.
+void ToggleAccessibly(QAbstractButton* button) {
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+  ASSERT_TRUE(accessible && accessible->actionInterface());
+  accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+}
 
 TEST_F(MainWndTest, ShowsTheSkinUnderItsCaptionAndCarriesTheSecondStartMark) {
   OpenWindow();
@@ -136,6 +146,55 @@ TEST_F(MainWndTest, ChoicesTheUserMakesAreStoredAtOnceAndComeBackAtTheNextStart)
   EXPECT_EQ(Control<QComboBox>("record-audio-origin")->currentIndex(), 1);
   EXPECT_EQ(Control<QSlider>("mic-strengthen-slider")->value(), boostValue);
   EXPECT_TRUE(Control<QCheckBox>("agc-check")->isChecked());
+}
+
+// A check box changed without the mouse (the keyboard, a screen reader's toggle action) is the
+// user's change as much as a click: what it shows is what the next recording gets.
+TEST_F(MainWndTest, ChecksChangedWithoutTheMouseAreStoredToo) {
+  WriteSetting("agc-check", "1");
+  OpenWindow();
+  auto* noise = Control<QCheckBox>("noise-check");
+  auto* agc = Control<QCheckBox>("agc-check");
+  ASSERT_TRUE(agc->isChecked());
+  ToggleAccessibly(noise);
+  agc->setFocus();
+  QTest::keyClick(agc, Qt::Key_Space);
+  WaitForSettings();
+  EXPECT_TRUE(noise->isChecked());
+  EXPECT_EQ(ReadSetting("noise-check"), "1");
+  EXPECT_FALSE(agc->isChecked());
+  EXPECT_EQ(ReadSetting("agc-check"), "0");
+
+  // The close options of the settings dialog likewise.
+  boxes.useDialog = [](QWidget* dialog) {
+    if (auto* tray = dialog->findChild<QRadioButton*>(QStringLiteral("window-close-tray"))) ToggleAccessibly(tray);
+  };
+  window->PostMessage(kMenuSeting);
+  ASSERT_TRUE(WaitUntil([&] { return boxes.Texts().contains(QStringLiteral("系统设置")); }));
+  WaitForSettings();
+  EXPECT_EQ(ReadSetting("window-close"), "1");
+}
+
+// A change that cannot reach the settings file is not lost without a word.
+TEST_F(MainWndTest, AChangeTheSettingsFileCannotTakeIsToldToTheUser) {
+  OpenWindow();
+  const std::filesystem::path ini = ConfigStore::Instance().path();
+  std::filesystem::remove(ini);
+  std::filesystem::create_directory(ini);  // a folder in the file's place: no write gets through
+  auto* quality = Control<QComboBox>("record-audio-quality");
+  quality->setFocus();
+  QTest::keyClick(quality, Qt::Key_Down);
+  ASSERT_TRUE(WaitUntil([&] { return boxes.Texts().contains(kSettingsNotStoredText); }));
+  EXPECT_EQ(boxes.seen.back().size, QSize(250, 100));
+
+  // Nor is a chosen output folder that the file cannot take.
+  QTemporaryDir other;
+  const qsizetype before = boxes.Texts().count(kSettingsNotStoredText);
+  PickFolderNext(other.path());
+  Click("change-dir-btn");
+  ASSERT_TRUE(WaitUntil([&] { return boxes.Texts().count(kSettingsNotStoredText) > before; }));
+  EXPECT_EQ(Control<QLineEdit>("save-path-eidt")->text().toStdString(), folder());
+  std::filesystem::remove(ini);
 }
 
 TEST_F(MainWndTest, AnotherFolderIsKeptOnlyWhenItCanBeWritten) {

@@ -1,5 +1,6 @@
 // The recordings list over real files: which files it lists and how, the row buttons, deleting
-// (also a file that cannot be deleted), rows of new recordings, and a list of hundreds of rows.
+// (also a file that cannot be deleted), rows of new recordings, a list of hundreds of rows,
+// names that are not UTF-8, files that are not audio, and WAV files it must leave alone.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -13,6 +14,7 @@
 
 #include "ChildProcess.h"
 #include "MainWndHarness.h"
+#include "MediaDuration.h"
 #include "RecordingFiles.h"
 #include "RecordingRows.h"
 #include "RecordingsList.h"
@@ -46,6 +48,11 @@ void WriteWav(const std::string& path, uint32_t rate, uint32_t seconds) {
   u32(dataSize);
   const std::string silence(dataSize, '\x80');
   out.write(silence.data(), static_cast<std::streamsize>(silence.size()));
+}
+
+std::string Contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 bool Encode(const std::string& path, int seconds) {
@@ -110,7 +117,7 @@ TEST_F(RecordingsListTest, ListsTheRecognisedFilesInNameOrderWithSizeAndDuration
   ASSERT_EQ(shell.opened.size(), 1u);
   EXPECT_EQ(shell.opened[0], QUrl::fromLocalFile(QString::fromStdString(Path("d.m4a"))));
   ASSERT_EQ(shell.shown.size(), 1u);
-  EXPECT_EQ(shell.shown[0].toStdString(), Path("x.y.wav"));
+  EXPECT_EQ(shell.shown[0], QUrl::fromLocalFile(QString::fromStdString(Path("x.y.wav"))));
 }
 
 TEST_F(RecordingsListTest, DeletingARowDeletesItsFileAndNumbersAreNeverReused) {
@@ -139,6 +146,7 @@ TEST_F(RecordingsListTest, DeletingARowDeletesItsFileAndNumbersAreNeverReused) {
   auto* list = Control<QListWidget>("audio-record-list");
   ASSERT_TRUE(WaitUntil([&] { return list->currentRow() == 2; }));
   EXPECT_EQ(RowText(3, "fileNameLabel"), QStringLiteral("4.wav"));
+  ASSERT_TRUE(WaitUntil([&] { return window->recordings().DurationRead(3); }));
   EXPECT_EQ(RowText(3, "durationLabel"), QStringLiteral("00:00:02"));
 }
 
@@ -181,6 +189,97 @@ TEST_F(RecordingsListTest, AListOfHundredsOfRowsBuildsOnlyTheRowsInView) {
   // The row in view is where the list shows it.
   QWidget* last = window->recordings().rows().RowWidget(kRows - 1);
   EXPECT_EQ(last->geometry(), list->visualItemRect(list->item(kRows - 1)));
+}
+
+// File names are bytes: a name in another encoding must reach play, show and delete unchanged,
+// and never be taken for the file that its replacement characters would name.
+TEST_F(RecordingsListTest, ANameThatIsNotUtf8KeepsItsBytesFromTheListToEveryButton) {
+  const std::string legacy = "a\xFF\xFE.wav";               // say, GBK from an old archive
+  const std::string lookalike = "a\uFFFD\uFFFD.wav";         // what a lossy conversion makes of it
+  WriteWav(Path(legacy), 8000, 1);
+  WriteWav(Path(lookalike), 8000, 1);
+  OpenWindow();
+  ASSERT_EQ(window->recordings().RowCount(), 2);
+  // In byte order the look-alike (0xEF...) comes first.
+  EXPECT_EQ(RowText(1, "fileNameLabel"), QStringLiteral("a\\xFF\\xFE.wav"));
+  EXPECT_EQ(RowText(1, "durationLabel"), QStringLiteral("00:00:01"));
+
+  ClickRowButton(1, "item-play");
+  ClickRowButton(1, "item-open-dir");
+  const QByteArray url = "file://" + QByteArray::fromStdString(Path(legacy)).toPercentEncoding("/");
+  ASSERT_EQ(shell.opened.size(), 1u);
+  EXPECT_EQ(shell.opened[0].toEncoded(), url);
+  ASSERT_EQ(shell.shown.size(), 1u);
+  EXPECT_EQ(shell.shown[0].toEncoded(), url);
+
+  ClickRowButton(1, "item-delete");
+  ASSERT_TRUE(WaitUntil([&] { return window->recordings().RowCount() == 1; }));
+  EXPECT_FALSE(fs::exists(Path(legacy)));
+  EXPECT_TRUE(fs::exists(Path(lookalike)));
+
+  // A file already gone is not a deletion that worked: the row goes, and the user hears of it.
+  fs::remove(Path(lookalike));
+  ClickRowButton(0, "item-delete");
+  ASSERT_TRUE(WaitUntil([&] { return boxes.Texts().contains(QStringLiteral("文件已不存在!")); }));
+  EXPECT_EQ(window->recordings().RowCount(), 0);
+}
+
+// Only what a recording cut short leaves is repaired: a WAV whose chunks agree (here with an
+// ID3v1 tag after its data) is never written, and reading a duration writes nothing.
+TEST_F(RecordingsListTest, ListingNeverRewritesAnIntactWavAndRepairsOnlyPlaceholderSizes) {
+  WriteWav(Path("tagged.wav"), 8000, 2);
+  {
+    std::ofstream tag(Path("tagged.wav"), std::ios::binary | std::ios::app);
+    const std::string id3v1 = "TAG" + std::string(125, 'x');
+    tag.write(id3v1.data(), static_cast<std::streamsize>(id3v1.size()));
+  }
+  const std::string tagged = Contents(Path("tagged.wav"));
+  const auto taggedTime = fs::last_write_time(Path("tagged.wav"));
+  // A recording killed before its first size update: placeholder sizes.
+  WriteWav(Path("unpatched.wav"), 8000, 3);
+  {
+    std::fstream f(Path("unpatched.wav"), std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(4);
+    f.write("\xFF\xFF\xFF\xFF", 4);
+    f.seekp(40);
+    f.write("\xFF\xFF\xFF\xFF", 4);
+  }
+  const std::string unpatched = Contents(Path("unpatched.wav"));
+  ReadMediaDuration(Path("unpatched.wav"));
+  EXPECT_EQ(Contents(Path("unpatched.wav")), unpatched) << "reading a duration wrote the file";
+
+  OpenWindow();
+  ASSERT_EQ(window->recordings().RowCount(), 2);
+  EXPECT_EQ(RowText(0, "durationLabel"), QStringLiteral("00:00:02"));
+  EXPECT_EQ(Contents(Path("tagged.wav")), tagged);
+  EXPECT_EQ(fs::last_write_time(Path("tagged.wav")), taggedTime);
+  EXPECT_EQ(RowText(1, "durationLabel"), QStringLiteral("00:00:03"));
+  const std::string repaired = Contents(Path("unpatched.wav"));
+  ASSERT_EQ(repaired.size(), unpatched.size());
+  EXPECT_EQ(repaired.substr(44), unpatched.substr(44)) << "the samples changed";
+  EXPECT_EQ(repaired.substr(4, 4), std::string("\xE4\x5D\x00\x00", 4));  // 36 + 24,000 bytes of samples
+}
+
+// A large file that is not audio is read only as far as a duration needs: it must not keep
+// the other rows from their durations, nor hold the window's end.
+TEST_F(RecordingsListTest, ALargeFileThatIsNotAudioHoldsBackNoOtherRow) {
+  constexpr uintmax_t kNotAudioBytes = uintmax_t{2} << 30;
+  { std::ofstream(Path("0-zeros.mp3")); }
+  fs::resize_file(Path("0-zeros.mp3"), kNotAudioBytes);  // sparse: costs no disk
+  WriteWav(Path("1.wav"), 8000, 1);
+  WriteWav(Path("2.wav"), 8000, 2);
+  OpenWindow();
+  ASSERT_EQ(window->recordings().RowCount(), 3);
+  EXPECT_EQ(RowText(0, "fileSizeLabel"), QStringLiteral("2.00G"));
+  EXPECT_EQ(RowText(0, "durationLabel"), QStringLiteral("--:--:--"));
+  EXPECT_EQ(RowText(1, "durationLabel"), QStringLiteral("00:00:01"));
+  EXPECT_EQ(RowText(2, "durationLabel"), QStringLiteral("00:00:02"));
+
+  // The read stops at once when asked to (the window going away asks).
+  const std::atomic<bool> cancel{true};
+  double seconds = 0;
+  EXPECT_EQ(ReadMediaDuration(Path("0-zeros.mp3"), {std::chrono::seconds(60), &cancel}, &seconds),
+            DurationResult::kCancelled);
 }
 
 }  // namespace

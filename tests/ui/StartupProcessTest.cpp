@@ -1,10 +1,12 @@
-// The real program, started twice: the second start hands over to the first and ends with 0;
-// logging goes to the Log folder of the user's tree; a termination signal ends it with 0.
+// The real program, started twice: the second start hands over to the first and ends with 0
+// (with a copy that does not answer, it says why and ends with 1); logging goes to the Log
+// folder of the user's tree; a termination signal ends it with 0.
 // The X11 case runs on a private Xvfb display and checks the window stacking itself.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLocalServer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -12,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "InstanceChannel.h"
 #include "InstanceLock.h"
 #include "LogCleanup.h"
 #include "ProgramUnderTest.h"
@@ -66,18 +69,26 @@ TEST(StartupProcessTest, SecondStartHandsOverAndEndsWithZero) {
   EXPECT_TRUE(home.LogText().contains(QStringLiteral("exit 0")));
 }
 
-TEST(StartupProcessTest, HeldLockWithNobodyAnsweringEndsWithZero) {
+// A copy that holds the lock but does not answer (stopped with SIGSTOP, frozen): the second
+// start shows no window either, so it must say why and not end as a success.
+TEST(StartupProcessTest, HeldLockWithNobodyAnsweringSaysWhyAndFails) {
   ProgramHome home;
   InstanceLock held(home.LockPath().toStdString());
   ASSERT_EQ(held.TryAcquire(), InstanceLock::Result::kAcquired);
+  // Its socket accepts (the kernel does that for a frozen process) but nothing answers.
+  QLocalServer frozen;
+  ASSERT_TRUE(frozen.listen(InstanceSocketPath(home.LockPath())));
 
   QProcess second;
   second.setProcessEnvironment(home.Environment(QStringLiteral("offscreen")));
   second.start(QStringLiteral(ZAV_PROGRAM_PATH), {});
   ASSERT_TRUE(second.waitForFinished(kSecondStartTimeoutMs));
   EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(second.exitCode(), 0);
-  EXPECT_TRUE(home.LogFileNames().isEmpty());
+  EXPECT_EQ(second.exitCode(), 1);
+  const QString error = QString::fromUtf8(second.readAllStandardError());
+  const QString holder = QStringLiteral("process %1").arg(QCoreApplication::applicationPid());
+  EXPECT_TRUE(error.contains(QStringLiteral("did not answer")) && error.contains(holder)) << error.toStdString();
+  EXPECT_TRUE(home.LogText().contains(QStringLiteral("did not answer"))) << home.LogText().toStdString();
 }
 
 TEST(StartupProcessTest, WithoutADisplayItSaysSoAndEndsWithOne) {

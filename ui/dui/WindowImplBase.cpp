@@ -3,6 +3,7 @@
 #include <glog/logging.h>
 
 #include <QAbstractButton>
+#include <QButtonGroup>
 #include <QAbstractSlider>
 #include <QApplication>
 #include <QCloseEvent>
@@ -205,13 +206,16 @@ void WindowImplBase::BindNotifications(QWidget* root) {
       continue;
     }
     if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-      // "clicked" comes from the user (mouse, keyboard, click()) and never from setChecked, so
-      // a check state shown from code stays silent. In an exclusive group the button picked
-      // is notified, not the one that lost its mark.
-      connect(button, &QAbstractButton::clicked, this, [this, button](bool checked) {
-        if (button->isCheckable()) Deliver(kNotifySelectChanged, button, checked ? 1 : 0);
-        Deliver(kNotifyClick, button, 0);
+      // Every change of a check state is a selection change, whatever made it: a click, the
+      // keyboard, or an assistive technology's toggle action (QAccessible calls toggle(),
+      // which never emits "clicked"). Code that shows a stored state blocks the button's
+      // signals while it sets it. In an exclusive group the button picked is notified, not
+      // the one that lost its mark. A click's selection change comes before its "click".
+      connect(button, &QAbstractButton::toggled, this, [this, button](bool checked) {
+        const bool exclusive = button->autoExclusive() || (button->group() && button->group()->exclusive());
+        if (checked || !exclusive) Deliver(kNotifySelectChanged, button, checked ? 1 : 0);
       });
+      connect(button, &QAbstractButton::clicked, this, [this, button] { Deliver(kNotifyClick, button, 0); });
     } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
       connect(combo, &QComboBox::currentIndexChanged, this,
               [this, combo](int index) { Deliver(kNotifyItemSelect, combo, static_cast<uintptr_t>(index)); });
