@@ -1,5 +1,8 @@
 #include "VendorService.h"
 
+#include <chrono>
+#include <thread>
+
 #include <httplib.h>
 #include <json/json.h>
 
@@ -48,7 +51,11 @@ bool VendorService::Start(int port, const std::string& certFile, const std::stri
   }
   if (port_ <= 0) return false;
   thread_ = std::thread([this] { server_->listen_after_bind(); });
-  return true;
+  // A stop before the server runs would go unnoticed and leave it listening for ever.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!server_->is_running() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return server_->is_running();
 }
 
 void VendorService::Stop() {
