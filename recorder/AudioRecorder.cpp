@@ -129,10 +129,10 @@ int AudioRecorder::Init(RecorderSettings settings) {
   core.voiceSize = reader.ReadInt("global", "voice-size", 20);
 
   if (core.output.Allocate(core.settings.folder, core.settings.fileName) != 0) return -1;
-  if (OpenStep(core) != 0) {
+  if (const int opened = OpenStep(core); opened != 0) {
     LOG(ERROR) << "音频参数初始化失败";
     core.microphone.reset();
-    return -1;
+    return opened == OutputFile::kNotWritable ? kInitNothingWritten : -1;
   }
   core.outputPath = core.output.path();  // a taken name was given a number
   if (!core.settings.hasMicrophone) core.voiceSource = static_cast<int>(VoiceSource::Speaker);
@@ -204,6 +204,7 @@ int AudioRecorder::Finish(FinishResult* result) {
     core.finishResult.writeFailed = core.output.writeFailed();
     core.finishResult.encodeFailed = core.encoderFailed || core.output.encodeFailed();
     core.finishResult.fileGone = core.output.fileGone();
+    core.finishResult.removed = core.output.removed();
     core.finishResult.samplesWritten = core.output.writtenSamples();
     core.finishResult.samplesRecorded = core.ClockNow();
     // The check of the rule the encoder keeps: a file longer than the time recorded is a fault.

@@ -108,11 +108,20 @@ int OutputFile::Open(const EncoderChoice& choice, int bitRate) {
   std::unique_ptr<AVDictionary, DictionaryDeleter> unused(rawOptions);
   if (r < 0) {
     LOG(ERROR) << "could not write the header of " << path_ << ": " << AvErrorText(r);
+    const bool notWritable = fc->pb && fc->pb->error < 0;  // the disk refused it, not the muxer
     Abandon();
-    return -1;
+    return notWritable ? kNotWritable : -1;
   }
   headerWritten_ = true;
-  if (fc->pb) avio_flush(fc->pb);
+  if (fc->pb) {
+    avio_flush(fc->pb);
+    if (fc->pb->error < 0) {
+      // A full disk: not even the header got there. No empty file is left behind.
+      LOG(ERROR) << "nothing could be written to " << path_ << ": " << AvErrorText(fc->pb->error);
+      Abandon();
+      return kNotWritable;
+    }
+  }
   if (choice_.codecId == AV_CODEC_ID_PCM_S16LE && fd_.valid()) {
     uint8_t header[4096];
     const ssize_t got = pread(fd_.get(), header, sizeof header, 0);
@@ -132,6 +141,7 @@ void OutputFile::KeepDurable() {
     return;
   }
   if (wavSizes_) WriteWavSizes(fd_.get(), wavLayout_, static_cast<uint64_t>(avio_tell(pb)));
+  durableEnd_ = writtenEnd_;
   CheckStillAtPath();
 }
 
@@ -226,6 +236,7 @@ int OutputFile::Finish() {
         LOG(ERROR) << "write audio frame err,ret=" << container_->pb->error;
         writeFailed_ = true;
       }
+      if (!writeFailed_) durableEnd_ = writtenEnd_;
     }
     // A trailer that could not be written (a full disk) still leaves true WAV sizes.
     if (wavSizes_ && (result != 0 || writeFailed_)) RepairWavSizes(fd_.get());
@@ -235,6 +246,13 @@ int OutputFile::Finish() {
   container_.reset();
   io_.reset();
   CheckStillAtPath();
+  if (durableEnd_ == 0 && !fileGone_ && fd_.valid()) {
+    // No audio reached the file (stopped before any was recorded, or a full disk): our own
+    // empty recording is not left behind.
+    if (PathStillNames(path_, fd_.get()) && ::unlink(path_.c_str()) == 0) removed_ = true;
+    fd_.Reset();
+    return -1;
+  }
   if (fileGone_ || encodeFailed_) result = -1;
   if (remux && headerWritten_ && result == 0 && RemuxToPlainMp4(fd_.get(), path_) != 0) result = -1;
   if (!fd_.Reset()) {

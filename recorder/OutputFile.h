@@ -27,7 +27,11 @@ class OutputFile {
 
   // Allocates the container guessed from the name's extension. 0 or -1.
   int Allocate(const std::string& folder, const std::string& fileName);
-  // Opens the encoder, adds the stream, creates the file and writes the header. 0 or -1.
+  // Open's result when the file was created but nothing could be written to it (a full
+  // disk); the file is removed again.
+  static constexpr int kNotWritable = -2;
+  // Opens the encoder, adds the stream, creates the file and writes the header. 0, -1, or
+  // kNotWritable.
   int Open(const EncoderChoice& choice, int bitRate);
 
   // Sends one frame (its pts is set here, in samples) and writes every packet that comes
@@ -35,7 +39,8 @@ class OutputFile {
   // written.
   int Encode(AVFrame* frame);
   // Flushes the encoder, writes the trailer and closes the file (an M4A is rewritten). 0, or
-  // -1 when any of it failed or the file is no longer at its path.
+  // -1 when any of it failed or the file is no longer at its path. A file that no audio
+  // reached is removed (removed()).
   int Finish();
   // Closes and removes a file whose recording never started.
   void Abandon();
@@ -54,6 +59,8 @@ class OutputFile {
   bool encodeFailed() const { return encodeFailed_; }
   // True once the file was found deleted or moved (its path no longer names it).
   bool fileGone() const { return fileGone_; }
+  // True when Finish removed the file because no audio reached it.
+  bool removed() const { return removed_; }
 
  private:
   int DrainPackets();
@@ -77,12 +84,14 @@ class OutputFile {
   int64_t writtenSeconds_ = 0;
   int64_t writtenEnd_ = 0;      // end of the last packet written, in samples
   int64_t nextDurableAt_ = 0;   // when KeepDurable runs next, in samples
+  int64_t durableEnd_ = 0;      // samples known to have reached the file
   bool wavSizes_ = false;       // a WAV whose size fields are kept true while it grows
   WavLayout wavLayout_;
   bool writeFailed_ = false;
   bool encodeFailed_ = false;
   bool fileGone_ = false;
   bool headerWritten_ = false;
+  bool removed_ = false;
 };
 
 }  // namespace zav

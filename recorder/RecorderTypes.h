@@ -32,9 +32,14 @@ struct FinishResult {
   bool encodeFailed = false; // the encoder failed: the file ends where it did
   bool fileGone = false;     // the file was deleted or moved while recording
   bool aheadOfClock = false; // the file ran ahead of the time recorded (a fault of the engine)
+  bool removed = false;      // no audio reached the file, so it was removed
   int64_t samplesWritten = 0;  // audio in the file, in samples at the output rate
   int64_t samplesRecorded = 0; // the time recorded (unpaused), in samples at the output rate
 };
+
+// AudioRecorder::Init's result when the output file was created but nothing could be written
+// to it (a full disk); no file is left.
+inline constexpr int kInitNothingWritten = -3;
 
 enum class RecorderState : int { Idle = 0, Recording = 1, Paused = 2, Stopped = 3 };
 

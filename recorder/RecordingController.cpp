@@ -182,8 +182,11 @@ void RecordingController::RunStart(std::shared_ptr<Session> session) {
   session->settings = std::make_unique<ChoicesSettings>(session->choices);
   session->owner = std::make_unique<SessionOwner>(listener_, session.get());
   auto recorder = std::make_unique<AudioRecorder>(session->owner.get(), session->settings.get(), backend_);
-  if (recorder->Init(settings) != 0)
+  if (const int init = recorder->Init(settings); init != 0) {
+    if (init == kInitNothingWritten)
+      return fail(StartResult::kNothingWritten, "nothing could be written into " + c.folder + " (is the disk full?)");
     return fail(StartResult::kInitFailed, "could not open " + c.folder + "/" + settings.fileName);
+  }
   // The recorder never replaces a file: a name already taken was given a number.
   session->path = recorder->outputPath();
   session->fileName = session->path.substr(session->path.rfind('/') + 1);
@@ -222,13 +225,15 @@ void RecordingController::RunFinish(std::shared_ptr<Session> session) {
   report.encodeFailed = result.encodeFailed;
   report.fileGone = result.fileGone;
   report.aheadOfClock = result.aheadOfClock;
-  report.hasAudio = result.samplesWritten > 0;
+  report.removed = result.removed;
+  report.hasAudio = result.samplesWritten > 0 && !result.removed;
   report.seconds = static_cast<double>(result.samplesWritten) / kOutputSampleRate;
   if (!report.good()) {
     LOG(ERROR) << "recording " << report.path << " finished " << (report.complete ? "" : "incomplete ")
                << (report.writeFailed ? "after a write failure " : "")
                << (report.encodeFailed ? "after an encoder failure " : "")
-               << (report.fileGone ? "after it was deleted or moved " : "") << (report.hasAudio ? "" : "without audio");
+               << (report.fileGone ? "after it was deleted or moved " : "") << (report.hasAudio ? "" : "without audio")
+               << (report.removed ? " (removed)" : "");
   }
   if (listener_) listener_->OnFinished(report);
 }

@@ -50,6 +50,7 @@ enum class StartResult {
   kNoMicrophone,              // only the microphone asked, and there is none
   kFolderNotWritable,         // the output folder cannot be created or written
   kInitFailed,                // the recorder could not open its devices or its file
+  kNothingWritten,            // the file could not be written at all (a full disk); none is left
 };
 
 inline bool IsStarted(StartResult r) {
@@ -83,6 +84,7 @@ struct FinishReport {
   bool encodeFailed = false;  // the encoder failed; the file ends where it did
   bool fileGone = false;      // the file was deleted or moved while recording
   bool aheadOfClock = false;  // the file ran ahead of the time recorded (an engine fault)
+  bool removed = false;       // no audio reached the file, so it was removed (nothing to list)
   bool hasAudio = false;      // at least one packet of audio reached the file
   double seconds = 0;         // audio in the file
   bool good() const { return complete && !writeFailed && !aheadOfClock && hasAudio; }

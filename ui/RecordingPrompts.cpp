@@ -17,6 +17,8 @@ std::optional<Prompt> PromptForStart(StartResult result) {
       return Prompt{QStringLiteral("该目录没有写入权限!")};
     case StartResult::kInitFailed:
       return Prompt{QStringLiteral("音频设备出错!")};
+    case StartResult::kNothingWritten:
+      return Prompt{QStringLiteral("磁盘可能已满,无法保存录音!"), 250, 100};
   }
   return Prompt{QStringLiteral("音频设备出错!")};
 }
@@ -37,5 +39,7 @@ Prompt PromptForFault(RecordingFault fault) {
   }
   return Prompt{QStringLiteral("音频设备出错,录音已停止并保存!"), 250, 100};
 }
+
+Prompt PromptForEmptyRecording() { return Prompt{QStringLiteral("没有录到声音,未保存录音文件!"), 250, 100}; }
 
 }  // namespace zav

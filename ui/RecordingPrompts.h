@@ -22,4 +22,7 @@ std::optional<Prompt> PromptForStart(StartResult result);
 // The prompt for a recording that stopped on a fault. What was written is kept and listed.
 Prompt PromptForFault(RecordingFault fault);
 
+// A recording stopped before any audio was recorded: no file was kept.
+Prompt PromptForEmptyRecording();
+
 }  // namespace zav

@@ -154,8 +154,11 @@ void RecordingSession::OnFault(uint64_t recording, RecordingFault fault) {
 
 void RecordingSession::OnFinished(const FinishReport& report) {
   LOG(INFO) << "recording finished " << report.path << (report.good() ? "" : " (incomplete)");
-  // A file deleted or moved while it was recorded has nothing left at its path to list.
-  if (!report.fileName.empty() && !report.fileGone) list_->AddRecording(report.folder, report.fileName);
+  // A file deleted or moved while it was recorded has nothing left at its path to list, and
+  // a recording that no audio reached was removed.
+  if (!report.fileName.empty() && !report.fileGone && !report.removed) list_->AddRecording(report.folder, report.fileName);
+  // Said unless a fault said it already, or the window is closing.
+  if (report.removed && !report.writeFailed && !afterFinish_) ShowPrompt(window_, PromptForEmptyRecording());
   Forget(report.recording);
 }
 

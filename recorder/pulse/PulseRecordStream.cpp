@@ -42,7 +42,8 @@ bool RecordStream::Open(const std::string& source, const StreamFormat& format, i
   samples.rate = static_cast<uint32_t>(format.sampleRate);
   samples.channels = static_cast<uint8_t>(format.channels);
   pa_channel_map map;
-  pa_channel_map_init_auto(&map, samples.channels, PA_CHANNEL_MAP_DEFAULT);
+  // Any channel count has a map (channels beyond the known layouts are auxiliary ones).
+  pa_channel_map_init_extend(&map, samples.channels, PA_CHANNEL_MAP_DEFAULT);
   StreamPtr stream(pa_stream_new(connection_.context.get(), name, &samples, &map));
   if (!stream) return false;
   pa_buffer_attr attr;

@@ -12,6 +12,7 @@ constexpr auto kReopenTimeout = 800ms;
 constexpr auto kCheckEvery = 1000ms;  // how often the default sink is looked at
 constexpr int kFragmentMs = 10;
 constexpr int kBytesPerSample = 4;
+constexpr int kCaptureChannels = 2;
 
 void OnDefaultSinkName(pa_context*, const pa_server_info* info, void* userdata) {
   if (info && info->default_sink_name) *static_cast<std::string*>(userdata) = info->default_sink_name;
@@ -39,7 +40,9 @@ bool PulseSpeakerInput::OpenDefaultMonitor(std::chrono::milliseconds timeout, bo
     LOG_IF(ERROR, logFailures) << "Get Default Audio Endpoint error";
     return false;
   }
-  const pulse::StreamFormat format{pulse::SampleType::kS32, sink.sampleRate, sink.channels};
+  // Stereo at the sink's rate whatever its layout: the server mixes 5.1, 7.1 or 16 channels
+  // down (and a mono sink up) better than a guess at an unusual layout would.
+  const pulse::StreamFormat format{pulse::SampleType::kS32, sink.sampleRate, kCaptureChannels};
   if (logFailures) {  // the first opening describes the format
     LOG(INFO) << "nChannels: " << format.channels;
     LOG(INFO) << "wFormatTag: " << 1;

@@ -80,6 +80,7 @@ class RealSound : public ::testing::Test {
     AudioRecorder recorder(&owner, &settings);
     EXPECT_EQ(recorder.Init(Settings(format)), 0);
     const auto start = Clock::now();
+    recordingStart = start;
     recorder.Start();
     for (const Step& step : steps) {
       std::this_thread::sleep_for(step.wait);
@@ -116,6 +117,7 @@ class RealSound : public ::testing::Test {
 
   std::unique_ptr<PulseServer> server;
   int micTone = -1;
+  Clock::time_point recordingStart;  // when RecordSteps last called Start
   TempFolder folder;
   MapSettings settings;
   RecordingOwner owner;

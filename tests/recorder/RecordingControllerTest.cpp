@@ -284,13 +284,15 @@ TEST_F(ControllerTest, AnEncoderFailureIsReportedNotTurnedIntoSuccess) {
   EXPECT_NEAR(ToneAmplitude(audio.left, 44100, 440.0, 4410, 30870), 0.5, 0.08);
 }
 
-TEST_F(ControllerTest, StopWhileStartingStillFinishesTheFile) {
+TEST_F(ControllerTest, StopWhileStartingFinishesAndLeavesNoEmptyFile) {
   controller.Start(Choices("wav"));
   controller.Stop();
   EXPECT_EQ(controller.state(), RecordingController::State::kIdle);
   const FinishReport done = WaitFinished();
-  EXPECT_TRUE(done.complete);
-  EXPECT_TRUE(std::filesystem::exists(done.path));
+  // Nothing was recorded: the recording's own empty file is removed, not listed.
+  EXPECT_TRUE(done.removed);
+  EXPECT_FALSE(done.hasAudio);
+  EXPECT_FALSE(std::filesystem::exists(done.path));
 }
 
 }  // namespace
