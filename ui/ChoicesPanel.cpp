@@ -48,6 +48,14 @@ void ChoicesPanel::Show(const StoredChoices& stored) {
   Select(source_, stored.source);
   Check(gainControl_, stored.gainControl);
   Check(noiseSuppression_, stored.noiseSuppression);
+  ShowVoiceProcessingForFormat();
+}
+
+void ChoicesPanel::ShowVoiceProcessingForFormat() {
+  // A wav is recorded without voice processing: its switches are kept but have no effect.
+  const bool applies = !format_ || format_->currentText() != QStringLiteral("wav");
+  if (gainControl_) gainControl_->setEnabled(applies);
+  if (noiseSuppression_) noiseSuppression_->setEnabled(applies);
 }
 
 bool ChoicesPanel::Handle(const TNotifyUI& msg) {
@@ -58,6 +66,7 @@ bool ChoicesPanel::Handle(const TNotifyUI& msg) {
       if (value >= 0 && value < kSourceCount) Store("voice-source", std::to_string(value));
     } else if (sender == format_) {
       if (value >= 0 && value < kFormatCount) Store("audio-format", std::to_string(value));
+      ShowVoiceProcessingForFormat();
     } else if (sender == quality_) {
       if (value >= 0 && value < kBitrateCount) {
         Store("voice-bitrate-index", std::to_string(value));

@@ -1,8 +1,8 @@
 #pragma once
 // The choices that shape the next recording: sound source, format and bitrate combos, the
-// microphone boost slider, the noise suppression and gain control checks. Shows the stored
-// choices without writing them back, and stores each change the user makes at once (on the
-// disk worker). UI thread only.
+// microphone boost slider, the noise suppression and gain control checks (greyed out while the
+// format is wav, which is recorded without them). Shows the stored choices without writing them
+// back, and stores each change the user makes at once (on the disk worker). UI thread only.
 
 #include <string>
 
@@ -32,6 +32,7 @@ class ChoicesPanel {
 
  private:
   void Store(const char* key, std::string value);
+  void ShowVoiceProcessingForFormat();
 
   WindowImplBase* window_;
   WorkQueue* disk_;

@@ -34,17 +34,28 @@ const char* RecordUsage() {
          "  --seconds N                 stop after N seconds (default: until Ctrl+C)\n"
          "  --output-dir DIR            folder of the file (default: the recorder's output folder)\n"
          "  --mute                      record silence, without any sound device\n"
-         "  --noise                     noise suppression on the microphone\n"
-         "  --agc                       automatic gain control on the microphone\n"
-         "  --boost N                   gain control boost in dB, 0-100 (default 20)\n"
+         "  --noise                     noise suppression on the microphone (not for wav)\n"
+         "  --agc                       automatic gain control on the microphone (not for wav)\n"
+         "  --boost N                   gain control boost in dB, 0-100 (default 20; not for wav)\n"
          "  --levels                    once a second, print on standard error the RMS level of each\n"
          "                              recorded source over that second in dBFS, for example\n"
          "                              \"mic -12.3 speaker -18.0\" (-60.0: silence)\n"
+         "  --verbose                   print the log on standard error (otherwise it goes to the\n"
+         "                              recorder's Log folder)\n"
          "  --help                      show this text\n"
          "\n"
          "Prints the path of the finished file, and nothing else, on standard output.\n"
          "Exit status: 0 recorded; 1 not started, or the file is incomplete, empty or gone;\n"
-         "2 usage error; 3 the file could no longer be written (a full disk).\n";
+         "2 usage error; 3 the file could not be written (a full disk).\n";
+}
+
+std::vector<std::string> IgnoredOptions(const RecordOptions& options) {
+  std::vector<std::string> ignored;
+  if (options.format != "wav") return ignored;
+  if (options.noise) ignored.push_back("--noise");
+  if (options.agc) ignored.push_back("--agc");
+  if (options.boostGiven) ignored.push_back("--boost");
+  return ignored;
 }
 
 std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& args, std::string* error) {
@@ -70,6 +81,8 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
       options.agc = true;
     } else if (arg == "--levels") {
       options.levels = true;
+    } else if (arg == "--verbose") {
+      options.verbose = true;
     } else if (arg == "--source") {
       if (!value(&v)) return std::nullopt;
       if (v == "both") options.voiceSource = 0;
@@ -112,6 +125,7 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
         *error = "boost must be a number from 0 to 100";
         return std::nullopt;
       }
+      options.boostGiven = true;
     } else {
       *error = "unknown option '" + arg + "'";
       return std::nullopt;

@@ -20,9 +20,15 @@ struct RecordOptions {
   bool noise = false;
   bool agc = false;
   int boost = 20;
+  bool boostGiven = false;
   bool levels = false;  // print the sources' levels once a second on standard error
+  bool verbose = false; // the log on standard error rather than in the Log folder
   bool help = false;
 };
+
+// The voice-processing options given that the format ignores ("--noise", "--agc", "--boost"
+// with wav, which is recorded without voice processing), in that order.
+std::vector<std::string> IgnoredOptions(const RecordOptions& options);
 
 // Parses argv[1..]. On an error returns nullopt and sets *error to a message for the user.
 std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& args, std::string* error);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <glog/logging.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +16,7 @@
 #include <string>
 
 #include "LevelLine.h"
+#include "LogSetup.h"
 #include "RecordingController.h"
 #include "RecordOptions.h"
 #include "Trace.h"
@@ -60,10 +62,21 @@ class CliListener final : public RecordingListener {
         kill(getpid(), SIGUSR1);  // nothing more would reach the file: stop now
         break;
       case RecordingFault::kMicrophoneFailed:
-      case RecordingFault::kSystemSoundFailed:
-        break;  // silence stands in; the recording goes on
+      case RecordingFault::kSystemSoundFailed: {
+        // Silence stands in and the recording goes on, but it is not what was asked for.
+        std::lock_guard lock(mutex_);
+        failedSources_ |= fault == RecordingFault::kMicrophoneFailed ? kMicrophone : kSystemSound;
+        break;
+      }
     }
   }
+  // Which sources could not be captured (kMicrophone, kSystemSound).
+  int failedSources() {
+    std::lock_guard lock(mutex_);
+    return failedSources_;
+  }
+  static constexpr int kMicrophone = 1;
+  static constexpr int kSystemSound = 2;
   void OnFinished(const FinishReport& report) override {
     std::lock_guard lock(mutex_);
     finished_ = report;
@@ -93,8 +106,20 @@ class CliListener final : public RecordingListener {
   std::condition_variable changed_;
   std::optional<StartReport> started_;
   std::optional<FinishReport> finished_;
+  int failedSources_ = 0;
   LevelAverage levels_;
 };
+
+// FFmpeg's messages go to the log, as the program's own do.
+void LogFfmpegLine(void* context, int level, const char* format, va_list arguments) {
+  if (level > av_log_get_level()) return;
+  char line[1024];
+  int prefix = 1;
+  av_log_format_line2(context, level, format, arguments, line, sizeof line, &prefix);
+  std::string text(line);
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  if (!text.empty()) LOG(ERROR) << "ffmpeg: " << text;
+}
 
 int Fail(const std::string& message, int status = 1) {
   std::fprintf(stderr, "zav-record: %s\n", message.c_str());
@@ -167,11 +192,27 @@ int main(int argc, char** argv) {
   // The path of the recording is the result: without a standard output it could not be told.
   if (!outputOpen) return Fail("standard output is closed: the path of the recording could not be printed");
 
-  FLAGS_logtostderr = true;
-  FLAGS_minloglevel = google::GLOG_ERROR;
-  google::InitGoogleLogging("zav-record");
+  // Standard error is for people: one sentence when something goes wrong. The log goes to
+  // the Log folder, or with --verbose to standard error.
+  if (options->verbose) {
+    FLAGS_logtostderr = true;
+    google::InitGoogleLogging("zav-record");
+  } else {
+    const std::string logFolder = GetUserFolder(kLogSubFolder);
+    EnsureDirectoryPath(logFolder);
+    SetUpLogging(logFolder, "zav-record", "zav-record.");
+    // Without a Log folder (the per-user folders cannot be made) there is no log at all,
+    // rather than glog's complaints on standard error.
+    struct stat folder {};
+    if (stat(logFolder.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)) FLAGS_minloglevel = google::GLOG_FATAL;
+  }
   SetTraceEnabled(false);
   av_log_set_level(AV_LOG_ERROR);
+  av_log_set_callback(options->verbose ? av_log_default_callback : LogFfmpegLine);
+  for (const std::string& ignored : IgnoredOptions(*options)) {
+    std::fprintf(stderr, "zav-record: %s does not apply to wav, which is recorded without voice processing; ignored\n",
+                 ignored.c_str());
+  }
 
   // Signals are taken by the main thread only: block them before any thread starts.
   // A signal ignored when the program starts is never delivered, even to sigtimedwait. A shell
@@ -208,6 +249,8 @@ int main(int argc, char** argv) {
       return Fail("no microphone found");
     case StartResult::kFolderNotWritable:
       return Fail("cannot write into the folder " + folder);
+    case StartResult::kNothingWritten:
+      return Fail("nothing could be written into " + folder + " (is the disk full?); no file was left", 3);
     case StartResult::kBadFormat:
     case StartResult::kInitFailed:
       return Fail("could not start recording: " + start.detail);
@@ -226,11 +269,20 @@ int main(int argc, char** argv) {
   WaitForEnd(signals, options->seconds, printLevels);
   controller.Stop();
   controller.WaitUntilIdle();
+  // The file is finished: from here on Ctrl+C, SIGTERM and a closed terminal end the program
+  // at once, also while it waits to write to an output that nobody reads (a paused terminal,
+  // a full pipe).
+  signal(SIGUSR1, SIG_IGN);
+  pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
 
   const std::optional<FinishReport> finished = listener.finished();
   int status = 0;
   if (!finished) {
     status = Fail("the recording did not finish");
+  } else if (finished->removed && finished->writeFailed) {
+    status = Fail("the file could not be written (is the disk full?); nothing was recorded and no file was left", 3);
+  } else if (finished->removed) {
+    status = Fail("the recording ended before any audio was recorded; no file was left");
   } else if (finished->writeFailed) {
     status = Fail("the file could not be written any more (is the disk full?); the recording was stopped and " +
                       finished->path + " keeps what was written",
@@ -246,6 +298,11 @@ int main(int argc, char** argv) {
     status = Fail("the recording ended before any audio was written; " + finished->path + " holds no audio");
   } else if (!finished->complete) {
     status = Fail("the file " + finished->path + " could not be finished properly");
+  } else if (const int failed = listener.failedSources(); failed != 0) {
+    const char* what = failed == (CliListener::kMicrophone | CliListener::kSystemSound) ? "the microphone and system sound"
+                       : failed == CliListener::kMicrophone                               ? "the microphone"
+                                                                                          : "system sound";
+    status = Fail(std::string(what) + " could not be recorded; " + finished->path + " holds silence in its place");
   } else if (!PrintOut(finished->path + "\n")) {
     status = Fail("could not print the path of " + finished->path);
   }

@@ -8,11 +8,11 @@ namespace {
 constexpr int kMaxLogSizeMb = 10;
 }
 
-void SetUpLogging(const std::string& logFolder) {
-  google::InitGoogleLogging(kLogProgramName);
+void SetUpLogging(const std::string& logFolder, const char* programName, const char* filePrefix) {
+  google::InitGoogleLogging(programName);
   // glog names a file base + "YYYYMMDD-HHMMSS.pid" + extension; with the base ending in
   // "log." and no extension the name is "log.YYYYMMDD-HHMMSS.pid".
-  google::SetLogDestination(google::GLOG_INFO, (logFolder + "/" + kLogFilePrefix).c_str());
+  google::SetLogDestination(google::GLOG_INFO, (logFolder + "/" + filePrefix).c_str());
   google::SetLogFilenameExtension("");
   // The INFO file already holds every severity; separate files per severity would land in
   // the temporary folder.

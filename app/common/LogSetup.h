@@ -1,7 +1,7 @@
 #pragma once
-// glog for the desktop program: program name "ZavAudioRecorder", one file per run in the Log
-// folder named "log." + start date-time + "." + pid, every message written at once, at most
-// 10 MB, logging stops when the disk is full, nothing on standard error.
+// glog for both programs: one file per run in the Log folder named prefix + start date-time +
+// "." + pid, every message written at once, at most 10 MB, logging stops when the disk is
+// full, nothing on standard error.
 
 #include <string>
 
@@ -10,8 +10,9 @@ namespace zav {
 inline constexpr char kLogProgramName[] = "ZavAudioRecorder";
 inline constexpr char kLogFilePrefix[] = "log.";
 
-// Call once, before any LOG line.
-void SetUpLogging(const std::string& logFolder);
+// Call once, before any LOG line. The desktop program's defaults name its files.
+void SetUpLogging(const std::string& logFolder, const char* programName = kLogProgramName,
+                  const char* filePrefix = kLogFilePrefix);
 void ShutDownLogging();
 
 }  // namespace zav

@@ -226,6 +226,25 @@ TEST(Durability, KilledWavIsRepairedBeforeItsDurationIsRead) {
   EXPECT_EQ(ReadMediaDuration(folder.path() + "/missing.wav"), -1);
 }
 
+TEST(Durability, AnAlreadyFullDiskLeavesNoFileAndSaysNothingWasWritten) {
+  TempFolder folder;
+  for (const std::string format : {"wav", "mp3", "m4a"}) {
+    const std::string disk = folder.path() + "/full-" + format;
+    SmallDisk small(disk, "size=256k");
+    if (!small.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (not root?)";
+    small.LeaveFree(0);
+    const CommandResult r = RunCommand({ZAV_RECORD_PATH, "--mute", "--format", format, "--seconds", "1",
+                                        "--output-dir", disk},
+                                       {{"XDG_CONFIG_HOME", folder.path() + "/config"}}, 20s);
+    ASSERT_TRUE(r.finished) << format;
+    EXPECT_EQ(r.exitCode, 3) << format << ": " << r.output;
+    EXPECT_TRUE(Recordings(disk).empty()) << format << ": an empty file was left";
+    // One sentence, for people.
+    EXPECT_EQ(r.output.find("zav-record: nothing could be written"), 0u) << format << ": " << r.output;
+    EXPECT_EQ(r.output.find('\n'), r.output.size() - 1) << format << ": " << r.output;
+  }
+}
+
 TEST(Durability, FullDiskStopsTheRecordingAndKeepsWhatWasWritten) {
   TempFolder folder;
   for (const std::string format : {"wav", "mp3", "m4a"}) {

@@ -1,6 +1,7 @@
 // zav-record as scripts and impatient users drive it: its standard output, odd option
 // values, and two recorders started together next to names that are already taken.
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "AudioFile.h"
@@ -102,6 +104,58 @@ TEST(ZavRecord, SigintEndsABackgroundRecordingAndNohupKeepsItThroughSighup) {
   const DecodedAudio audio = DecodeFile(files[0]);
   ASSERT_TRUE(audio.ok) << audio.error;
   EXPECT_GT(audio.seconds(), 1.35) << "SIGHUP ended a recording started under nohup";
+}
+
+// A paused terminal or a full pipe on standard output: once the file is finished, writing its
+// path must never keep Ctrl+C or SIGTERM from ending the program.
+TEST(ZavRecord, ABlockedStandardOutputNeverMakesItUnkillable) {
+  TempFolder folder;
+  int pipeFds[2];
+  ASSERT_EQ(pipe(pipeFds), 0);
+  fcntl(pipeFds[1], F_SETFL, O_NONBLOCK);
+  const std::string fill(4096, 'x');
+  while (write(pipeFds[1], fill.data(), fill.size()) > 0) {
+  }
+  fcntl(pipeFds[1], F_SETFL, 0);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    dup2(pipeFds[1], STDOUT_FILENO);
+    execl(ZAV_RECORD_PATH, ZAV_RECORD_PATH, "--mute", "--seconds", "0.5", "--output-dir", folder.path().c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(pipeFds[1]);
+  // Recorded, finished, and now stuck writing the path.
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (std::chrono::steady_clock::now() < deadline &&
+         (Recordings(folder.path()).empty() || !DecodeFile(Recordings(folder.path())[0]).ok))
+    std::this_thread::sleep_for(50ms);
+  std::this_thread::sleep_for(500ms);
+  kill(pid, SIGTERM);
+  EXPECT_EQ(WaitExit(pid, 3s), 128 + SIGTERM) << "SIGTERM did not end it";
+  close(pipeFds[0]);
+  const std::vector<std::string> files = Recordings(folder.path());
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_NEAR(DecodeFile(files[0]).seconds(), 0.5, 0.1);
+}
+
+// Standard error is for people: voice processing that wav ignores is said to be ignored, and
+// nothing else is printed.
+TEST(ZavRecord, VoiceProcessingOptionsWithWavAreSaidToBeIgnored) {
+  TempFolder folder;
+  const CommandResult r = RunCommand({ZAV_RECORD_PATH, "--mute", "--format", "wav", "--noise", "--boost", "30",
+                                      "--seconds", "0.3", "--output-dir", folder.path()},
+                                     {{"XDG_CONFIG_HOME", folder.path() + "/config"}}, 10s);
+  ASSERT_TRUE(r.finished);
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  std::istringstream lines(r.output);
+  std::vector<std::string> said;
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind('/', 0) != 0) said.push_back(line);
+  EXPECT_EQ(said, (std::vector<std::string>{
+                      "zav-record: --noise does not apply to wav, which is recorded without voice processing; ignored",
+                      "zav-record: --boost does not apply to wav, which is recorded without voice processing; ignored"}));
 }
 
 // Two recorders started in the same second, next to links planted at the names of the coming

@@ -107,9 +107,17 @@ TEST_F(MainWndTest, StoredChoicesAreShownAndNotWrittenBack) {
   EXPECT_EQ(Control<QComboBox>("record-audio-origin")->currentIndex(), 2);
   EXPECT_TRUE(Control<QCheckBox>("agc-check")->isChecked());
   EXPECT_FALSE(Control<QCheckBox>("noise-check")->isChecked());
+  // A wav is recorded without voice processing: its switches are greyed out, not changed.
+  EXPECT_FALSE(Control<QCheckBox>("agc-check")->isEnabled());
+  EXPECT_FALSE(Control<QCheckBox>("noise-check")->isEnabled());
   EXPECT_EQ(Text("recorder-info"), QStringLiteral("准备录音"));
   WaitForSettings();
   EXPECT_EQ(SettingsText(), before);
+  auto* format = Control<QComboBox>("record-audio-format");
+  format->setFocus();
+  QTest::keyClick(format, Qt::Key_Up);
+  EXPECT_TRUE(Control<QCheckBox>("agc-check")->isEnabled());
+  EXPECT_TRUE(Control<QCheckBox>("noise-check")->isEnabled());
 }
 
 TEST_F(MainWndTest, ChoicesTheUserMakesAreStoredAtOnceAndComeBackAtTheNextStart) {
@@ -118,6 +126,8 @@ TEST_F(MainWndTest, ChoicesTheUserMakesAreStoredAtOnceAndComeBackAtTheNextStart)
   auto* quality = Control<QComboBox>("record-audio-quality");
   auto* origin = Control<QComboBox>("record-audio-origin");
   EXPECT_EQ(quality->currentText(), QStringLiteral("64kbps"));  // nothing stored: item 0
+  auto* agc = Control<QCheckBox>("agc-check");
+  QTest::mouseClick(agc, Qt::LeftButton, {}, QPoint(6, agc->height() / 2));
   for (QComboBox* combo : {format, format, quality, quality, quality, origin}) {
     combo->setFocus();
     QTest::keyClick(combo, Qt::Key_Down);
@@ -125,8 +135,6 @@ TEST_F(MainWndTest, ChoicesTheUserMakesAreStoredAtOnceAndComeBackAtTheNextStart)
   auto* boost = Control<QSlider>("mic-strengthen-slider");
   boost->setFocus();
   QTest::keyClick(boost, Qt::Key_PageUp);
-  auto* agc = Control<QCheckBox>("agc-check");
-  QTest::mouseClick(agc, Qt::LeftButton, {}, QPoint(6, agc->height() / 2));
   const int boostValue = boost->value();
   EXPECT_EQ(Text("mic-strengthen-label"), QString::number(boostValue));
   WaitForSettings();
