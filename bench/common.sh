@@ -48,12 +48,29 @@ bench_cleanup() {
   if [ -n "${BENCH_WORK:-}" ]; then rm -rf "$BENCH_WORK"; fi
 }
 
-bench_start() {
+# Build, tools, work folder and clean-up, without a sound server.
+bench_prepare() {
   bench_find_build
   bench_require ffprobe pulseaudio parec pactl
   trap bench_cleanup EXIT
   trap 'exit 130' INT TERM
   BENCH_WORK=$(mktemp -d /tmp/zav-bench-XXXXXX)
+}
+
+# Starts the sound server (see pulse-server.sh for the ZAV_BENCH_* variables it reads).
+bench_server_start() {
+  local env
+  env=$("$BENCH_DIR/pulse-server.sh" start) || bench_die "could not start the sound server"
+  eval "$env"
+}
+
+bench_server_stop() {
+  if [ -n "${ZAV_BENCH_PULSE_DIR:-}" ]; then "$BENCH_DIR/pulse-server.sh" stop "$ZAV_BENCH_PULSE_DIR"; fi
+  ZAV_BENCH_PULSE_DIR=
+}
+
+bench_start() {
+  bench_prepare
   local env
   env=$("$BENCH_DIR/pulse-server.sh" start) || bench_die "could not start the sound server"
   eval "$env"

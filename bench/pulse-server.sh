@@ -10,8 +10,15 @@
 # its monitor in real time, which module-sine-source does not (it comes in bursts).
 #
 # A null sink runs at its configured latency (2 s) until a low-latency client is connected,
-# and until then a monitor stream sees nothing for up to 2 s. One parec per monitor with a
-# 10 ms latency keeps both sinks ticking for as long as the server runs.
+# and until then a monitor stream sees nothing for up to 2 s. A parec with a 10 ms latency
+# keeps the microphone's feed sink ticking, as a microphone delivers what it hears at once;
+# the output runs at its default latency, as a user's does.
+#
+# Set before "start":
+#   ZAV_BENCH_OUTPUT=silent      nothing plays into the output (default: the 1 kHz tone)
+#   ZAV_BENCH_MIC_SPEED=1.03     the microphone runs on a clock of its own, this much faster
+#                                than real time (a pipe source fed by bench/paced-tone.py)
+#   ZAV_BENCH_OUTPUT_FLOWING=1   a parec keeps the output's monitor flowing too
 #
 # Every process started here is recorded in $dir/pids and ended by "stop", by its id.
 
@@ -28,16 +35,20 @@ start() {
   mkdir -p "$dir/runtime" "$dir/home" "$dir/state"
   chmod 700 "$dir/runtime"
   local sock="$dir/sock"
-  cat > "$dir/server.pa" <<EOF
-load-module module-native-protocol-unix socket=$sock auth-anonymous=1
-load-module module-null-sink sink_name=out rate=44100 sink_properties=device.description=BenchOutput
-load-module module-sine sink=out frequency=1000
-load-module module-null-sink sink_name=feed rate=44100 sink_properties=device.description=BenchFeed
-load-module module-sine sink=feed frequency=440
-load-module module-remap-source master=feed.monitor source_name=mic source_properties=device.description=BenchMicrophone
-set-default-sink out
-set-default-source mic
-EOF
+  {
+    echo "load-module module-native-protocol-unix socket=$sock auth-anonymous=1"
+    echo "load-module module-null-sink sink_name=out rate=44100 sink_properties=device.description=BenchOutput"
+    [ "${ZAV_BENCH_OUTPUT:-tone}" = silent ] || echo "load-module module-sine sink=out frequency=1000"
+    echo "load-module module-null-sink sink_name=feed rate=44100 sink_properties=device.description=BenchFeed"
+    if [ -n "${ZAV_BENCH_MIC_SPEED:-}" ]; then
+      echo "load-module module-pipe-source source_name=mic file=$dir/mic.fifo format=s16le rate=44100 channels=2 source_properties=device.description=BenchMicrophone"
+    else
+      echo "load-module module-sine sink=feed frequency=440"
+      echo "load-module module-remap-source master=feed.monitor source_name=mic source_properties=device.description=BenchMicrophone"
+    fi
+    echo "set-default-sink out"
+    echo "set-default-source mic"
+  } > "$dir/server.pa"
   XDG_RUNTIME_DIR="$dir/runtime" HOME="$dir/home" XDG_STATE_HOME="$dir/state" \
     XDG_CONFIG_HOME="$dir/home/.config" PULSE_STATE_PATH="$dir/state" \
     setsid pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --system=no \
@@ -58,8 +69,14 @@ EOF
     stop_dir "$dir"
     die "the server did not come up (log: $dir/pulseaudio.log)"
   fi
+  if [ -n "${ZAV_BENCH_MIC_SPEED:-}" ]; then
+    setsid python3 "$(dirname "$0")/paced-tone.py" "$dir/mic.fifo" "$ZAV_BENCH_MIC_SPEED" </dev/null >/dev/null 2>>"$dir/parec.log" &
+    echo $! >> "$dir/pids"
+  fi
+  local monitors=(feed.monitor)
+  [ "${ZAV_BENCH_OUTPUT_FLOWING:-0}" = 1 ] && monitors+=(out.monitor)
   local monitor
-  for monitor in out.monitor feed.monitor; do
+  for monitor in "${monitors[@]}"; do
     setsid parec -d "$monitor" --latency-msec=10 --raw </dev/null >/dev/null 2>>"$dir/parec.log" &
     echo $! >> "$dir/pids"
   done
