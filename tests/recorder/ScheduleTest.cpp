@@ -111,9 +111,11 @@ class ScheduledRecording : public RecorderTest {
       const bool found = std::any_of(onsets.begin(), onsets.end(), [at](double o) {
         return std::fabs(o - at) <= kPositionToleranceSeconds;
       });
-      if (before == Delivery::kFlow) EXPECT_TRUE(found) << frequency << " Hz burst at " << at << " s is missing";
-      if (before == Delivery::kNothing || before == Delivery::kHole)
+      if (before == Delivery::kFlow) {
+        EXPECT_TRUE(found) << frequency << " Hz burst at " << at << " s is missing";
+      } else if (before == Delivery::kNothing || before == Delivery::kHole) {
         EXPECT_FALSE(found) << frequency << " Hz at " << at << " s, while the source delivered nothing";
+      }
     }
   }
 
