@@ -16,7 +16,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,19 +33,6 @@ namespace {
 
 using namespace zav;
 using Clock = std::chrono::steady_clock;
-
-class FixedSettings final : public SettingsReader {
- public:
-  explicit FixedSettings(std::map<std::string, int> values) : values_(std::move(values)) {}
-  int ReadInt(std::string_view section, std::string_view key, int defaultValue) const override {
-    if (section != "global") return defaultValue;
-    const auto it = values_.find(std::string(key));
-    return it == values_.end() ? defaultValue : it->second;
-  }
-
- private:
-  std::map<std::string, int> values_;
-};
 
 class NoOwner final : public RecorderOwner {
  public:
@@ -115,12 +101,12 @@ int main(int argc, char** argv) {
   settings.folder = o.dir;
   settings.format = o.format;
   settings.bitRate = 128000;
+  settings.source = static_cast<VoiceSource>(o.source);
   if (o.source != 2) settings.hasMicrophone = GetMicrophoneName(&settings.micEndpointName);
   if (o.source != 2 && !settings.hasMicrophone) {
     std::fputs("bench_record: no microphone on the sound server\n", stderr);
     return 1;
   }
-  const FixedSettings reader({{"voice-source", o.source}});
   NoOwner owner;
 
   std::vector<double> stops;
@@ -128,7 +114,7 @@ int main(int argc, char** argv) {
   int unreadable = 0;
   for (int run = 1; run <= o.runs; ++run) {
     settings.fileName = "bench-record-" + std::to_string(getpid()) + "-" + std::to_string(run) + "." + o.format;
-    AudioRecorder recorder(&owner, &reader);
+    AudioRecorder recorder(&owner);
     if (recorder.Init(settings) != 0) {
       std::fprintf(stderr, "bench_record: could not start recording into %s\n", recorder.outputPath().c_str());
       return 1;

@@ -11,11 +11,6 @@
 namespace zav {
 namespace {
 
-const ConfigStoreSettingsReader& DesktopSettings() {
-  static const ConfigStoreSettingsReader reader;
-  return reader;
-}
-
 // What the microphone is asked for: what voice processing takes, or else the output's rate
 // and channels in the encoder's sample format. The server converts.
 CaptureFormat WantedMicrophoneFormat(const RecorderCore& core) {
@@ -42,10 +37,7 @@ int OpenMicrophone(RecorderCore& core) {
 }
 
 int OpenStep(RecorderCore& core) {
-  const bool wantsMicrophone = !core.mute && core.settings.hasMicrophone &&
-                               (core.voiceSource == static_cast<int>(VoiceSource::Both) ||
-                                core.voiceSource == static_cast<int>(VoiceSource::Microphone));
-  if (wantsMicrophone && OpenMicrophone(core) != 0) return -1;
+  if (core.recordsMicrophone() && core.settings.hasMicrophone && OpenMicrophone(core) != 0) return -1;
   return core.output.Open(ChooseEncoder(core.settings.format), core.settings.bitRate);
 }
 
@@ -91,19 +83,17 @@ void RecorderCore::PublishLevel(LevelSource source, const SourceLevel& level, in
   });
 }
 
-void ReportCaptureFault(RecorderCore& core, RecorderFault fault) {
+void ReportCaptureFault(RecorderCore& core, RecordingFault fault) {
   std::atomic<bool>& reported =
-      fault == RecorderFault::kMicrophoneFailed ? core.microphoneFaultReported : core.speakerFaultReported;
+      fault == RecordingFault::kMicrophoneFailed ? core.microphoneFaultReported : core.speakerFaultReported;
   if (reported.exchange(true)) return;
-  LOG(ERROR) << (fault == RecorderFault::kMicrophoneFailed ? "the microphone failed" : "system sound failed")
+  LOG(ERROR) << (fault == RecordingFault::kMicrophoneFailed ? "the microphone failed" : "system sound failed")
              << "; silence stands in for it";
   core.Post(kWmRecordFault, static_cast<intptr_t>(fault));
 }
 
-AudioRecorder::AudioRecorder(RecorderOwner* owner, const SettingsReader* settings, CaptureBackend* backend)
-    : core_(std::make_unique<RecorderCore>()) {
+AudioRecorder::AudioRecorder(RecorderOwner* owner, CaptureBackend* backend) : core_(std::make_unique<RecorderCore>()) {
   core_->owner = owner;
-  core_->settingsReader = settings ? settings : &DesktopSettings();
   core_->backend = backend ? backend : &DefaultCaptureBackend();
 }
 
@@ -120,13 +110,11 @@ int AudioRecorder::Init(RecorderSettings settings) {
   core.settings = std::move(settings);
   core.outputPath = core.settings.folder + "/" + core.settings.fileName;
 
-  const SettingsReader& reader = *core.settingsReader;
-  core.noiseSuppression = reader.ReadInt("global", "noise-check", 0) != 0;
-  core.gainControl = reader.ReadInt("global", "agc-check", 0) != 0;
-  if (core.settings.format == "wav") core.noiseSuppression = core.gainControl = false;
-  core.voiceSource = reader.ReadInt("global", "voice-source", 0);
-  core.mute = reader.ReadInt("global", "audio-mute-check", 0) != 0;
-  core.voiceSize = reader.ReadInt("global", "voice-size", 20);
+  // A wav is recorded without voice processing.
+  const bool processing = core.settings.format != "wav";
+  core.noiseSuppression = processing && core.settings.noiseSuppression;
+  core.gainControl = processing && core.settings.gainControl;
+  core.source = core.settings.source;
 
   if (core.output.Allocate(core.settings.folder, core.settings.fileName) != 0) return -1;
   if (const int opened = OpenStep(core); opened != 0) {
@@ -135,16 +123,15 @@ int AudioRecorder::Init(RecorderSettings settings) {
     return opened == OutputFile::kNotWritable ? kInitNothingWritten : -1;
   }
   core.outputPath = core.output.path();  // a taken name was given a number
-  if (!core.settings.hasMicrophone) core.voiceSource = static_cast<int>(VoiceSource::Speaker);
+  if (!core.settings.hasMicrophone) core.source = VoiceSource::Speaker;
 
   const EncoderChoice& choice = core.output.choice();
-  if (!core.mute && core.isBoth() && core.graph.Build(core.output.codec(), choice.frameSize) != 0) {
+  if (!core.mute() && core.isBoth() && core.graph.Build(core.output.codec(), choice.frameSize) != 0) {
     LOG(ERROR) << "混音参数初始化失败";
     core.output.Abandon();
     return -2;
   }
-  const bool recordsSpeaker = core.isBoth() || core.voiceSource == static_cast<int>(VoiceSource::Speaker);
-  if (!core.mute && recordsSpeaker &&
+  if (core.recordsSystemSound() &&
       core.speakerFifo.Create(choice.sampleFormat, kOutputChannels, kSpeakerFifoSamples, &core.encoderWake) != 0) {
     core.output.Abandon();
     return -1;
@@ -152,11 +139,8 @@ int AudioRecorder::Init(RecorderSettings settings) {
 
   core.initialized = true;
   core.encoderThread = std::thread([&core] { RunEncoderThread(core); });
-  if (!core.mute) {
-    const bool recordsMicrophone = core.isBoth() || core.voiceSource == static_cast<int>(VoiceSource::Microphone);
-    if (recordsMicrophone) core.microphoneThread = std::thread([&core] { RunMicrophoneThread(core); });
-    if (recordsSpeaker) core.speakerThread = std::thread([&core] { RunSpeakerThread(core); });
-  }
+  if (core.recordsMicrophone()) core.microphoneThread = std::thread([&core] { RunMicrophoneThread(core); });
+  if (core.recordsSystemSound()) core.speakerThread = std::thread([&core] { RunSpeakerThread(core); });
   return 0;
 }
 
@@ -224,7 +208,7 @@ int AudioRecorder::Finish(FinishResult* result) {
 
 RecorderState AudioRecorder::state() const { return static_cast<RecorderState>(core_->state.load()); }
 
-int AudioRecorder::voiceSource() const { return core_->voiceSource; }
+VoiceSource AudioRecorder::voiceSource() const { return core_->source; }
 
 std::string AudioRecorder::outputPath() const { return core_->outputPath; }
 

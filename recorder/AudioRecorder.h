@@ -25,10 +25,8 @@ struct RecorderCore;
 
 class AudioRecorder {
  public:
-  // settings: where Init reads its switches (nullptr: the desktop program's settings store).
   // backend: the capture devices (nullptr: the sound server).
-  explicit AudioRecorder(RecorderOwner* owner, const SettingsReader* settings = nullptr,
-                         CaptureBackend* backend = nullptr);
+  explicit AudioRecorder(RecorderOwner* owner, CaptureBackend* backend = nullptr);
   ~AudioRecorder();
   AudioRecorder(const AudioRecorder&) = delete;
   AudioRecorder& operator=(const AudioRecorder&) = delete;
@@ -44,7 +42,7 @@ class AudioRecorder {
 
   RecorderState state() const;
   // The source actually recorded (Init falls back to Speaker without a microphone).
-  int voiceSource() const;
+  VoiceSource voiceSource() const;
   // Full path of the output file: folder + "/" + fileName, or, when that name was taken,
   // the numbered name Init created instead.
   std::string outputPath() const;

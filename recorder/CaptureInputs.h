@@ -83,7 +83,16 @@ class CaptureBackend {
   virtual std::unique_ptr<SpeakerInput> CreateSpeaker() = 0;
 };
 
+// Which devices exist, asked before a recording starts.
+class DeviceProbe {
+ public:
+  virtual ~DeviceProbe() = default;
+  virtual bool HasOutputDevice() = 0;
+  virtual bool GetMicrophoneName(std::u16string* name) = 0;
+};
+
 // The sound server's devices (PulseAudio or PipeWire's pulse server).
 CaptureBackend& DefaultCaptureBackend();
+DeviceProbe& SoundServerDevices();
 
 }  // namespace zav

@@ -50,25 +50,17 @@ class FrameWriter {
         mic_(MakeFrame(choice_, true)),
         speaker_(MakeFrame(choice_, true)),
         mixed_(MakeFrame(choice_, false)) {
-    if (core.mute) return;
-    const bool both = core.isBoth();
-    if (both || core.voiceSource == static_cast<int>(VoiceSource::Microphone)) {
+    if (core.recordsMicrophone()) {
       fifos_.push_back(&core.micFifo);
       tracks_.push_back({0, SamplesOfMs(core.microphonePatienceMs), false});
     }
-    if (both || core.voiceSource == static_cast<int>(VoiceSource::Speaker)) {
+    if (core.recordsSystemSound()) {
       fifos_.push_back(&core.speakerFifo);
       tracks_.push_back({0, SamplesOfMs(kSpeakerPatienceMs), false});
     }
   }
 
   bool ready() const { return mic_ && speaker_ && mixed_; }
-  // A source value that is none of the three records nothing.
-  bool recordsNothing() const {
-    return !core_.mute && core_.voiceSource != static_cast<int>(VoiceSource::Both) &&
-           core_.voiceSource != static_cast<int>(VoiceSource::Microphone) &&
-           core_.voiceSource != static_cast<int>(VoiceSource::Speaker);
-  }
 
   // Whether the next frame can be written with the clock at `clock`.
   FrameDecision Next(int64_t clock) {
@@ -159,8 +151,7 @@ int RunEncoderLoop(RecorderCore& core) {
   while (!core.encoderStop) {
     const uint64_t seen = core.encoderWake.generation();
     const int64_t now = SteadyNowMs();
-    const FrameDecision decision =
-        writer.recordsNothing() ? FrameDecision{false, 0} : writer.Next(core.clock.PositionAt(now));
+    const FrameDecision decision = writer.Next(core.clock.PositionAt(now));
     if (decision.write) {
       if (writer.Write(frameSize) < 0) return -1;
       continue;
@@ -185,16 +176,16 @@ void ReportProgress(RecorderCore& core) {
   if (ahead > SamplesOfMs(kAheadOfClockFaultMs) && !core.aheadOfClock.exchange(true)) {
     LOG(ERROR) << "the file runs " << ahead * 1000 / kOutputSampleRate
                << " ms ahead of the time recorded; the recording is not trusted";
-    core.Post(kWmRecordFault, static_cast<intptr_t>(RecorderFault::kAheadOfClock));
+    core.Post(kWmRecordFault, static_cast<intptr_t>(RecordingFault::kAheadOfClock));
   }
   if (core.output.writeFailed() && !core.faultReported.exchange(true)) {
-    core.Post(kWmRecordFault, static_cast<intptr_t>(RecorderFault::kWriteFailed));
+    core.Post(kWmRecordFault, static_cast<intptr_t>(RecordingFault::kWriteFailed));
   }
   if (core.output.fileGone() && !core.goneReported.exchange(true)) {
-    core.Post(kWmRecordFault, static_cast<intptr_t>(RecorderFault::kFileGone));
+    core.Post(kWmRecordFault, static_cast<intptr_t>(RecordingFault::kFileGone));
   }
   if ((core.encoderFailed || core.output.encodeFailed()) && !core.encoderFailReported.exchange(true)) {
-    core.Post(kWmRecordFault, static_cast<intptr_t>(RecorderFault::kEncodeFailed));
+    core.Post(kWmRecordFault, static_cast<intptr_t>(RecordingFault::kEncodeFailed));
   }
 }
 
@@ -212,7 +203,7 @@ int RunEncoderThread(RecorderCore& core) {
 void DrainFifos(RecorderCore& core) {
   if (!core.output.codec() || core.encoderFailed || core.output.encodeFailed() || core.output.writeFailed()) return;
   FrameWriter writer(core);
-  if (!writer.ready() || writer.recordsNothing()) return;
+  if (!writer.ready()) return;
   const int frameSize = core.output.choice().frameSize;
   // The clock was held at Stop: the file ends there.
   const int64_t end = core.ClockNow();

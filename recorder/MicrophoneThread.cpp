@@ -53,7 +53,7 @@ class MicrophoneLoop {
   int Run() {
     if (processing_) {
       processor_ = std::make_unique<VoiceProcessor>();
-      if (processor_->Create(core_.noiseSuppression, core_.gainControl, core_.voiceSize) != 0) return -1;
+      if (processor_->Create(core_.noiseSuppression, core_.gainControl, core_.settings.boost) != 0) return -1;
     }
     if (SetUp() != 0) return -1;
     int64_t poll = SteadyNowMs();
@@ -217,7 +217,7 @@ class MicrophoneLoop {
     processed_.clear();
     if (!processor_->Process(mono, count, &processed_)) {
       LOG_IF(ERROR, !core_.microphoneFaultReported) << "failed in WebRtcAgc_Process";
-      ReportCaptureFault(core_, RecorderFault::kMicrophoneFailed);
+      ReportCaptureFault(core_, RecordingFault::kMicrophoneFailed);
     }
     if (processed_.empty()) return 0;
     Measure(processed_.data(), static_cast<int>(processed_.size()), AV_SAMPLE_FMT_S16);
@@ -308,7 +308,7 @@ int RunMicrophoneThread(RecorderCore& core) {
   return RunGuarded("zav-microphone", [&core] {
     MicrophoneLoop loop(core);
     if (loop.Run() == 0) return 0;
-    ReportCaptureFault(core, RecorderFault::kMicrophoneFailed);
+    ReportCaptureFault(core, RecordingFault::kMicrophoneFailed);
     loop.WaitForStop();
     return -1;
   });

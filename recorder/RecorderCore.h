@@ -39,18 +39,16 @@ inline constexpr int kAheadOfClockFaultMs = 1000;
 
 struct RecorderCore {
   RecorderOwner* owner = nullptr;
-  const SettingsReader* settingsReader = nullptr;
   CaptureBackend* backend = nullptr;
 
   RecorderSettings settings;
   std::string outputPath;
 
-  // Switches read by Init.
+  // What is recorded: the settings' source, or system sound alone without a microphone.
+  VoiceSource source = VoiceSource::Both;
+  // Voice processing on the microphone (never for wav).
   bool noiseSuppression = false;
   bool gainControl = false;
-  int voiceSource = 0;  // VoiceSource; other values record nothing
-  bool mute = false;
-  int voiceSize = 20;
 
   std::atomic<int> state{static_cast<int>(RecorderState::Idle)};
   std::atomic<bool> running{false};
@@ -113,7 +111,10 @@ struct RecorderCore {
   // recording.
   void PublishLevel(LevelSource source, const SourceLevel& level, int64_t nowMs);
 
-  bool isBoth() const { return voiceSource == static_cast<int>(VoiceSource::Both); }
+  bool mute() const { return settings.mute; }
+  bool isBoth() const { return source == VoiceSource::Both; }
+  bool recordsMicrophone() const { return !settings.mute && source != VoiceSource::Speaker; }
+  bool recordsSystemSound() const { return !settings.mute && source != VoiceSource::Microphone; }
   void Post(unsigned message, intptr_t lParam) const {
     if (owner) owner->PostMessage(message, 0, lParam);
   }
@@ -142,6 +143,6 @@ void ReportProgress(RecorderCore& core);
 
 // Logs why a capture thread gave up and posts its fault once; the recording goes on with
 // silence in its place.
-void ReportCaptureFault(RecorderCore& core, RecorderFault fault);
+void ReportCaptureFault(RecorderCore& core, RecordingFault fault);
 
 }  // namespace zav

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "Levels.h"
 
@@ -11,14 +10,14 @@ namespace zav {
 
 // Posted to the owner while recording: wParam 0, lParam = whole seconds of audio written.
 inline constexpr unsigned WM_RECORD_SECONDS = 1724;  // WM_USER + 700
-// Posted to the owner when part of the recording fails: wParam 0, lParam = a RecorderFault.
+// Posted to the owner when part of the recording fails: wParam 0, lParam = a RecordingFault.
 // Each fault is posted once per recording.
 inline constexpr unsigned kWmRecordFault = 1725;
 
-enum class RecorderFault : int {
+enum class RecordingFault : int {
   kWriteFailed = 1,   // the disk is full or the file can no longer be written; the owner should Stop
-  kFileGone = 2,      // the file was deleted or moved (its folder deleted, say)
-  kEncodeFailed = 3,  // the encoder or the mixing failed: nothing more is recorded
+  kFileGone = 2,      // the file was deleted or moved (its folder deleted, say); the owner should Stop
+  kEncodeFailed = 3,  // the encoder or the mixing failed: nothing more is recorded; the owner should Stop
   kMicrophoneFailed = 4,  // the microphone path failed; silence stands in for it, the recording goes on
   kSystemSoundFailed = 5, // system sound could not be captured; silence stands in for it
   kAheadOfClock = 6,  // the file ran ahead of the time recorded: its length cannot be trusted
@@ -45,16 +44,24 @@ enum class RecorderState : int { Idle = 0, Recording = 1, Paused = 2, Stopped = 
 
 enum class VoiceSource : int { Both = 0, Microphone = 1, Speaker = 2 };
 
+// Everything that shapes one recording. The front ends fill the choices; the controller adds
+// the file's name and what it found of the devices.
 struct RecorderSettings {
-  std::string fileName;  // with its extension, which selects the container
-  std::string folder;    // without a trailing separator
+  VoiceSource source = VoiceSource::Both;
+  std::string format = "mp3";  // the file's extension: "mp3", "m4a" or "wav"
   int32_t bitRate = 128000;
-  std::string format = "mp3";  // "mp3", "m4a" or "wav"
-  bool hasMicrophone = false;
-  std::u16string micEndpointName;
+  std::string folder;          // without a trailing separator; created when missing
+  bool mute = false;           // real-time silence, no device opened
+  bool noiseSuppression = false;  // on the microphone; not for "wav"
+  bool gainControl = false;       // on the microphone; not for "wav"
+  int boost = 20;                 // the gain control's compression gain, dB
   // Measure the live levels of the recorded sources (RecorderOwner::OnLevels). Off only
   // where nobody shows them.
   bool measureLevels = true;
+
+  std::string fileName;  // with its extension, which selects the container
+  bool hasMicrophone = false;
+  std::u16string micEndpointName;
 };
 
 // Whoever owns a recorder: receives its posted reports. Must be callable from any thread.
@@ -65,20 +72,6 @@ class RecorderOwner {
   // Live levels of the recorded sources, at most 20 times a second while recording (none
   // while paused), from a capture thread: keep it short.
   virtual void OnLevels(const LevelReport& /*levels*/) {}
-};
-
-// Where Init reads its switches ("noise-check", "agc-check", "voice-source",
-// "audio-mute-check", "voice-size" of section "global").
-class SettingsReader {
- public:
-  virtual ~SettingsReader() = default;
-  virtual int ReadInt(std::string_view section, std::string_view key, int defaultValue) const = 0;
-};
-
-// The desktop program's reader: the process-wide settings store.
-class ConfigStoreSettingsReader final : public SettingsReader {
- public:
-  int ReadInt(std::string_view section, std::string_view key, int defaultValue) const override;
 };
 
 }  // namespace zav

@@ -7,12 +7,12 @@
 #include <ctime>
 
 #include "AudioRecorder.h"
+#include "CaptureInputs.h"
 #include "EncoderChoice.h"
 #include "Mp4Remux.h"
 #include "RecordingName.h"
 #include "ThreadGuard.h"
 #include "UserFolders.h"
-#include "pulse/MixerWrap.h"
 
 namespace zav {
 namespace {
@@ -25,56 +25,9 @@ bool IsWritableFolder(const std::string& folder) {
          ::access(folder.c_str(), W_OK) == 0;
 }
 
-class SoundServerProbe final : public DeviceProbe {
- public:
-  bool HasOutputDevice() override { return zav::HasOutputDevice(); }
-  bool GetMicrophoneName(std::u16string* name) override { return zav::GetMicrophoneName(name); }
-};
-
-// The recorder reads its switches through a SettingsReader; here they come from the choices.
-class ChoicesSettings final : public SettingsReader {
- public:
-  explicit ChoicesSettings(const RecordingChoices& c) : c_(c) {}
-  int ReadInt(std::string_view section, std::string_view key, int defaultValue) const override {
-    if (section != "global") return defaultValue;
-    if (key == "voice-source") return static_cast<int>(c_.source);
-    if (key == "noise-check") return c_.noiseSuppression ? 1 : 0;
-    if (key == "agc-check") return c_.gainControl ? 1 : 0;
-    if (key == "audio-mute-check") return c_.mute ? 1 : 0;
-    if (key == "voice-size") return c_.boost;
-    return defaultValue;
-  }
-
- private:
-  const RecordingChoices& c_;
-};
-
 bool KnownFormat(const std::string& format) { return format == "mp3" || format == "m4a" || format == "wav"; }
 
-RecordingFault FaultOf(intptr_t lParam) {
-  switch (static_cast<RecorderFault>(lParam)) {
-    case RecorderFault::kWriteFailed:
-      return RecordingFault::kWriteFailed;
-    case RecorderFault::kFileGone:
-      return RecordingFault::kFileGone;
-    case RecorderFault::kEncodeFailed:
-      return RecordingFault::kEncodeFailed;
-    case RecorderFault::kMicrophoneFailed:
-      return RecordingFault::kMicrophoneFailed;
-    case RecorderFault::kSystemSoundFailed:
-      return RecordingFault::kSystemSoundFailed;
-    case RecorderFault::kAheadOfClock:
-      return RecordingFault::kAheadOfClock;
-  }
-  return RecordingFault::kWriteFailed;
-}
-
 }  // namespace
-
-DeviceProbe& SoundServerDevices() {
-  static SoundServerProbe probe;
-  return probe;
-}
 
 // One recording, from the start request until its file is finished. Shared by the controller
 // (while it is current) and the worker that starts or finishes it.
@@ -82,7 +35,7 @@ struct RecordingController::Session {
   enum class Phase { kStarting, kRecording, kPaused };
 
   uint64_t id = 0;
-  RecordingChoices choices;
+  RecorderSettings settings;
   std::string fileName;
   std::string path;
 
@@ -90,7 +43,6 @@ struct RecordingController::Session {
   Phase phase = Phase::kStarting;
   bool stopAsked = false;
   std::atomic<bool> current{true};   // false once stopped: no more seconds are reported
-  std::unique_ptr<SettingsReader> settings;
   std::unique_ptr<SessionOwner> owner;
   std::unique_ptr<AudioRecorder> recorder;
 };
@@ -104,7 +56,7 @@ class RecordingController::SessionOwner final : public RecorderOwner {
     if (message == WM_RECORD_SECONDS) {
       if (session_->current) listener_->OnSeconds(session_->id, lParam);
     } else if (message == kWmRecordFault) {
-      listener_->OnFault(session_->id, FaultOf(lParam));
+      listener_->OnFault(session_->id, static_cast<RecordingFault>(lParam));
     }
   }
   // The recorder already limits the rate to one report per 50 ms.
@@ -125,14 +77,14 @@ RecordingController::~RecordingController() {
   ReapWorkers(true);
 }
 
-uint64_t RecordingController::Start(const RecordingChoices& choices) {
+uint64_t RecordingController::Start(const RecorderSettings& settings) {
   ReapWorkers(false);
   auto session = std::make_shared<Session>();
   {
     std::lock_guard lock(mutex_);
     if (current_) return 0;
     session->id = ++nextId_;
-    session->choices = choices;
+    session->settings = settings;
     current_ = session;
   }
   Spawn([this, session] { RunStart(session); });
@@ -140,7 +92,7 @@ uint64_t RecordingController::Start(const RecordingChoices& choices) {
 }
 
 void RecordingController::RunStart(std::shared_ptr<Session> session) {
-  const RecordingChoices& c = session->choices;
+  const RecorderSettings& c = session->settings;
   StartReport report;
   report.recording = session->id;
   auto fail = [&](StartResult result, std::string detail) {
@@ -160,11 +112,9 @@ void RecordingController::RunStart(std::shared_ptr<Session> session) {
     return fail(StartResult::kFolderNotWritable, "cannot write into the folder " + c.folder);
   RemoveRewriteLeftovers(c.folder);
 
-  RecorderSettings settings;
-  settings.folder = c.folder;
-  settings.format = c.format;
-  settings.bitRate = c.bitRate;
-  settings.measureLevels = c.measureLevels;
+  RecorderSettings settings = c;
+  settings.hasMicrophone = false;
+  settings.micEndpointName.clear();
   bool withoutMicrophone = false;
   if (!c.mute) {
     const bool wantsSystemSound = c.source != VoiceSource::Microphone;
@@ -179,9 +129,8 @@ void RecordingController::RunStart(std::shared_ptr<Session> session) {
   }
 
   settings.fileName = MakeRecordingFileName(std::time(nullptr), c.format);
-  session->settings = std::make_unique<ChoicesSettings>(session->choices);
   session->owner = std::make_unique<SessionOwner>(listener_, session.get());
-  auto recorder = std::make_unique<AudioRecorder>(session->owner.get(), session->settings.get(), backend_);
+  auto recorder = std::make_unique<AudioRecorder>(session->owner.get(), backend_);
   if (const int init = recorder->Init(settings); init != 0) {
     if (init == kInitNothingWritten)
       return fail(StartResult::kNothingWritten, "nothing could be written into " + c.folder + " (is the disk full?)");
@@ -212,7 +161,7 @@ void RecordingController::RunFinish(std::shared_ptr<Session> session) {
   FinishReport report;
   report.recording = session->id;
   report.path = session->path;
-  report.folder = session->choices.folder;
+  report.folder = session->settings.folder;
   report.fileName = session->fileName;
   FinishResult result;
   if (session->recorder) {
@@ -279,10 +228,10 @@ bool RecordingController::Stop() {
   return true;
 }
 
-RecordingController::State RecordingController::Toggle(const RecordingChoices& choicesForStart) {
+RecordingController::State RecordingController::Toggle(const RecorderSettings& settingsForStart) {
   switch (state()) {
     case State::kIdle:
-      Start(choicesForStart);
+      Start(settingsForStart);
       break;
     case State::kRecording:
       Pause();

@@ -29,19 +29,6 @@ namespace zav {
 class CaptureBackend;
 class DeviceProbe;
 
-// Everything that shapes one recording.
-struct RecordingChoices {
-  VoiceSource source = VoiceSource::Both;
-  std::string format = "mp3";  // the file's extension: "mp3", "m4a" or "wav"
-  int32_t bitRate = 128000;
-  std::string folder;          // created when missing
-  bool mute = false;           // real-time silence, no device opened
-  bool noiseSuppression = false;
-  bool gainControl = false;
-  int boost = 20;              // the gain control's compression gain, dB ("voice-size")
-  bool measureLevels = true;   // report live levels (OnLevels); off where nobody shows them
-};
-
 enum class StartResult {
   kStarted,
   kStartedWithoutMicrophone,  // both sources asked, no microphone: system sound only
@@ -56,15 +43,6 @@ enum class StartResult {
 inline bool IsStarted(StartResult r) {
   return r == StartResult::kStarted || r == StartResult::kStartedWithoutMicrophone;
 }
-
-enum class RecordingFault {
-  kWriteFailed,       // the file can no longer be written (a full disk); the owner should Stop
-  kFileGone,          // the file was deleted or moved (its folder deleted); the owner should Stop
-  kEncodeFailed,      // the encoder failed and nothing more is recorded; the owner should Stop
-  kMicrophoneFailed,  // the microphone path failed; silence stands in for it
-  kSystemSoundFailed, // system sound could not be captured; silence stands in for it
-  kAheadOfClock,      // the file ran ahead of the time recorded: its length cannot be trusted
-};
 
 struct StartReport {
   uint64_t recording = 0;
@@ -103,15 +81,6 @@ class RecordingListener {
   virtual void OnLevels(uint64_t /*recording*/, const LevelReport& /*levels*/) {}
 };
 
-// How the controller learns which devices exist (the sound server's by default).
-class DeviceProbe {
- public:
-  virtual ~DeviceProbe() = default;
-  virtual bool HasOutputDevice() = 0;
-  virtual bool GetMicrophoneName(std::u16string* name) = 0;
-};
-DeviceProbe& SoundServerDevices();
-
 class RecordingController {
  public:
   enum class State { kIdle, kStarting, kRecording, kPaused };
@@ -124,9 +93,10 @@ class RecordingController {
   RecordingController(const RecordingController&) = delete;
   RecordingController& operator=(const RecordingController&) = delete;
 
-  // Starts a recording in the background; OnStarted tells how it went. Returns its id, or 0
+  // Starts a recording in the background with the settings' choices (the controller names
+  // the file and looks for the microphone); OnStarted tells how it went. Returns its id, or 0
   // when a recording is already current (or starting).
-  uint64_t Start(const RecordingChoices& choices);
+  uint64_t Start(const RecorderSettings& settings);
   // Pause and Resume act on a recording that is recording / paused; false otherwise.
   bool Pause();
   bool Resume();
@@ -134,7 +104,7 @@ class RecordingController {
   // OnFinished follows when the file is complete. False when nothing is current.
   bool Stop();
   // The start/pause key: Start when idle, else Pause or Resume. Returns the new state.
-  State Toggle(const RecordingChoices& choicesForStart);
+  State Toggle(const RecorderSettings& settingsForStart);
 
   State state() const;
   // The current recording's id (0 when idle).

@@ -250,7 +250,7 @@ int RunSpeakerThread(RecorderCore& core) {
     return loop.Open() == 0 ? loop.Run() : -1;
   });
   // No more system sound will come: the encoder fills its time with silence.
-  if (result != 0) ReportCaptureFault(core, RecorderFault::kSystemSoundFailed);
+  if (result != 0) ReportCaptureFault(core, RecordingFault::kSystemSoundFailed);
   return result;
 }
 

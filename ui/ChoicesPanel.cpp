@@ -63,14 +63,14 @@ bool ChoicesPanel::Handle(const TNotifyUI& msg) {
   const int value = static_cast<int>(msg.wParam);
   if (msg.type == kNotifyItemSelect) {
     if (sender == source_) {
-      if (value >= 0 && value < kSourceCount) Store("voice-source", std::to_string(value));
+      if (value >= 0 && value < kSourceCount) Store(keys::kVoiceSource, std::to_string(value));
     } else if (sender == format_) {
-      if (value >= 0 && value < kFormatCount) Store("audio-format", std::to_string(value));
+      if (value >= 0 && value < kFormatCount) Store(keys::kAudioFormat, std::to_string(value));
       ShowVoiceProcessingForFormat();
     } else if (sender == quality_) {
       if (value >= 0 && value < kBitrateCount) {
-        Store("voice-bitrate-index", std::to_string(value));
-        Store("voice-bitrate", BitRateTextOfIndex(value));
+        Store(keys::kBitrateIndex, std::to_string(value));
+        Store(keys::kBitrate, BitRateTextOfIndex(value));
       }
     } else {
       return false;
@@ -80,22 +80,22 @@ bool ChoicesPanel::Handle(const TNotifyUI& msg) {
   if (msg.type == kNotifyValueChanged && sender == boost_) {
     if (value >= 0 && value <= 100) {
       if (boostLabel_) boostLabel_->setText(QString::number(value));
-      Store("voice-size", std::to_string(value));
+      Store(keys::kBoost, std::to_string(value));
     }
     return true;
   }
   if (msg.type == kNotifySelectChanged && (sender == gainControl_ || sender == noiseSuppression_)) {
-    Store(sender == gainControl_ ? "agc-check" : "noise-check", msg.wParam != 0 ? "1" : "0");
+    Store(sender == gainControl_ ? keys::kGainControl : keys::kNoiseSuppression, msg.wParam != 0 ? "1" : "0");
     return true;
   }
   return false;
 }
 
-void ChoicesPanel::FillFormatAndBitRate(RecordingChoices* choices) const {
+void ChoicesPanel::FillFormatAndBitRate(RecorderSettings* choices) const {
   choices->format = format_ ? format_->currentText().toStdString() : std::string();
   choices->bitRate = BitRateOfQualityText(quality_ ? quality_->currentText().toStdString() : std::string());
 }
 
-void ChoicesPanel::Store(const char* key, std::string value) { StoreSetting(window_, disk_, key, std::move(value)); }
+void ChoicesPanel::Store(std::string_view key, std::string value) { StoreSetting(window_, disk_, key, std::move(value)); }
 
 }  // namespace zav

@@ -5,6 +5,7 @@
 // back, and stores each change the user makes at once (on the disk worker). UI thread only.
 
 #include <string>
+#include <string_view>
 
 class QCheckBox;
 class QComboBox;
@@ -13,7 +14,7 @@ class QSlider;
 
 namespace zav {
 
-struct RecordingChoices;
+struct RecorderSettings;
 struct StoredChoices;
 struct TNotifyUI;
 class WindowImplBase;
@@ -28,10 +29,10 @@ class ChoicesPanel {
   bool Handle(const TNotifyUI& msg);
 
   // The format combo's text as the file's extension and the quality combo's bitrate.
-  void FillFormatAndBitRate(RecordingChoices* choices) const;
+  void FillFormatAndBitRate(RecorderSettings* choices) const;
 
  private:
-  void Store(const char* key, std::string value);
+  void Store(std::string_view key, std::string value);
   void ShowVoiceProcessingForFormat();
 
   WindowImplBase* window_;

@@ -37,7 +37,7 @@ bool CanCreateFilesIn(const std::string& folder, const char* testName) {
 
 FolderChoice StoreOutputFolderIfWritable(const std::string& folder, const char* testName) {
   if (!CanCreateFilesIn(folder, testName)) return FolderChoice::kNotWritable;
-  return ConfigStore::Instance().WriteString(kGlobalSection, "output-dir", folder) ? FolderChoice::kStored
+  return ConfigStore::Instance().WriteString(kGlobalSection, keys::kOutputFolder, folder) ? FolderChoice::kStored
                                                                                   : FolderChoice::kNotStored;
 }
 

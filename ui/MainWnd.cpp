@@ -185,7 +185,7 @@ void CMainWnd::OnMenuCommand(unsigned command) {
 }
 
 void CMainWnd::ReloadWindowClose() {
-  disk_->Run(this, [] { return ConfigStore::Instance().ReadInt(kGlobalSection, "window-close", 0); },
+  disk_->Run(this, [] { return ConfigStore::Instance().ReadInt(kGlobalSection, keys::kWindowClose, 0); },
              [this](int value) { windowClose_ = value; });
 }
 

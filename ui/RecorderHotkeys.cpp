@@ -19,10 +19,11 @@ const char* NameOf(HotkeyAction action) { return action == HotkeyAction::kStartP
 }  // namespace
 
 const HotkeyKeys& KeysOf(HotkeyAction action) {
-  static const HotkeyKeys kStartPause{"start-pause-key1", "start-pause-key2", "start-pause-key1-index",
-                                      "start-pause-key2-index", {kHotkeyAlt, kVirtualKeyF8}};
-  static const HotkeyKeys kStop{"stop-key1", "stop-key2", "stop-key1-index", "stop-key2-index",
-                                {kHotkeyAlt, kVirtualKeyF12}};
+  static const HotkeyKeys kStartPause{kStartPauseKeys.modifier, kStartPauseKeys.virtualKey,
+                                      kStartPauseKeys.modifierRow, kStartPauseKeys.virtualKeyRow,
+                                      {kHotkeyAlt, kVirtualKeyF8}};
+  static const HotkeyKeys kStop{kStopKeys.modifier, kStopKeys.virtualKey, kStopKeys.modifierRow,
+                                kStopKeys.virtualKeyRow, {kHotkeyAlt, kVirtualKeyF12}};
   return action == HotkeyAction::kStartPause ? kStartPause : kStop;
 }
 

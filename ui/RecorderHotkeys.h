@@ -22,6 +22,7 @@
 #include <string_view>
 
 #include "GlobalHotkeys.h"
+#include "StoredChoices.h"
 
 namespace zav {
 
@@ -44,7 +45,6 @@ struct HotkeyKeys {
   HotkeyCombo fallback;               // used when either value reads 0, or the pair is not valid
 };
 const HotkeyKeys& KeysOf(HotkeyAction action);
-inline constexpr std::string_view kHotkeySection = "hotkey";
 
 // The dialog's rows of one hotkey; -1 where none is stored.
 struct HotkeyRows {

@@ -83,12 +83,12 @@ void RecordingSession::Start() {
   startRequest_ = request;
   // The settings store is read on the disk worker, after any choice the user changed before.
   disk_->Post([this, request] {
-    RecordingChoices stored = ReadStoredRecordingChoices();
+    RecorderSettings stored = ReadStoredRecordingSettings();
     window_->PostTask([this, stored = std::move(stored), request]() mutable { BeginStart(std::move(stored), request); });
   });
 }
 
-void RecordingSession::BeginStart(RecordingChoices stored, uint64_t request) {
+void RecordingSession::BeginStart(RecorderSettings stored, uint64_t request) {
   if (request != startRequest_) return;  // stopped before it began
   startRequest_ = 0;
   choices_->FillFormatAndBitRate(&stored);

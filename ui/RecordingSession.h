@@ -57,7 +57,7 @@ class RecordingSession {
  private:
   class Events;
 
-  void BeginStart(RecordingChoices stored, uint64_t request);
+  void BeginStart(RecorderSettings stored, uint64_t request);
   void OnStarted(const StartReport& report);
   void OnFinished(const FinishReport& report);
   void Forget(uint64_t recording);

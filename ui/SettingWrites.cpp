@@ -10,7 +10,7 @@
 
 namespace zav {
 
-void StoreSetting(WindowImplBase* window, WorkQueue* disk, const char* key, std::string value) {
+void StoreSetting(WindowImplBase* window, WorkQueue* disk, std::string_view key, std::string value) {
   disk->Run(
       window,
       [key, value = std::move(value)] {

@@ -16,7 +16,7 @@ inline const QString kSettingsNotStoredText = QStringLiteral("设置保存失败
 
 // Stores key=value in section "global" of the settings store, on the disk worker. When the write
 // fails, window (if it still exists by then) tells the user.
-void StoreSetting(WindowImplBase* window, WorkQueue* disk, const char* key, std::string value);
+void StoreSetting(WindowImplBase* window, WorkQueue* disk, std::string_view key, std::string value);
 
 // The prompt that a change could not be stored, modal over window. While one is open, further
 // failures (a change that writes two keys, say) add none.

@@ -17,7 +17,7 @@ std::optional<int> IndexBelow(int value, int count) {
 }
 
 int Boost(const ConfigStore& store) {
-  const int stored = store.ReadInt(kGlobalSection, "voice-size", 0);
+  const int stored = store.ReadInt(kGlobalSection, keys::kBoost, 0);
   return stored == 0 ? StoredChoices::kDefaultBoost : stored;
 }
 
@@ -26,14 +26,14 @@ int Boost(const ConfigStore& store) {
 StoredChoices ReadStoredChoices() {
   const ConfigStore& store = ConfigStore::Instance();
   StoredChoices c;
-  c.source = IndexBelow(store.ReadInt(kGlobalSection, "voice-source", 0), kSourceCount);
-  c.format = IndexBelow(store.ReadInt(kGlobalSection, "audio-format", 0), kFormatCount);
-  c.bitrateIndex = IndexBelow(store.ReadInt(kGlobalSection, "voice-bitrate-index", 0), kBitrateCount);
+  c.source = IndexBelow(store.ReadInt(kGlobalSection, keys::kVoiceSource, 0), kSourceCount);
+  c.format = IndexBelow(store.ReadInt(kGlobalSection, keys::kAudioFormat, 0), kFormatCount);
+  c.bitrateIndex = IndexBelow(store.ReadInt(kGlobalSection, keys::kBitrateIndex, 0), kBitrateCount);
   c.boost = Boost(store);
-  c.gainControl = store.ReadInt(kGlobalSection, "agc-check", 0) != 0;
-  c.noiseSuppression = store.ReadInt(kGlobalSection, "noise-check", 0) != 0;
+  c.gainControl = store.ReadInt(kGlobalSection, keys::kGainControl, 0) != 0;
+  c.noiseSuppression = store.ReadInt(kGlobalSection, keys::kNoiseSuppression, 0) != 0;
   c.outputFolder = GetOutputFolder();
-  c.windowClose = store.ReadInt(kGlobalSection, "window-close", 0);
+  c.windowClose = store.ReadInt(kGlobalSection, keys::kWindowClose, 0);
   return c;
 }
 
@@ -53,14 +53,14 @@ VoiceSource VoiceSourceAt(int index) {
   return IndexBelow(index, kSourceCount) ? static_cast<VoiceSource>(index) : VoiceSource::Both;
 }
 
-RecordingChoices ReadStoredRecordingChoices() {
+RecorderSettings ReadStoredRecordingSettings() {
   const ConfigStore& store = ConfigStore::Instance();
-  RecordingChoices c;
-  c.source = VoiceSourceAt(store.ReadInt(kGlobalSection, "voice-source", 0));
+  RecorderSettings c;
+  c.source = VoiceSourceAt(store.ReadInt(kGlobalSection, keys::kVoiceSource, 0));
   c.folder = GetOutputFolder();
-  c.mute = store.ReadInt(kGlobalSection, "audio-mute-check", 0) != 0;
-  c.noiseSuppression = store.ReadInt(kGlobalSection, "noise-check", 0) != 0;
-  c.gainControl = store.ReadInt(kGlobalSection, "agc-check", 0) != 0;
+  c.mute = store.ReadInt(kGlobalSection, keys::kMute, 0) != 0;
+  c.noiseSuppression = store.ReadInt(kGlobalSection, keys::kNoiseSuppression, 0) != 0;
+  c.gainControl = store.ReadInt(kGlobalSection, keys::kGainControl, 0) != 0;
   c.boost = Boost(store);
   return c;
 }

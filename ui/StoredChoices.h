@@ -1,17 +1,47 @@
 #pragma once
-// The recording choices kept in the settings store (section "global"), and how the main
-// window's controls map to them. No Qt; the reads run on the window's disk worker.
+// What the window keeps in the settings store, and the only place that names its keys: the
+// recording choices (section "global"), the window's other settings and the two hotkeys
+// (section "hotkey"), and how the main window's controls map to them. No Qt; the reads run on
+// the window's disk worker.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "RecordingController.h"
+#include "RecorderTypes.h"
 
 namespace zav {
 
 inline constexpr std::string_view kGlobalSection = "global";
+inline constexpr std::string_view kHotkeySection = "hotkey";
+
+// Keys of section "global".
+namespace keys {
+inline constexpr std::string_view kVoiceSource = "voice-source";
+inline constexpr std::string_view kAudioFormat = "audio-format";
+inline constexpr std::string_view kBitrateIndex = "voice-bitrate-index";
+inline constexpr std::string_view kBitrate = "voice-bitrate";
+inline constexpr std::string_view kBoost = "voice-size";
+inline constexpr std::string_view kGainControl = "agc-check";
+inline constexpr std::string_view kNoiseSuppression = "noise-check";
+inline constexpr std::string_view kMute = "audio-mute-check";  // written by no window
+inline constexpr std::string_view kWindowClose = "window-close";
+inline constexpr std::string_view kOutputFolder = "output-dir";
+inline constexpr std::string_view kMicrophoneVolume = "mic-volume-size";
+inline constexpr std::string_view kSystemVolume = "sys-volume-size";
+}  // namespace keys
+
+// The keys of one hotkey in section "hotkey".
+struct HotkeyKeyNames {
+  std::string_view modifier;       // modifier flags
+  std::string_view virtualKey;     // virtual-key code
+  std::string_view modifierRow;    // the hotkey dialog's modifier row
+  std::string_view virtualKeyRow;  // the hotkey dialog's key row
+};
+inline constexpr HotkeyKeyNames kStartPauseKeys{"start-pause-key1", "start-pause-key2", "start-pause-key1-index",
+                                                "start-pause-key2-index"};
+inline constexpr HotkeyKeyNames kStopKeys{"stop-key1", "stop-key2", "stop-key1-index", "stop-key2-index"};
 
 // What set-up shows. Each index is nullopt when the stored value is outside its combo's
 // items, which leaves the combo as the skin sets it.
@@ -48,6 +78,6 @@ VoiceSource VoiceSourceAt(int index);
 // What the next recording takes from the settings store, read afresh at each start: source,
 // output folder, mute, noise suppression, gain control and boost. The format and bitrate are
 // the combos' and are left at their defaults.
-RecordingChoices ReadStoredRecordingChoices();
+RecorderSettings ReadStoredRecordingSettings();
 
 }  // namespace zav

@@ -6,6 +6,7 @@
 #include <QSlider>
 
 #include "SettingWrites.h"
+#include "StoredChoices.h"
 #include "dui/WorkQueue.h"
 #include "dui/Notify.h"
 #include "dui/WindowImplBase.h"
@@ -66,11 +67,11 @@ bool VolumePanel::Handle(const TNotifyUI& msg) {
   if (msg.sender == micSlider_) {
     if (micLabel_) micLabel_->setText(QString::number(percent));
     SetLater(&wantedMic_, percent, [](int p) { SetMicrophoneVolume(false, static_cast<float>(p)); });
-    StoreSetting(window_, disk_, "mic-volume-size", std::to_string(percent));
+    StoreSetting(window_, disk_, keys::kMicrophoneVolume, std::to_string(percent));
   } else {
     if (sysLabel_) sysLabel_->setText(QString::number(percent));
     SetLater(&wantedSys_, percent, [](int p) { SetSpeakerVolume(static_cast<float>(p)); });
-    StoreSetting(window_, disk_, "sys-volume-size", std::to_string(percent));
+    StoreSetting(window_, disk_, keys::kSystemVolume, std::to_string(percent));
   }
   return true;
 }

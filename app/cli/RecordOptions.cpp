@@ -85,9 +85,9 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
       options.verbose = true;
     } else if (arg == "--source") {
       if (!value(&v)) return std::nullopt;
-      if (v == "both") options.voiceSource = 0;
-      else if (v == "mic") options.voiceSource = 1;
-      else if (v == "speaker") options.voiceSource = 2;
+      if (v == "both") options.source = VoiceSource::Both;
+      else if (v == "mic") options.source = VoiceSource::Microphone;
+      else if (v == "speaker") options.source = VoiceSource::Speaker;
       else {
         *error = "unknown source '" + v + "' (both, mic or speaker)";
         return std::nullopt;

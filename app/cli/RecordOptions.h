@@ -5,13 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "RecorderTypes.h"
+
 namespace zav {
 
 // The longest --seconds (about 31 years): beyond it the end time would not fit the clock.
 inline constexpr double kMaxRecordSeconds = 1e9;
 
 struct RecordOptions {
-  int voiceSource = 0;  // VoiceSource: 0 both, 1 microphone, 2 speaker
+  VoiceSource source = VoiceSource::Both;
   std::string format = "mp3";
   int bitRate = 128000;
   double seconds = 0;  // 0: until interrupted

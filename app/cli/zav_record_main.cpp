@@ -30,18 +30,18 @@ namespace {
 
 using namespace zav;
 
-RecordingChoices ChoicesFrom(const RecordOptions& o, const std::string& folder) {
-  RecordingChoices c;
-  c.source = static_cast<VoiceSource>(o.voiceSource);
-  c.format = o.format;
-  c.bitRate = o.bitRate;
-  c.folder = folder;
-  c.mute = o.mute;
-  c.noiseSuppression = o.noise;
-  c.gainControl = o.agc;
-  c.boost = o.boost;
-  c.measureLevels = o.levels;
-  return c;
+RecorderSettings SettingsFrom(const RecordOptions& o, const std::string& folder) {
+  RecorderSettings s;
+  s.source = o.source;
+  s.format = o.format;
+  s.bitRate = o.bitRate;
+  s.folder = folder;
+  s.mute = o.mute;
+  s.noiseSuppression = o.noise;
+  s.gainControl = o.agc;
+  s.boost = o.boost;
+  s.measureLevels = o.levels;
+  return s;
 }
 
 // Keeps what the controller reports; wakes the main thread when the recording cannot go on.
@@ -235,7 +235,7 @@ int main(int argc, char** argv) {
   const std::string folder = options->outputDir.empty() ? GetOutputFolder() : options->outputDir;
   CliListener listener;
   RecordingController controller(&listener);
-  controller.Start(ChoicesFrom(*options, folder));
+  controller.Start(SettingsFrom(*options, folder));
   const StartReport start = listener.WaitForStart();
   switch (start.result) {
     case StartResult::kStarted:
@@ -258,7 +258,7 @@ int main(int argc, char** argv) {
   std::function<void()> printLevels;
   if (options->levels) {
     const bool mute = options->mute;
-    const auto source = static_cast<VoiceSource>(options->voiceSource);
+    const VoiceSource source = options->source;
     const bool microphone = !mute && source != VoiceSource::Speaker && start.result == StartResult::kStarted;
     const bool systemSound = !mute && source != VoiceSource::Microphone;
     printLevels = [&listener, microphone, systemSound] {

@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (error.empty()) std::abort();
     return 0;
   }
-  if (options->voiceSource < 0 || options->voiceSource > 2 || options->boost < 0 || options->boost > 100 ||
+  const int source = static_cast<int>(options->source);
+  if (source < 0 || source > 2 || options->boost < 0 || options->boost > 100 ||
       options->bitRate < 8000 || options->bitRate > 320000 || options->seconds < 0 ||
       options->seconds > zav::kMaxRecordSeconds || (options->outputDir.size() > 1 && options->outputDir.back() == '/'))
     std::abort();

@@ -59,15 +59,15 @@ INSTANTIATE_TEST_SUITE_P(Speeds, ClockDriftTest, ::testing::Values(1.02, 0.98),
 
 TEST_F(RecorderTest, MicrophonePathThatCannotBeSetUpIsReplacedBySilenceAndReported) {
   // The microphone delivers a sample format that voice processing cannot convert.
-  settings.values["voice-source"] = static_cast<int>(VoiceSource::Microphone);
-  settings.values["agc-check"] = 1;
+  settings.source = VoiceSource::Microphone;
+  settings.gainControl = true;
   backend.micFormat = {44100, 2, /*AV_SAMPLE_FMT_NONE*/ -1};
   double recorded = 0;
   const DecodedAudio audio = Record("m4a", 2500ms, &recorded);
   ASSERT_TRUE(audio.ok) << audio.error;
   EXPECT_NEAR(audio.seconds(), recorded, kDurationToleranceSeconds) << "the recording stopped with the microphone";
   EXPECT_LT(Rms(audio.left), 1e-3);
-  EXPECT_EQ(Faults(), (std::vector<intptr_t>{static_cast<intptr_t>(RecorderFault::kMicrophoneFailed)}));
+  EXPECT_EQ(Faults(), (std::vector<intptr_t>{static_cast<intptr_t>(RecordingFault::kMicrophoneFailed)}));
   ASSERT_FALSE(owner.Seconds().empty());
   EXPECT_GE(owner.Seconds().back(), 2);
 }
@@ -100,7 +100,7 @@ TEST_F(RecorderTest, ControllerReportsAFailedMicrophoneAsSuchAndRecordsOn) {
   } listener;
   backend.micFormat = {44100, 2, /*AV_SAMPLE_FMT_NONE*/ -1};
   RecordingController controller(&listener, &backend, &devices);
-  RecordingChoices choices;
+  RecorderSettings choices;
   choices.source = VoiceSource::Microphone;
   choices.format = "mp3";
   choices.gainControl = true;  // its converter to 32 kHz cannot be made
@@ -131,13 +131,13 @@ TEST_F(RecorderTest, MicrophoneThatFailsMidRecordingLeavesSilenceAndTheRecording
   EXPECT_GT(ToneAmplitude(audio.left, kRate, 440.0, At(0.25), At(0.9)), 0.15);
   EXPECT_LT(ToneAmplitude(audio.left, kRate, 440.0, n - At(1.5), n - At(0.1)), 0.01);
   EXPECT_GT(ToneAmplitude(audio.left, kRate, 1000.0, n - At(1.5), n - At(0.1)), 0.15) << "system sound stopped too";
-  EXPECT_EQ(Faults(), (std::vector<intptr_t>{static_cast<intptr_t>(RecorderFault::kMicrophoneFailed)}));
+  EXPECT_EQ(Faults(), (std::vector<intptr_t>{static_cast<intptr_t>(RecordingFault::kMicrophoneFailed)}));
 }
 
 TEST_F(RecorderTest, SystemSoundThatChangesFormatKeepsItsPitchAndPace) {
   // 48 kHz stereo, then 44.1 kHz mono: a converter left from before would play the new
   // format at the wrong speed and read past the end of its packets.
-  settings.values["voice-source"] = static_cast<int>(VoiceSource::Speaker);
+  settings.source = VoiceSource::Speaker;
   double recorded = 0;
   const DecodedAudio audio = Record("wav", 3500ms, &recorded, true, [this] {
     backend.speaker.switchChannels = 1;

@@ -24,7 +24,7 @@ class DeviceTiming : public RealSound, public ::testing::WithParamInterface<std:
   bool both() const { return std::get<1>(GetParam()) == VoiceSource::Both; }
   void SetUp() override {
     RealSound::SetUp();
-    settings.values["voice-source"] = static_cast<int>(std::get<1>(GetParam()));
+    settings.source = std::get<1>(GetParam());
   }
 
   // A server whose output plays nothing until the test plays into it.
@@ -136,7 +136,7 @@ TEST_F(RealSound, SystemSoundOfASinkOfManyChannels) {
     options.outputChannels = channels;
     server = std::make_unique<PulseServer>(options);
     if (!server->running()) GTEST_SKIP() << server->error();
-    settings.values["voice-source"] = static_cast<int>(VoiceSource::Speaker);
+    settings.source = VoiceSource::Speaker;
     const Recording r = RecordSteps("wav", {{1500ms, {}}});
     ASSERT_TRUE(r.audio.ok) << channels << ": " << r.audio.error;
     const size_t n = r.audio.left.size();

@@ -30,9 +30,9 @@ bool BothHeard(const LevelReport& r) {
 
 TEST_F(RealSound, LevelsFollowBothTonesAndAMutedMicrophoneDropsToTheFloorAtOnce) {
   START_SERVER_OR_SKIP();
-  settings.values["voice-source"] = 0;
+  settings.source = VoiceSource::Both;
   LevelOwner levels;
-  AudioRecorder recorder(&levels, &settings);
+  AudioRecorder recorder(&levels);
   ASSERT_EQ(recorder.Init(Settings("wav")), 0);
   recorder.Start();
   ASSERT_TRUE(levels.log.WaitFor(BothHeard, 5s)) << "no report with both tones heard";

@@ -191,7 +191,7 @@ class LevelsOfARecording : public ::testing::Test {
     backend.speaker.amplitude = 0.1;
   }
   void StartRecording(VoiceSource source) {
-    RecordingChoices c;
+    RecorderSettings c;
     c.source = source;
     c.format = "mp3";
     c.folder = folder.path();

@@ -54,8 +54,9 @@ class RealSound : public ::testing::Test {
     return microphone != MicrophoneKind::kFedSink || micTone >= 0;
   }
 
+  // The fixture's choices (settings) for a recording in `format`.
   RecorderSettings Settings(const std::string& format) {
-    RecorderSettings s;
+    RecorderSettings s = settings;
     s.fileName = "新录音-real." + format;
     s.folder = folder.path();
     s.format = format;
@@ -77,7 +78,7 @@ class RealSound : public ::testing::Test {
   // Starts a recording, then waits and acts step by step, then stops it after the last wait.
   Recording RecordSteps(const std::string& format, const std::vector<Step>& steps) {
     Recording out;
-    AudioRecorder recorder(&owner, &settings);
+    AudioRecorder recorder(&owner);
     EXPECT_EQ(recorder.Init(Settings(format)), 0);
     const auto start = Clock::now();
     recordingStart = start;
@@ -119,7 +120,7 @@ class RealSound : public ::testing::Test {
   int micTone = -1;
   Clock::time_point recordingStart;  // when RecordSteps last called Start
   TempFolder folder;
-  MapSettings settings;
+  RecorderSettings settings;  // the choices of the next recording (Settings fills the rest)
   RecordingOwner owner;
 };
 

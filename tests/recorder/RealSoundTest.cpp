@@ -18,7 +18,7 @@ TEST_P(RealSoundFormats, EachSourceRecordsItsTone) {
   START_SERVER_OR_SKIP(MicrophoneKind::kFedSink, true);
   const size_t from = kRate / 2, to = kRate * 2;
   for (int source : {2, 1, 0}) {
-    settings.values["voice-source"] = source;
+    settings.source = static_cast<VoiceSource>(source);
     double recorded = 0;
     const DecodedAudio audio = Record(GetParam(), 2500ms, &recorded);
     ASSERT_TRUE(audio.ok) << audio.error;
@@ -45,8 +45,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, RealSoundFormats, ::testing::Values("mp3", "m4
 
 TEST_F(RealSound, PauseDropsWhatIsHeardMeanwhileAndResumesWithCurrentSound) {
   START_SERVER_OR_SKIP();
-  settings.values["voice-source"] = 1;
-  AudioRecorder recorder(&owner, &settings);
+  settings.source = VoiceSource::Microphone;
+  AudioRecorder recorder(&owner);
   ASSERT_EQ(recorder.Init(Settings("wav")), 0);
   recorder.Start();
   std::this_thread::sleep_for(1500ms);
@@ -75,9 +75,9 @@ TEST_F(RealSound, WithoutAMicrophoneBothRecordsSystemSound) {
   START_SERVER_OR_SKIP(MicrophoneKind::kNone);
   std::u16string name;
   EXPECT_FALSE(GetMicrophoneName(&name));
-  AudioRecorder recorder(&owner, &settings);
+  AudioRecorder recorder(&owner);
   ASSERT_EQ(recorder.Init(Settings("mp3")), 0);
-  EXPECT_EQ(recorder.voiceSource(), static_cast<int>(VoiceSource::Speaker));
+  EXPECT_EQ(recorder.voiceSource(), VoiceSource::Speaker);
   recorder.Start();
   std::this_thread::sleep_for(3500ms);
   recorder.Stop();
@@ -92,7 +92,7 @@ TEST_F(RealSound, WithoutAMicrophoneBothRecordsSystemSound) {
 // time. That is late audio, not a stalled microphone.
 TEST_F(RealSound, AMicrophoneThatHoldsItsAudioBackIsRecordedInFull) {
   START_SERVER_OR_SKIP(MicrophoneKind::kSineTone);
-  settings.values["voice-source"] = 0;
+  settings.source = VoiceSource::Both;
   double recorded = 0;
   const DecodedAudio audio = Record("wav", 4000ms, &recorded);
   ASSERT_TRUE(audio.ok) << audio.error;
@@ -104,7 +104,7 @@ TEST_F(RealSound, AMicrophoneThatHoldsItsAudioBackIsRecordedInFull) {
 
 TEST_F(RealSound, MicrophoneUnloadedMidwayRecordingGoesOnAndFinishes) {
   START_SERVER_OR_SKIP();
-  settings.values["voice-source"] = 0;
+  settings.source = VoiceSource::Both;
   double recorded = 0;
   const DecodedAudio audio =
       Record("m4a", 1500ms, &recorded, [this] { return server->UnloadMicrophone(); }, 2500ms);
@@ -121,10 +121,10 @@ TEST_F(RealSound, MicrophoneUnloadedMidwayRecordingGoesOnAndFinishes) {
 
 TEST_F(RealSound, GainControlLiftsAQuietMicrophone) {
   START_SERVER_OR_SKIP();
-  settings.values["voice-source"] = 1;
+  settings.source = VoiceSource::Microphone;
   ASSERT_TRUE(server->Pactl({"set-sink-volume", PulseServer::kMicrophoneFeedSink, "10%"}));
   const DecodedAudio plain = Record("m4a", 2500ms);
-  settings.values["agc-check"] = 1;
+  settings.gainControl = true;
   const DecodedAudio lifted = Record("m4a", 2500ms);
   ASSERT_TRUE(plain.ok && lifted.ok);
   const double before = ToneAmplitude(plain.left, kRate, kMicrophoneHz, kRate, kRate * 2);
@@ -155,11 +155,11 @@ TEST_F(RealSound, NoiseSuppressionWeakensStationaryNoise) {
       le16(static_cast<uint16_t>(static_cast<int16_t>((static_cast<int32_t>(state >> 16) - 32768) / 10)));
     }
   }
-  settings.values["voice-source"] = 1;
+  settings.source = VoiceSource::Microphone;
   ASSERT_TRUE(server->StartPlayback(PulseServer::kMicrophoneFeedSink, noise));
   std::this_thread::sleep_for(300ms);
   const DecodedAudio plain = Record("m4a", 2500ms);
-  settings.values["noise-check"] = 1;
+  settings.noiseSuppression = true;
   const DecodedAudio suppressed = Record("m4a", 2500ms);
   ASSERT_TRUE(plain.ok && suppressed.ok);
   const double before = Rms(plain.left, kRate, kRate * 2);

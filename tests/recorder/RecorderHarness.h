@@ -1,10 +1,8 @@
 #pragma once
-// What recorder tests share: settings from a map, an owner that keeps what is posted,
-// and a temporary output folder.
+// What recorder tests share: an owner that keeps what is posted, and a temporary output folder.
 
 #include <chrono>
 #include <filesystem>
-#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -12,16 +10,6 @@
 #include "RecorderTypes.h"
 
 namespace zav::test {
-
-class MapSettings final : public SettingsReader {
- public:
-  std::map<std::string, int> values;  // keys of section "global"
-  int ReadInt(std::string_view section, std::string_view key, int defaultValue) const override {
-    if (section != "global") return defaultValue;
-    auto it = values.find(std::string(key));
-    return it == values.end() ? defaultValue : it->second;
-  }
-};
 
 class RecordingOwner final : public RecorderOwner {
  public:

@@ -119,8 +119,8 @@ class ControllerTest : public ::testing::Test {
  protected:
   void SetUp() override { SetTraceEnabled(false); }
 
-  RecordingChoices Choices(const std::string& format = "mp3", VoiceSource source = VoiceSource::Both) {
-    RecordingChoices c;
+  RecorderSettings Choices(const std::string& format = "mp3", VoiceSource source = VoiceSource::Both) {
+    RecorderSettings c;
     c.format = format;
     c.source = source;
     c.folder = folder.path();
@@ -175,12 +175,12 @@ TEST_F(ControllerTest, DeviceChecksAnswerAsValuesAndLeaveNothingRunning) {
 
   controller.Start(Choices("ogg"));
   EXPECT_EQ(WaitStarted(++n).result, StartResult::kBadFormat);
-  RecordingChoices nowhere = Choices();
+  RecorderSettings nowhere = Choices();
   nowhere.folder = "/proc/zav-no-such-folder";
   controller.Start(nowhere);
   EXPECT_EQ(WaitStarted(++n).result, StartResult::kFolderNotWritable);
   // A file where the folder should be is a folder that cannot be written, not a device fault.
-  RecordingChoices onAFile = Choices();
+  RecorderSettings onAFile = Choices();
   onAFile.folder = folder.path() + "/a-file";
   std::ofstream(onAFile.folder) << "x";
   controller.Start(onAFile);

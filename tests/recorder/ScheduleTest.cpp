@@ -49,10 +49,10 @@ class ScheduledRecording : public RecorderTest {
     }
     switch (mode) {
       case Mode::kSpeaker:
-        settings.values["voice-source"] = static_cast<int>(VoiceSource::Speaker);
+        settings.source = VoiceSource::Speaker;
         break;
       case Mode::kMicrophone:
-        settings.values["voice-source"] = static_cast<int>(VoiceSource::Microphone);
+        settings.source = VoiceSource::Microphone;
         break;
       case Mode::kBothSpeakerScripted:
         backend.mic.burstPeriodMs = 0;  // the microphone hears a steady tone
@@ -65,7 +65,7 @@ class ScheduledRecording : public RecorderTest {
         break;
     }
     Outcome run;
-    AudioRecorder recorder(&owner, &settings, &backend);
+    AudioRecorder recorder(&owner, &backend);
     EXPECT_EQ(recorder.Init(Settings("wav")), 0);
     const auto start = Clock::now();
     recorder.Start();

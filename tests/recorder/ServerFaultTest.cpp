@@ -25,7 +25,7 @@ class ServerFaults : public RealSound, public ::testing::WithParamInterface<int>
   bool both() const { return GetParam() == static_cast<int>(VoiceSource::Both); }
   void SetUp() override {
     RealSound::SetUp();
-    settings.values["voice-source"] = GetParam();
+    settings.source = static_cast<VoiceSource>(GetParam());
   }
 };
 
@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(Sources, ServerFaults,
 
 TEST_F(RealSound, UnloadedMicrophoneIsNeverReplacedByAnotherSource) {
   START_SERVER_OR_SKIP();
-  settings.values["voice-source"] = static_cast<int>(VoiceSource::Microphone);
+  settings.source = VoiceSource::Microphone;
   double recorded = 0;
   // With the microphone gone the server's default source is the output's monitor, where the
   // speaker tone plays.
@@ -140,7 +140,7 @@ class SinkFormats : public RealSound, public ::testing::WithParamInterface<std::
 
 TEST_P(SinkFormats, SystemSoundFollowsADefaultSinkOfAnotherFormat) {
   START_SERVER_OR_SKIP(MicrophoneKind::kFedSink, true);
-  settings.values["voice-source"] = static_cast<int>(VoiceSource::Speaker);
+  settings.source = VoiceSource::Speaker;
   double recorded = 0;
   const auto switchSink = [this] {
     return server->LoadModule("module-null-sink", "sink_name=zav_test_mono rate=48000 channels=1") >= 0 &&

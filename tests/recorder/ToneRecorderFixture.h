@@ -30,8 +30,9 @@ class RecorderTest : public ::testing::Test {
  protected:
   void SetUp() override { SetTraceEnabled(false); }
 
+  // The fixture's choices (settings) for a recording in `format`.
   RecorderSettings Settings(const std::string& format, bool hasMicrophone = true) {
-    RecorderSettings s;
+    RecorderSettings s = settings;
     s.fileName = "新录音-test." + format;
     s.folder = folder.path();
     s.bitRate = 128000;
@@ -46,7 +47,7 @@ class RecorderTest : public ::testing::Test {
   DecodedAudio Record(const std::string& format, std::chrono::milliseconds length, double* recorded = nullptr,
                       bool hasMicrophone = true, const std::function<void()>& meanwhile = {},
                       std::chrono::milliseconds changeAfter = std::chrono::milliseconds(0)) {
-    AudioRecorder recorder(&owner, &settings, &backend);
+    AudioRecorder recorder(&owner, &backend);
     EXPECT_EQ(recorder.Init(Settings(format, hasMicrophone)), 0);
     const auto start = Clock::now();
     recorder.Start();
@@ -71,7 +72,7 @@ class RecorderTest : public ::testing::Test {
   }
 
   TempFolder folder;
-  MapSettings settings;
+  RecorderSettings settings;  // the choices of the next recording (Settings fills the rest)
   ToneBackend backend;
   RecordingOwner owner;
   std::string path;
