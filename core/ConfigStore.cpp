@@ -53,11 +53,11 @@ bool WriteEdited(int in, int out, const ini::Edit& edit, std::string_view sectio
 }  // namespace
 
 ConfigStore& ConfigStore::Instance() {
-  // Runs every time so that a Config folder removed while the program runs comes back.
-  const std::string folder = GetUserFolder(kConfigSubFolder);
-  // Created once (thread-safe static initialisation) and deliberately never destroyed, so
-  // code running during static destruction can still reach it.
-  static ConfigStore* const store = new ConfigStore(folder + "/" + std::string(kIniFileName));
+  // Created once (thread-safe static initialisation), with its folders, and deliberately never
+  // destroyed, so code running during static destruction can still reach it. A Config folder
+  // removed while the program runs comes back at the next write.
+  static ConfigStore* const store =
+      new ConfigStore(GetUserFolder(kConfigSubFolder) + "/" + std::string(kIniFileName));
   return *store;
 }
 

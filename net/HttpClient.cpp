@@ -2,8 +2,6 @@
 
 #include <glog/logging.h>
 
-#include <atomic>
-#include <mutex>
 
 #include "CurlTransfer.h"
 
@@ -13,9 +11,6 @@ namespace {
 
 constexpr long kTransferTimeoutS = 10;
 constexpr long kConnectTimeoutS = 10;
-
-std::atomic<HttpClient*> clientInstance{nullptr};
-std::mutex clientMutex;
 
 size_t AppendToResponse(char* data, size_t size, size_t count, void* userData) {
   auto* response = static_cast<std::string*>(userData);
@@ -32,14 +27,11 @@ size_t AppendToResponse(char* data, size_t size, size_t count, void* userData) {
 }  // namespace
 
 HttpClient* HttpClientInstance() {
-  if (HttpClient* client = clientInstance.load(std::memory_order_acquire)) return client;
-  std::lock_guard lock(clientMutex);
-  HttpClient* client = clientInstance.load(std::memory_order_relaxed);
-  if (!client) {
-    client = new HttpClient();  // lives until the process ends
+  // Made once (thread-safe static initialisation); lives until the process ends.
+  static HttpClient* const client = [] {
     InitCurlOnce();
-    clientInstance.store(client, std::memory_order_release);
-  }
+    return new HttpClient();
+  }();
   return client;
 }
 

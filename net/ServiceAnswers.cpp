@@ -13,14 +13,21 @@ namespace {
 constexpr size_t kSha256HexDigits = 64;
 
 // The answer as a JSON object, or nullopt when it does not parse or is something else.
-std::optional<Json::Value> ParseEnvelope(std::string_view text) {
+// The parsed document, or nullopt when the text does not parse.
+std::optional<Json::Value> ParseDocument(std::string_view text) {
   Json::CharReaderBuilder builder;
   builder["collectComments"] = false;
   const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   Json::Value root;
   std::string errors;
   if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) return std::nullopt;
-  if (!root.isObject()) return std::nullopt;
+  return root;
+}
+
+// The envelope: a document that is an object; nullopt otherwise.
+std::optional<Json::Value> ParseEnvelope(std::string_view text) {
+  std::optional<Json::Value> root = ParseDocument(text);
+  if (!root || !root->isObject()) return std::nullopt;
   return root;
 }
 
@@ -90,9 +97,11 @@ UpgradeAnswer ReadUpgradeAnswer(std::string_view response, std::string_view loca
 
 FeedbackOutcome ReadFeedbackAnswer(std::string_view response) {
   try {
-    const auto envelope = ParseEnvelope(response);
-    if (!envelope) return FeedbackOutcome::kNetworkError;
-    return Succeeded(*envelope) ? FeedbackOutcome::kSubmitted : FeedbackOutcome::kUnknownError;
+    // Text that does not parse is what every failed transfer leaves; a document that parses but
+    // is no object with "ret" 0 is the service's refusal.
+    const auto document = ParseDocument(response);
+    if (!document) return FeedbackOutcome::kNetworkError;
+    return document->isObject() && Succeeded(*document) ? FeedbackOutcome::kSubmitted : FeedbackOutcome::kUnknownError;
   } catch (const Json::Exception&) {
     return FeedbackOutcome::kUnknownError;
   }

@@ -1,14 +1,13 @@
 #include "RecordingController.h"
 
 #include <glog/logging.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <ctime>
 
 #include "AudioRecorder.h"
 #include "CaptureInputs.h"
 #include "EncoderChoice.h"
+#include "FolderAccess.h"
 #include "Mp4Remux.h"
 #include "RecordingName.h"
 #include "ThreadGuard.h"
@@ -16,14 +15,6 @@
 
 namespace zav {
 namespace {
-
-// A folder the recording can be written into. A file of that name is no folder: the recorder
-// would only fail later, as if a device had.
-bool IsWritableFolder(const std::string& folder) {
-  struct stat info {};
-  return !folder.empty() && ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-         ::access(folder.c_str(), W_OK) == 0;
-}
 
 bool KnownFormat(const std::string& format) { return format == "mp3" || format == "m4a" || format == "wav"; }
 
@@ -108,7 +99,8 @@ void RecordingController::RunStart(std::shared_ptr<Session> session) {
 
   if (!KnownFormat(c.format)) return fail(StartResult::kBadFormat, "unknown format '" + c.format + "'");
   EnsureDirectoryPath(c.folder);
-  if (!IsWritableFolder(c.folder))
+  // A file of that name is no folder: the recorder would only fail later, as if a device had.
+  if (!CanCreateFilesIn(c.folder))
     return fail(StartResult::kFolderNotWritable, "cannot write into the folder " + c.folder);
   RemoveRewriteLeftovers(c.folder);
 

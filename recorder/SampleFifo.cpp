@@ -91,8 +91,9 @@ int64_t SampleFifo::PlaceArrival(int64_t arrivalEnd, int64_t samples, int64_t to
 bool SampleFifo::WriteWaiting(void* const* data, int samples, const std::atomic<bool>& stop) {
   std::unique_lock lock(mutex_);
   if (!fifo_) return false;
+  // Said once per wait: the reader (the encoder) has stopped taking, which it reports itself.
+  if (capacity_ - av_audio_fifo_size(fifo_.get()) < samples) LOG(ERROR) << "audio fifo space is not enough";
   while (capacity_ - av_audio_fifo_size(fifo_.get()) < samples) {
-    LOG(ERROR) << "audio fifo space is not enough";
     if (stop) return false;
     changed_.wait_for(lock, std::chrono::milliseconds(kWaitMs));
   }

@@ -41,7 +41,7 @@ class SampleFifo {
   int64_t PlaceArrival(int64_t arrivalEnd, int64_t samples, int64_t toleranceSamples);
 
   // Writer that must not lose samples (microphone): waits while the FIFO is full, logging
-  // "audio fifo space is not enough" each time; gives up when stop is set. True when written.
+  // "audio fifo space is not enough" once; gives up when stop is set. True when written.
   bool WriteWaiting(void* const* data, int samples, const std::atomic<bool>& stop);
   // Writer that drops a piece that does not fit (system sound), logging
   // "audio fifo not enough space". True when written.

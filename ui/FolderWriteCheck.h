@@ -1,19 +1,16 @@
 #pragma once
-// Whether new files can be made in a folder. Touches the disk and may wait long on a dead
-// network mount: call it on a worker thread.
+// A folder the user picks for recordings, stored when new files can be made in it. Touches the
+// disk and may wait long on a dead network mount: call it on a worker thread.
 
 #include <string>
 
+#include "FolderAccess.h"
+
 namespace zav {
 
-// The test file's name: the settings dialog's, and the main window's folder field's.
-inline constexpr char kWriteCheckFileName[] = "ZavAudioTmp";
+// The test file's name of the main window's folder field (the settings dialog's is
+// kWriteCheckFileName).
 inline constexpr char kMainWindowWriteCheckFileName[] = "ZavAudioRecorderTmp";
-
-// Creates a file in folder and removes it again. The file never replaces one that exists: the
-// first free name of testName, testName + "-1", testName + "-2", ... is made with exclusive
-// creation. False when the folder is missing, not a folder, or refuses new files.
-bool CanCreateFilesIn(const std::string& folder, const char* testName = kWriteCheckFileName);
 
 enum class FolderChoice {
   kStored,       // the folder takes new files and is stored as "output-dir"

@@ -87,7 +87,6 @@ void CMainWnd::LoadStoredChoices() {
              [this](const StoredChoices& stored) {
                choices_->Show(stored);
                folder_->Show(stored.outputFolder);
-               windowClose_ = stored.windowClose;
                levels_->SourceChanged();
              });
 }
@@ -170,7 +169,6 @@ void CMainWnd::OnMenuCommand(unsigned command) {
     case kMenuSeting:
       BringToFront();
       ShowSetingDialog(this, *disk_);
-      ReloadWindowClose();  // queued after the dialog's own writes
       break;
     case kMenuFeedback:
       BringToFront();
@@ -184,10 +182,6 @@ void CMainWnd::OnMenuCommand(unsigned command) {
   }
 }
 
-void CMainWnd::ReloadWindowClose() {
-  disk_->Run(this, [] { return ConfigStore::Instance().ReadInt(kGlobalSection, keys::kWindowClose, 0); },
-             [this](int value) { windowClose_ = value; });
-}
 
 void CMainWnd::UpdateTrayTip() {
   if (tray_ && session_) tray_->SetTip(session_->IsIdle() ? TrayIcon::kTip : TrayIcon::kRecordingTip);
@@ -235,8 +229,20 @@ QWidget* CMainWnd::CreateControl(const QString& className, QWidget* parent) {
 }
 
 void CMainWnd::OnClose(uintptr_t closeParam, bool& handled) {
+  if (!closeRule_) {
+    // "window-close" is read afresh at each close, so that a hand edit counts; on the disk
+    // worker, then the close goes on with what it says.
+    handled = true;
+    disk_->Run(this, [] { return ConfigStore::Instance().ReadInt(kGlobalSection, keys::kWindowClose, 0); },
+               [this, closeParam](int windowClose) {
+                 closeRule_ = windowClose;
+                 Close(static_cast<int>(closeParam));
+                 closeRule_.reset();
+               });
+    return;
+  }
   // With "window-close" set, closing only minimises: the program, and a recording, go on.
-  if (DecideClose(closeParam, windowClose_) == CloseAction::kMinimize) {
+  if (DecideClose(closeParam, *closeRule_) == CloseAction::kMinimize) {
     showMinimized();
     handled = true;
     return;

@@ -11,6 +11,7 @@
 // callback and the menu commands 1234-1239 from the tray icon and its menu.
 
 #include <memory>
+#include <optional>
 
 #include "RecorderTypes.h"
 #include "TrayMessages.h"
@@ -86,8 +87,6 @@ class CMainWnd : public WindowImplBase {
   void OnMenuCommand(unsigned command);
   // The tray tip says whether a recording runs.
   void UpdateTrayTip();
-  // "window-close" as the settings dialog left it (read on the disk worker).
-  void ReloadWindowClose();
 
   DesktopShell* shell_;
   DeviceProbe* probe_;
@@ -104,7 +103,8 @@ class CMainWnd : public WindowImplBase {
   std::unique_ptr<TrayIcon> tray_;
   std::unique_ptr<RecorderHotkeys> hotkeys_;
   std::unique_ptr<OnlineServices> online_;
-  int windowClose_ = 0;  // "window-close", read at set-up and after the settings dialog
+  // "window-close" as read for the close in progress (read afresh at each close).
+  std::optional<int> closeRule_;
 };
 
 }  // namespace zav

@@ -128,7 +128,7 @@ void CPaintViewUI::PaintRuler(QPainter& painter, const TimelineBox& box) {
   }
   const qreal labelTop = box.bottom - kLabelAboveBottomPx;
   DrawLabel(painter, QRectF(TickX(box, 0) - 35, labelTop, 70, kLabelHeightPx), Qt::AlignRight,
-            FormatTimelineTime(0));
+            QStringLiteral("00:00:00"));
   DrawLabel(painter, QRectF(TickX(box, kRulerTickCount - 1) - 55, labelTop, 80, kLabelHeightPx), Qt::AlignLeft,
             FormatTimelineTime(totalSeconds_));
 }

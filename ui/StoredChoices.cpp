@@ -33,7 +33,6 @@ StoredChoices ReadStoredChoices() {
   c.gainControl = store.ReadInt(kGlobalSection, keys::kGainControl, 0) != 0;
   c.noiseSuppression = store.ReadInt(kGlobalSection, keys::kNoiseSuppression, 0) != 0;
   c.outputFolder = GetOutputFolder();
-  c.windowClose = store.ReadInt(kGlobalSection, keys::kWindowClose, 0);
   return c;
 }
 

@@ -53,7 +53,6 @@ struct StoredChoices {
   bool gainControl = false;         // "agc-check"
   bool noiseSuppression = false;    // "noise-check"
   std::string outputFolder;         // created when missing
-  int windowClose = 0;              // "window-close": non-zero, closing only minimises
 
   // A boost of 0 (or none stored) shows, and records, as 20.
   static constexpr int kDefaultBoost = 20;

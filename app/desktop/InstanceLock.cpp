@@ -11,24 +11,17 @@
 
 namespace zav {
 
-InstanceLock::~InstanceLock() {
-  if (fd_ >= 0) ::close(fd_);  // closing the descriptor releases the lock
-}
-
 InstanceLock::Result InstanceLock::TryAcquire() {
-  if (fd_ >= 0) return Result::kAcquired;
+  if (fd_.valid()) return Result::kAcquired;
   // O_CLOEXEC: programs that we start (players, the file manager) must not inherit the lock.
-  const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return Result::kUnavailable;
-  if (!LockExclusive(fd, false)) {
-    const bool held = errno == EWOULDBLOCK;
-    ::close(fd);
-    return held ? Result::kHeldByOther : Result::kUnavailable;
-  }
-  fd_ = fd;
+  UniqueFd fd(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (!fd.valid()) return Result::kUnavailable;
+  if (!LockExclusive(fd.get(), false)) return errno == EWOULDBLOCK ? Result::kHeldByOther : Result::kUnavailable;
+  // Closing the descriptor (when the lock goes) releases the lock.
+  fd_ = std::move(fd);
   // Only a hint for a second start's message: a failed write changes nothing else.
   const std::string pid = std::to_string(::getpid()) + "\n";
-  if (::ftruncate(fd_, 0) == 0) (void)WriteAll(fd_, pid);
+  if (::ftruncate(fd_.get(), 0) == 0) (void)WriteAll(fd_.get(), pid);
   return Result::kAcquired;
 }
 

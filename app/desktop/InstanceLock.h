@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "UniqueFd.h"
+
 namespace zav {
 
 class InstanceLock {
@@ -16,7 +18,6 @@ class InstanceLock {
   };
 
   explicit InstanceLock(std::string path) : path_(std::move(path)) {}
-  ~InstanceLock();
   InstanceLock(const InstanceLock&) = delete;
   InstanceLock& operator=(const InstanceLock&) = delete;
 
@@ -28,7 +29,7 @@ class InstanceLock {
 
  private:
   std::string path_;
-  int fd_ = -1;
+  UniqueFd fd_;
 };
 
 }  // namespace zav

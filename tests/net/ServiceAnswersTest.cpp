@@ -86,6 +86,9 @@ TEST(ServiceAnswersTest, FeedbackOutcomeComesFromTheEnvelope) {
   EXPECT_EQ(ReadFeedbackAnswer(R"({"ret":0,"data":null})"), FeedbackOutcome::kSubmitted);
   EXPECT_EQ(ReadFeedbackAnswer(R"({"ret":3,"data":{}})"), FeedbackOutcome::kUnknownError);
   EXPECT_EQ(ReadFeedbackAnswer(R"({"msg":"ok"})"), FeedbackOutcome::kUnknownError);
+  // A document that parses but is no object is the service's answer, not a failed transfer.
+  EXPECT_EQ(ReadFeedbackAnswer("[0]"), FeedbackOutcome::kUnknownError);
+  EXPECT_EQ(ReadFeedbackAnswer("0"), FeedbackOutcome::kUnknownError);
   EXPECT_EQ(ReadFeedbackAnswer(""), FeedbackOutcome::kNetworkError);
   EXPECT_EQ(ReadFeedbackAnswer(R"({"ret":0)"), FeedbackOutcome::kNetworkError);
   EXPECT_EQ(ReadFeedbackAnswer("<html>502</html>"), FeedbackOutcome::kNetworkError);
