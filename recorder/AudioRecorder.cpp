@@ -20,7 +20,7 @@ CaptureFormat WantedMicrophoneFormat(const RecorderCore& core) {
 
 // Opens the microphone, its converter to the output format and its FIFO. 0 or -1.
 int OpenMicrophone(RecorderCore& core) {
-  core.microphone = core.backend->CreateMicrophone();
+  core.microphone = core.backend->CreateMicrophone(core.settings.devices.microphone);
   if (!core.microphone || core.microphone->Open(WantedMicrophoneFormat(core), core.stopRequested) != 0) return -1;
   Trace("device name: %s\n", core.microphone->FriendlyName().c_str());
   Trace("audiodevice: %s\n", core.microphone->DeviceName().c_str());

@@ -75,12 +75,13 @@ class SpeakerInput {
   virtual int ReleaseBuffer() = 0;
 };
 
-// Creates the inputs of one recording.
+// Creates the inputs of one recording. device: the server's name of the source (microphone)
+// or sink (system sound) to record; empty for the default.
 class CaptureBackend {
  public:
   virtual ~CaptureBackend() = default;
-  virtual std::unique_ptr<MicrophoneInput> CreateMicrophone() = 0;
-  virtual std::unique_ptr<SpeakerInput> CreateSpeaker() = 0;
+  virtual std::unique_ptr<MicrophoneInput> CreateMicrophone(const std::string& device) = 0;
+  virtual std::unique_ptr<SpeakerInput> CreateSpeaker(const std::string& device) = 0;
 };
 
 // Which devices exist, asked before a recording starts.
@@ -89,6 +90,10 @@ class DeviceProbe {
   virtual ~DeviceProbe() = default;
   virtual bool HasOutputDevice() = 0;
   virtual bool GetMicrophoneName(std::u16string* name) = 0;
+  // Whether a microphone (a source that is no monitor) or an output (a sink) of that name is
+  // there now. True when the server cannot be asked: the recording then finds out itself.
+  virtual bool HasMicrophone(const std::string& name) { return !name.empty(); }
+  virtual bool HasOutput(const std::string& name) { return !name.empty(); }
 };
 
 // The sound server's devices (PulseAudio or PipeWire's pulse server).

@@ -62,6 +62,7 @@ class Retry {
 struct MonitorShared {
   LevelMonitor::Sink sink;
   CaptureBackend* backend = nullptr;
+  CaptureDevices devices;  // set before the thread starts
   std::atomic<bool> cancel{false};
   LevelReporter reporter;
 
@@ -115,7 +116,7 @@ class MicrophoneMeter {
  private:
   bool Open(int64_t now) {
     if (!retry_.Due(now)) return false;
-    input_ = monitor_.backend->CreateMicrophone();
+    input_ = monitor_.backend->CreateMicrophone(monitor_.devices.microphone);
     if (!input_ || input_->Open(kMicrophoneFormat, monitor_.cancel) != 0) {
       input_.reset();
       retry_.Failed(NowMs());
@@ -182,7 +183,7 @@ class SystemSoundMeter {
  private:
   bool Open(int64_t now) {
     if (!retry_.Due(now)) return false;
-    input_ = monitor_.backend->CreateSpeaker();
+    input_ = monitor_.backend->CreateSpeaker(monitor_.devices.speaker);
     if (!input_ || input_->Open(monitor_.cancel) != 0) {
       input_.reset();
       retry_.Failed(NowMs());
@@ -219,6 +220,7 @@ struct LevelMonitor::Impl {
   MonitorShared shared;
   std::thread thread;
   std::optional<VoiceSource> source;  // while running
+  CaptureDevices devices;             // while running
   std::mutex mutex;                   // guards the wait for the next poll
   std::condition_variable wake;
 
@@ -255,11 +257,13 @@ LevelMonitor::LevelMonitor(Sink sink, CaptureBackend* backend) : impl_(std::make
 
 LevelMonitor::~LevelMonitor() { Stop(); }
 
-void LevelMonitor::Start(VoiceSource source) {
-  if (impl_->source == source) return;
+void LevelMonitor::Start(VoiceSource source, const CaptureDevices& devices) {
+  if (impl_->source == source && impl_->devices == devices) return;
   Stop();
   impl_->shared.cancel = false;
+  impl_->shared.devices = devices;
   impl_->source = source;
+  impl_->devices = devices;
   impl_->thread = std::thread([impl = impl_.get(), source] {
     RunGuarded("zav-levels", [impl, source] {
       impl->Run(source);

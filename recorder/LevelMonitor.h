@@ -30,10 +30,11 @@ class LevelMonitor {
   LevelMonitor(const LevelMonitor&) = delete;
   LevelMonitor& operator=(const LevelMonitor&) = delete;
 
-  // Starts measuring the sources that `source` records (Both: microphone and system sound).
-  // Returns at once: the devices are opened on the monitor's thread; a source without a
-  // device reports inactive. Starting again with another source restarts the capture.
-  void Start(VoiceSource source);
+  // Starts measuring the sources that `source` records (Both: microphone and system sound),
+  // on the given devices (the defaults unless chosen). Returns at once: the devices are opened
+  // on the monitor's thread; a source without a device reports inactive. Starting again with
+  // another source or other devices restarts the capture.
+  void Start(VoiceSource source, const CaptureDevices& devices = {});
   // Ends the capture and waits for its thread; the devices are free when it returns.
   void Stop();
   bool running() const;

@@ -44,6 +44,15 @@ enum class RecorderState : int { Idle = 0, Recording = 1, Paused = 2, Stopped = 
 
 enum class VoiceSource : int { Both = 0, Microphone = 1, Speaker = 2 };
 
+// The devices to record: the sound server's names of a source (a microphone) and of a sink
+// (its monitor is recorded); empty for the server's default, followed wherever it goes.
+struct CaptureDevices {
+  std::string microphone;
+  std::string speaker;
+
+  bool operator==(const CaptureDevices&) const = default;
+};
+
 // Everything that shapes one recording. The front ends fill the choices; the controller adds
 // the file's name and what it found of the devices.
 struct RecorderSettings {
@@ -55,6 +64,7 @@ struct RecorderSettings {
   bool noiseSuppression = false;  // on the microphone; not for "wav"
   bool gainControl = false;       // on the microphone; not for "wav"
   int boost = 20;                 // the gain control's compression gain, dB
+  CaptureDevices devices;         // the defaults unless chosen
   // Measure the live levels of the recorded sources (RecorderOwner::OnLevels). Off only
   // where nobody shows them.
   bool measureLevels = true;

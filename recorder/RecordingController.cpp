@@ -110,10 +110,22 @@ void RecordingController::RunStart(std::shared_ptr<Session> session) {
   bool withoutMicrophone = false;
   if (!c.mute) {
     const bool wantsSystemSound = c.source != VoiceSource::Microphone;
+    // A chosen device that is not there: the default stands in, and the report says so.
+    if (!c.devices.microphone.empty() && c.source != VoiceSource::Speaker && !probe_->HasMicrophone(c.devices.microphone)) {
+      LOG(ERROR) << "the chosen microphone " << c.devices.microphone << " is not there: recording the default";
+      settings.devices.microphone.clear();
+      report.microphoneStoodIn = true;
+    }
+    if (!c.devices.speaker.empty() && wantsSystemSound && !probe_->HasOutput(c.devices.speaker)) {
+      LOG(ERROR) << "the chosen output " << c.devices.speaker << " is not there: recording the default";
+      settings.devices.speaker.clear();
+      report.outputStoodIn = true;
+    }
     if (wantsSystemSound && !probe_->HasOutputDevice())
       return fail(StartResult::kNoOutputDevice, "no sound output device");
     if (c.source != VoiceSource::Speaker) {
-      settings.hasMicrophone = probe_->GetMicrophoneName(&settings.micEndpointName);
+      // A chosen microphone that is there is the microphone; otherwise the server's.
+      settings.hasMicrophone = !settings.devices.microphone.empty() || probe_->GetMicrophoneName(&settings.micEndpointName);
       if (!settings.hasMicrophone && c.source == VoiceSource::Microphone)
         return fail(StartResult::kNoMicrophone, "no microphone");
       withoutMicrophone = !settings.hasMicrophone;

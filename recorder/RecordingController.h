@@ -47,6 +47,9 @@ inline bool IsStarted(StartResult r) {
 struct StartReport {
   uint64_t recording = 0;
   StartResult result = StartResult::kInitFailed;
+  // The chosen microphone / output was not there: the default device stood in.
+  bool microphoneStoodIn = false;
+  bool outputStoodIn = false;
   std::string path;    // the file (when started): a taken name gets a number ("...-2.mp3")
   std::string detail;  // why it did not start, for logs and zav-record
 };

@@ -244,7 +244,7 @@ class SpeakerLoop {
 
 int RunSpeakerThread(RecorderCore& core) {
   const int result = RunGuarded("zav-speaker", [&core] {
-    std::unique_ptr<SpeakerInput> input = core.backend->CreateSpeaker();
+    std::unique_ptr<SpeakerInput> input = core.backend->CreateSpeaker(core.settings.devices.speaker);
     if (!input) return -1;
     SpeakerLoop loop(core, *input);
     return loop.Open() == 0 ? loop.Run() : -1;

@@ -40,6 +40,12 @@ const char* RecordUsage() {
          "  --levels                    once a second, print on standard error the RMS level of each\n"
          "                              recorded source over that second in dBFS, for example\n"
          "                              \"mic -12.3 speaker -18.0\" (-60.0: silence)\n"
+         "  --mic NAME                  record the microphone of this name (default: the sound\n"
+         "                              server's default microphone)\n"
+         "  --speaker NAME              record the sound of the output of this name (default: the\n"
+         "                              sound server's default output)\n"
+         "  --list-devices              print the microphones and outputs, one a line:\n"
+         "                              kind (microphone or output), name, description, tab-separated\n"
          "  --verbose                   print the log on standard error (otherwise it goes to the\n"
          "                              recorder's Log folder)\n"
          "  --help                      show this text\n"
@@ -83,6 +89,15 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
       options.levels = true;
     } else if (arg == "--verbose") {
       options.verbose = true;
+    } else if (arg == "--list-devices") {
+      options.listDevices = true;
+    } else if (arg == "--mic" || arg == "--speaker") {
+      if (!value(&v)) return std::nullopt;
+      if (v.empty()) {
+        *error = arg + " needs a device name (see --list-devices)";
+        return std::nullopt;
+      }
+      (arg == "--mic" ? options.devices.microphone : options.devices.speaker) = v;
     } else if (arg == "--source") {
       if (!value(&v)) return std::nullopt;
       if (v == "both") options.source = VoiceSource::Both;

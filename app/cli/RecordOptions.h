@@ -25,6 +25,8 @@ struct RecordOptions {
   bool boostGiven = false;
   bool levels = false;  // print the sources' levels once a second on standard error
   bool verbose = false; // the log on standard error rather than in the Log folder
+  CaptureDevices devices;  // --mic, --speaker: the server's device names (empty: the default)
+  bool listDevices = false;
   bool help = false;
 };
 

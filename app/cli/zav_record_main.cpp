@@ -20,6 +20,7 @@
 #include "RecordingController.h"
 #include "RecordOptions.h"
 #include "Trace.h"
+#include "pulse/AudioDevices.h"
 #include "UserFolders.h"
 
 extern "C" {
@@ -41,6 +42,7 @@ RecorderSettings SettingsFrom(const RecordOptions& o, const std::string& folder)
   s.gainControl = o.agc;
   s.boost = o.boost;
   s.measureLevels = o.levels;
+  s.devices = o.devices;
   return s;
 }
 
@@ -119,6 +121,16 @@ void LogFfmpegLine(void* context, int level, const char* format, va_list argumen
   std::string text(line);
   while (!text.empty() && text.back() == '\n') text.pop_back();
   if (!text.empty()) LOG(ERROR) << "ffmpeg: " << text;
+}
+
+constexpr std::chrono::milliseconds kListTimeout{3000};
+
+// The devices, a line each: kind, name, description.
+std::string DeviceLines(const AudioDevices& devices) {
+  std::string lines;
+  for (const AudioDevice& d : devices.microphones) lines += "microphone\t" + d.name + "\t" + d.description + "\n";
+  for (const AudioDevice& d : devices.outputs) lines += "output\t" + d.name + "\t" + d.description + "\n";
+  return lines;
 }
 
 int Fail(const std::string& message, int status = 1) {
@@ -232,6 +244,20 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGUSR1);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
+  if (options->listDevices || !options->devices.microphone.empty() || !options->devices.speaker.empty()) {
+    AudioDevices devices;
+    if (!ListAudioDevices(&devices, kListTimeout))
+      return Fail("cannot ask the sound server for its devices: is a sound server (PulseAudio or PipeWire) running?");
+    if (options->listDevices) return PrintOut(DeviceLines(devices)) ? 0 : Fail("could not print the devices");
+    const std::string& mic = options->devices.microphone;
+    const std::string& speaker = options->devices.speaker;
+    if ((!mic.empty() && !devices.HasMicrophone(mic)) || (!speaker.empty() && !devices.HasOutput(speaker))) {
+      const std::string which = !mic.empty() && !devices.HasMicrophone(mic) ? "no microphone called '" + mic + "'"
+                                                                            : "no output called '" + speaker + "'";
+      std::fprintf(stderr, "zav-record: %s; the devices are:\n%s", which.c_str(), DeviceLines(devices).c_str());
+      return 2;
+    }
+  }
   const std::string folder = options->outputDir.empty() ? GetOutputFolder() : options->outputDir;
   CliListener listener;
   RecordingController controller(&listener);

@@ -2,6 +2,7 @@
 // checks of a recording.
 
 #include "CaptureInputs.h"
+#include "pulse/AudioDevices.h"
 #include "pulse/MixerWrap.h"
 #include "pulse/PulseMicrophoneInput.h"
 #include "pulse/PulseSpeakerInput.h"
@@ -11,14 +12,29 @@ namespace {
 
 class PulseCaptureBackend final : public CaptureBackend {
  public:
-  std::unique_ptr<MicrophoneInput> CreateMicrophone() override { return std::make_unique<PulseMicrophoneInput>(); }
-  std::unique_ptr<SpeakerInput> CreateSpeaker() override { return std::make_unique<PulseSpeakerInput>(); }
+  std::unique_ptr<MicrophoneInput> CreateMicrophone(const std::string& device) override {
+    return std::make_unique<PulseMicrophoneInput>(device);
+  }
+  std::unique_ptr<SpeakerInput> CreateSpeaker(const std::string& device) override {
+    return std::make_unique<PulseSpeakerInput>(device);
+  }
 };
 
 class SoundServerProbe final : public DeviceProbe {
  public:
   bool HasOutputDevice() override { return zav::HasOutputDevice(); }
   bool GetMicrophoneName(std::u16string* name) override { return zav::GetMicrophoneName(name); }
+  bool HasMicrophone(const std::string& name) override {
+    AudioDevices devices;
+    return !ListAudioDevices(&devices, kListTimeout) || devices.HasMicrophone(name);
+  }
+  bool HasOutput(const std::string& name) override {
+    AudioDevices devices;
+    return !ListAudioDevices(&devices, kListTimeout) || devices.HasOutput(name);
+  }
+
+ private:
+  static constexpr std::chrono::milliseconds kListTimeout{2000};
 };
 
 }  // namespace

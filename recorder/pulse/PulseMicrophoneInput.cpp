@@ -2,6 +2,8 @@
 
 #include <glog/logging.h>
 
+#include <algorithm>
+
 extern "C" {
 #include <libavutil/samplefmt.h>
 }
@@ -90,7 +92,10 @@ MicrophoneInput::ReadResult PulseMicrophoneInput::Read(const void** data, int* f
     if (bytes == 0) return kNone;
   }
   if (*data == nullptr) {
-    if (hole_.size() < bytes) hole_.resize(bytes);
+    // A hole (no data for a span) reads as silence, at most a second of it: a server's hole
+    // can span far more than the time that passed, and the recording clock keeps the rest.
+    bytes = std::min<std::size_t>(bytes, static_cast<std::size_t>(streamFormat_.frameBytes()) * streamFormat_.sampleRate);
+    if (hole_.size() < bytes) hole_.assign(bytes, 0);
     *data = hole_.data();
   }
   *frames = static_cast<int>(bytes / static_cast<std::size_t>(streamFormat_.frameBytes()));

@@ -22,10 +22,10 @@ void OnDefaultSinkName(pa_context*, const pa_server_info* info, void* userdata) 
 
 int PulseSpeakerInput::Open(const std::atomic<bool>& cancel) {
   stream_ = std::make_unique<pulse::RecordStream>(&cancel);
-  return OpenDefaultMonitor(kOpenTimeout, true) ? 0 : -1;
+  return OpenMonitor(kOpenTimeout, true) ? 0 : -1;
 }
 
-bool PulseSpeakerInput::OpenDefaultMonitor(std::chrono::milliseconds timeout, bool logFailures) {
+bool PulseSpeakerInput::OpenMonitor(std::chrono::milliseconds timeout, bool logFailures) {
   defaultQuery_.reset();
   pending_ = nullptr;
   pendingBytes_ = 0;
@@ -35,9 +35,11 @@ bool PulseSpeakerInput::OpenDefaultMonitor(std::chrono::milliseconds timeout, bo
     return false;
   }
   pulse::SinkRecord sink;
-  if (!pulse::QueryDefaultSink(stream_->MakeRequests(deadline), &sink) || !sink.found || sink.monitorName.empty() ||
-      sink.sampleRate <= 0 || sink.channels <= 0) {
-    LOG_IF(ERROR, logFailures) << "Get Default Audio Endpoint error";
+  const pulse::Requests requests = stream_->MakeRequests(deadline);
+  const bool asked = chosen_.empty() ? pulse::QueryDefaultSink(requests, &sink)
+                                     : pulse::QuerySinkByName(requests, chosen_, &sink);
+  if (!asked || !sink.found || sink.monitorName.empty() || sink.sampleRate <= 0 || sink.channels <= 0) {
+    LOG_IF(ERROR, logFailures) << "Get Default Audio Endpoint error" << (chosen_.empty() ? "" : ": no sink ") << chosen_;
     return false;
   }
   // Stereo at the sink's rate whatever its layout: the server mixes 5.1, 7.1 or 16 channels
@@ -56,7 +58,7 @@ bool PulseSpeakerInput::OpenDefaultMonitor(std::chrono::milliseconds timeout, bo
     return false;
   }
   if (!logFailures) {
-    LOG(INFO) << "system sound now from the monitor of " << sink.name << " (" << format.sampleRate << " Hz, "
+    LOG(INFO) << "system sound " << (chosen_.empty() ? "now" : "back") << " from the monitor of " << sink.name << " (" << format.sampleRate << " Hz, "
               << format.channels << " channels)";
   }
   sink_ = sink.name;
@@ -65,13 +67,14 @@ bool PulseSpeakerInput::OpenDefaultMonitor(std::chrono::milliseconds timeout, bo
   return true;
 }
 
-// Follows the default sink: a vanished stream, a lost server or a new default sink opens the
-// stream again; a failed attempt is repeated at the next check.
-void PulseSpeakerInput::FollowDefaultSink() {
+// A vanished stream or a lost server opens the stream again (on the chosen sink when it is
+// back); without a chosen sink a new default sink does too. A failed attempt is repeated at the
+// next check.
+void PulseSpeakerInput::FollowSink() {
   if (defaultQuery_ && pa_operation_get_state(defaultQuery_.get()) != PA_OPERATION_RUNNING) {
     defaultQuery_.reset();
     if (!reportedSink_.empty() && reportedSink_ != sink_) {
-      OpenDefaultMonitor(kReopenTimeout, false);
+      OpenMonitor(kReopenTimeout, false);
       return;
     }
   }
@@ -79,9 +82,10 @@ void PulseSpeakerInput::FollowDefaultSink() {
   if (now < nextCheck_ || defaultQuery_) return;
   nextCheck_ = now + kCheckEvery;
   if (!stream_->ready()) {
-    OpenDefaultMonitor(kReopenTimeout, false);
+    OpenMonitor(kReopenTimeout, false);
     return;
   }
+  if (!chosen_.empty()) return;
   reportedSink_.clear();
   defaultQuery_.reset(pa_context_get_server_info(stream_->context(), OnDefaultSinkName, &reportedSink_));
 }
@@ -91,7 +95,7 @@ int PulseSpeakerInput::NextPacketFrames() {
   const int frameBytes = format_.channels * kBytesPerSample;
   if (pendingBytes_ > 0) return static_cast<int>(pendingBytes_ / frameBytes);
   stream_->Pump();
-  FollowDefaultSink();
+  FollowSink();
   if (stream_->Peek(&pending_, &pendingBytes_) < 0) {
     pendingBytes_ = 0;
     return 0;

@@ -43,22 +43,51 @@ bool QuerySources(const Requests& requests, std::vector<SourceRecord>* sources) 
   return done && !collected.failed;
 }
 
+namespace {
+
+SinkRecord RecordOf(const pa_sink_info& info) {
+  SinkRecord record;
+  record.found = true;
+  record.name = info.name != nullptr ? info.name : "";
+  record.description = info.description != nullptr ? info.description : "";
+  record.monitorName = info.monitor_source_name != nullptr ? info.monitor_source_name : "";
+  record.volume = info.volume;
+  record.sampleRate = static_cast<int>(info.sample_spec.rate);
+  record.channels = info.sample_spec.channels;
+  return record;
+}
+
+}  // namespace
+
+bool QuerySinks(const Requests& requests, std::vector<SinkRecord>* sinks) {
+  struct Collected {
+    std::vector<SinkRecord>* sinks;
+    bool failed = false;
+  } collected{sinks};
+  auto onSink = [](pa_context*, const pa_sink_info* info, int eol, void* userdata) {
+    auto* out = static_cast<Collected*>(userdata);
+    if (eol < 0) out->failed = true;
+    if (eol != 0 || info == nullptr) return;
+    out->sinks->push_back(RecordOf(*info));
+  };
+  const bool done = requests.Run(pa_context_get_sink_info_list(requests.context(), onSink, &collected));
+  return done && !collected.failed;
+}
+
+bool QuerySinkByName(const Requests& requests, const std::string& name, SinkRecord* sink) {
+  auto onSink = [](pa_context*, const pa_sink_info* info, int eol, void* userdata) {
+    if (eol != 0 || info == nullptr) return;
+    *static_cast<SinkRecord*>(userdata) = RecordOf(*info);
+  };
+  // A missing sink ends the request with an error, which is the "no sink" answer here.
+  return requests.Run(pa_context_get_sink_info_by_name(requests.context(), name.c_str(), onSink, sink));
+}
+
 bool QueryDefaultSink(const Requests& requests, SinkRecord* sink) {
   ServerDefaults defaults;
   if (!QueryDefaults(requests, &defaults)) return false;
   if (defaults.sinkName.empty()) return true;
-  auto onSink = [](pa_context*, const pa_sink_info* info, int eol, void* userdata) {
-    auto* out = static_cast<SinkRecord*>(userdata);
-    if (eol != 0 || info == nullptr) return;
-    out->found = true;
-    out->name = info->name != nullptr ? info->name : "";
-    out->monitorName = info->monitor_source_name != nullptr ? info->monitor_source_name : "";
-    out->volume = info->volume;
-    out->sampleRate = static_cast<int>(info->sample_spec.rate);
-    out->channels = info->sample_spec.channels;
-  };
-  // A missing sink ends the request with an error, which is the "no sink" answer here.
-  return requests.Run(pa_context_get_sink_info_by_name(requests.context(), defaults.sinkName.c_str(), onSink, sink));
+  return QuerySinkByName(requests, defaults.sinkName, sink);
 }
 
 std::vector<SourceFacts> FactsOf(const std::vector<SourceRecord>& records) {

@@ -46,6 +46,7 @@ struct SourceRecord {
 struct SinkRecord {
   bool found = false;
   std::string name;
+  std::string description;
   std::string monitorName;
   pa_cvolume volume{};
   int sampleRate = 0;
@@ -54,8 +55,11 @@ struct SinkRecord {
 
 bool QueryDefaults(const Requests& requests, ServerDefaults* defaults);
 bool QuerySources(const Requests& requests, std::vector<SourceRecord>* sources);
+bool QuerySinks(const Requests& requests, std::vector<SinkRecord>* sinks);
 // The default sink; found stays false when the server has none.
 bool QueryDefaultSink(const Requests& requests, SinkRecord* sink);
+// The sink called name; found stays false when the server has none of that name.
+bool QuerySinkByName(const Requests& requests, const std::string& name, SinkRecord* sink);
 // The microphone source (PickMicrophoneSource); false when the server cannot be asked or has
 // none.
 bool QueryMicrophone(const Requests& requests, SourceRecord* microphone);

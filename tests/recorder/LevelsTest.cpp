@@ -272,8 +272,8 @@ class SlowServerBackend final : public CaptureBackend {
   };
 
  public:
-  std::unique_ptr<MicrophoneInput> CreateMicrophone() override { return std::make_unique<SlowMicrophone>(); }
-  std::unique_ptr<SpeakerInput> CreateSpeaker() override { return nullptr; }
+  std::unique_ptr<MicrophoneInput> CreateMicrophone(const std::string& /*device*/) override { return std::make_unique<SlowMicrophone>(); }
+  std::unique_ptr<SpeakerInput> CreateSpeaker(const std::string& /*device*/) override { return nullptr; }
 };
 
 TEST(LevelMonitorTones, ReportsTheSourcesWithoutRecordingAndRestartsForAnotherSource) {

@@ -71,8 +71,8 @@ class NanAfterASecondMicrophone final : public MicrophoneInput {
 
 class NanBackend final : public CaptureBackend {
  public:
-  std::unique_ptr<MicrophoneInput> CreateMicrophone() override { return std::make_unique<NanAfterASecondMicrophone>(); }
-  std::unique_ptr<SpeakerInput> CreateSpeaker() override { return nullptr; }
+  std::unique_ptr<MicrophoneInput> CreateMicrophone(const std::string& /*device*/) override { return std::make_unique<NanAfterASecondMicrophone>(); }
+  std::unique_ptr<SpeakerInput> CreateSpeaker(const std::string& /*device*/) override { return nullptr; }
 };
 
 class FixedDevices final : public DeviceProbe {

@@ -116,10 +116,10 @@ class ToneBackend final : public CaptureBackend {
     mic.frequency = 440.0;
     speaker.frequency = 1000.0;
   }
-  std::unique_ptr<MicrophoneInput> CreateMicrophone() override {
+  std::unique_ptr<MicrophoneInput> CreateMicrophone(const std::string& /*device*/) override {
     return std::make_unique<ToneMicrophoneInput>(mic, micFormat, micReopenFormat, micOpenFails, epoch);
   }
-  std::unique_ptr<SpeakerInput> CreateSpeaker() override {
+  std::unique_ptr<SpeakerInput> CreateSpeaker(const std::string& /*device*/) override {
     return std::make_unique<ToneSpeakerInput>(speaker, speakerRate, speakerChannels, epoch);
   }
 };
