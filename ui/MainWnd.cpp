@@ -6,7 +6,6 @@
 #include "ChoicesPanel.h"
 #include "CloseRule.h"
 #include "ConfigStore.h"
-#include "CronJobDialog.h"
 #include "DesktopShell.h"
 #include "ElapsedTime.h"
 #include "FolderPanel.h"
@@ -14,7 +13,6 @@
 #include "LevelMeterUI.h"
 #include "LevelPanel.h"
 #include "MainTaskMenu.h"
-#include "OnlineServices.h"
 #include "PaintViewUI.h"
 #include "RecorderControls.h"
 #include "RecorderHotkeys.h"
@@ -26,6 +24,8 @@
 #include "TrayIcon.h"
 #include "VolumePanel.h"
 #include "dui/WorkQueue.h"
+#include "jobs/CronJobDialog.h"
+#include "online/OnlineServices.h"
 
 namespace zav {
 
