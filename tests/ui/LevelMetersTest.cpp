@@ -8,12 +8,12 @@
 #include <cmath>
 #include <thread>
 
-#include "LatestLevels.h"
-#include "LevelMeterModel.h"
-#include "LevelMeterUI.h"
-#include "LevelPanel.h"
 #include "MainWndHarness.h"
 #include "UiTestSupport.h"
+#include "levels/LatestLevels.h"
+#include "levels/LevelMeterModel.h"
+#include "levels/LevelMeterUI.h"
+#include "levels/LevelPanel.h"
 
 namespace zav::test {
 namespace {

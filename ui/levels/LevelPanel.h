@@ -14,8 +14,8 @@
 #include <optional>
 
 #include "LatestLevels.h"
-#include "RecorderControls.h"
 #include "RecorderTypes.h"
+#include "mainwindow/RecorderControls.h"
 
 class QComboBox;
 

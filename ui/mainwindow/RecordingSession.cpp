@@ -3,14 +3,14 @@
 #include <glog/logging.h>
 
 #include "ChoicesPanel.h"
-#include "LatestLevels.h"
 #include "RecorderControls.h"
 #include "RecordingPrompts.h"
-#include "RecordingsList.h"
 #include "StoredChoices.h"
-#include "dui/WorkQueue.h"
 #include "dui/PromptBoxDialog.h"
 #include "dui/WindowImplBase.h"
+#include "dui/WorkQueue.h"
+#include "levels/LatestLevels.h"
+#include "recordings/RecordingsList.h"
 
 namespace zav {
 

@@ -4,9 +4,9 @@
 
 #include "LevelMeterUI.h"
 #include "LevelMonitor.h"
-#include "StoredChoices.h"
 #include "dui/WindowImplBase.h"
 #include "dui/WorkQueue.h"
+#include "mainwindow/StoredChoices.h"
 
 namespace zav {
 

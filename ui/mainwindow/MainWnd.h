@@ -14,8 +14,8 @@
 #include <optional>
 
 #include "RecorderTypes.h"
-#include "TrayMessages.h"
 #include "dui/WindowImplBase.h"
+#include "tray/TrayMessages.h"
 
 namespace zav {
 

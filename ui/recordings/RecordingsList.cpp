@@ -11,19 +11,19 @@
 
 #include <unistd.h>
 
-#include "DesktopShell.h"
-#include "ElapsedTime.h"
 #include "RecordingDurations.h"
 #include "RecordingFiles.h"
 #include "RecordingRows.h"
 #include "TextUtil.h"
 #include "UserFolders.h"
-#include "dui/WorkQueue.h"
 #include "dui/ControlTag.h"
 #include "dui/MessageBoxDialog.h"
 #include "dui/Notify.h"
 #include "dui/PromptBoxDialog.h"
 #include "dui/WindowImplBase.h"
+#include "dui/WorkQueue.h"
+#include "mainwindow/DesktopShell.h"
+#include "mainwindow/ElapsedTime.h"
 
 namespace zav {
 namespace {
