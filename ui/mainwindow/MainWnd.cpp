@@ -209,17 +209,6 @@ intptr_t CMainWnd::HandleCustomMessage(unsigned message, uintptr_t wParam, intpt
     handled = true;
     return 0;
   }
-  if (message == kWmLevels && levels_) {
-    levels_->OnLevelsMessage();
-    handled = true;
-    return 0;
-  }
-  if (message == kWmRecordFault && session_) {
-    // Posted by the session's own listener with a RecordingFault.
-    session_->OnFault(wParam, static_cast<RecordingFault>(lParam));
-    handled = true;
-    return 0;
-  }
   return WindowImplBase::HandleCustomMessage(message, wParam, lParam, handled);
 }
 
@@ -267,10 +256,6 @@ void CMainWnd::OnDestroy() {
   // The grabs and the tray icon go with the window, before the application object.
   hotkeys_.reset();
   tray_.reset();
-}
-
-void CMainWnd::OnTimer(int id) {
-  if (id == RecordingsList::kShowNewRowTimerId && recordings_) recordings_->OnShowNewRowTimer();
 }
 
 // The idle level monitor follows whether the user can see the window.
