@@ -23,12 +23,12 @@ extern "C" {
 #include "InstanceLock.h"
 #include "LogCleanup.h"
 #include "LogSetup.h"
-#include "MainWnd.h"
 #include "SkinLocator.h"
 #include "TerminationSignals.h"
 #include "UserFolders.h"
 #include "dui/Skin.h"
 #include "dui/WndShadow.h"
+#include "mainwindow/MainWnd.h"
 
 namespace {
 

@@ -18,15 +18,15 @@
 #include <memory>
 #include <vector>
 
+#include "../net/LogCapture.h"
 #include "ChildProcess.h"
 #include "ConfigStore.h"
-#include "HotkeyDialog.h"
-#include "../net/LogCapture.h"
-#include "RecorderHotkeys.h"
 #include "UiTestSupport.h"
 #include "X11TestEnvironment.h"
 #include "dui/Skin.h"
 #include "dui/WorkQueue.h"
+#include "hotkeys/HotkeyDialog.h"
+#include "hotkeys/RecorderHotkeys.h"
 
 namespace zav {
 namespace {

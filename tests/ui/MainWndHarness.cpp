@@ -1,6 +1,6 @@
 #include "MainWndHarness.h"
 
-#include "FolderPicker.h"
+#include "settings/FolderPicker.h"
 
 #include <sys/mount.h>
 #include <unistd.h>
@@ -16,9 +16,9 @@
 #include <sstream>
 
 #include "ConfigStore.h"
-#include "RecordingsList.h"
 #include "UiTestSupport.h"
 #include "dui/Skin.h"
+#include "recordings/RecordingsList.h"
 
 namespace zav::test {
 

@@ -10,15 +10,15 @@
 #include <filesystem>
 #include <vector>
 
-#include "CloseRule.h"
 #include "ConfigStore.h"
-#include "MainTaskMenu.h"
-#include "MenuPlacement.h"
-#include "RecorderHotkeys.h"
-#include "TrayMessages.h"
 #include "UiTestSupport.h"
 #include "dui/Skin.h"
 #include "dui/WorkQueue.h"
+#include "hotkeys/RecorderHotkeys.h"
+#include "mainwindow/CloseRule.h"
+#include "tray/MainTaskMenu.h"
+#include "tray/MenuPlacement.h"
+#include "tray/TrayMessages.h"
 
 namespace zav {
 namespace {

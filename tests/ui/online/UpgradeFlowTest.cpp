@@ -11,17 +11,17 @@
 
 #include <memory>
 
-#include "DownloadDialog.h"
 #include "LogCapture.h"
 #include "ModalWatcher.h"
 #include "NetTestData.h"
-#include "OnlineServices.h"
 #include "RawHttpServer.h"
 #include "UiTestSupport.h"
 #include "UserFolders.h"
 #include "VendorService.h"
 #include "dui/DialogPattern.h"
 #include "dui/Skin.h"
+#include "online/DownloadDialog.h"
+#include "online/OnlineServices.h"
 
 namespace zav {
 namespace {

@@ -1,7 +1,7 @@
 #include "FolderWriteCheck.h"
 
 #include "ConfigStore.h"
-#include "StoredChoices.h"
+#include "mainwindow/StoredChoices.h"
 
 namespace zav {
 

@@ -1,6 +1,6 @@
 #include "FolderPanel.h"
 
-#include "FolderPicker.h"
+#include "settings/FolderPicker.h"
 
 #include <QFileDialog>
 #include <QLineEdit>
@@ -8,11 +8,11 @@
 #include <QUrl>
 
 #include "DesktopShell.h"
-#include "FolderWriteCheck.h"
 #include "SettingWrites.h"
-#include "dui/WorkQueue.h"
 #include "dui/Notify.h"
 #include "dui/WindowImplBase.h"
+#include "dui/WorkQueue.h"
+#include "settings/FolderWriteCheck.h"
 
 namespace zav {
 

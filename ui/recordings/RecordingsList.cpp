@@ -3,6 +3,7 @@
 #include <glog/logging.h>
 
 #include <QListWidget>
+#include <QTimer>
 #include <QUrl>
 
 #include <cerrno>
@@ -11,19 +12,19 @@
 
 #include <unistd.h>
 
-#include "DesktopShell.h"
-#include "ElapsedTime.h"
 #include "RecordingDurations.h"
 #include "RecordingFiles.h"
 #include "RecordingRows.h"
 #include "TextUtil.h"
 #include "UserFolders.h"
-#include "dui/WorkQueue.h"
 #include "dui/ControlTag.h"
 #include "dui/MessageBoxDialog.h"
 #include "dui/Notify.h"
 #include "dui/PromptBoxDialog.h"
 #include "dui/WindowImplBase.h"
+#include "dui/WorkQueue.h"
+#include "mainwindow/DesktopShell.h"
+#include "mainwindow/ElapsedTime.h"
 
 namespace zav {
 namespace {
@@ -40,10 +41,15 @@ RecordingsList::RecordingsList(WindowImplBase* window, WorkQueue* disk, DesktopS
       disk_(disk),
       shell_(shell),
       rows_(std::make_unique<RecordingRows>(window->FindControl<QListWidget>(QStringLiteral("audio-record-list")), window)),
+      showNewRow_(std::make_unique<QTimer>()),
       files_(std::make_unique<WorkQueue>("zav-list")),
       durations_(std::make_unique<RecordingDurations>([this](int id, double seconds) {
         window_->PostTask([this, id, seconds] { OnDuration(id, seconds); });
-      })) {}
+      })) {
+  showNewRow_->setSingleShot(true);
+  showNewRow_->setInterval(kShowNewRowDelayMs);
+  QObject::connect(showNewRow_.get(), &QTimer::timeout, [this] { rows_->ShowLast(); });
+}
 
 RecordingsList::~RecordingsList() {
   stopping_ = true;
@@ -84,7 +90,7 @@ void RecordingsList::AddRecording(const std::string& folder, const std::string& 
     RecordingFile file = DescribeRecording(folder, fileName);
     window_->PostTask([this, file = std::move(file)] {
       AddRows({file});
-      window_->SetTimer(kShowNewRowTimerId, kShowNewRowDelayMs);
+      showNewRow_->start();
     });
   });
 }
@@ -116,11 +122,6 @@ void RecordingsList::OnDuration(int id, double seconds) {
 bool RecordingsList::DurationRead(int id) const {
   const auto it = recordingItems_.find(id);
   return it != recordingItems_.end() && it->second.durationRead;
-}
-
-void RecordingsList::OnShowNewRowTimer() {
-  window_->KillTimer(kShowNewRowTimerId);
-  rows_->ShowLast();
 }
 
 const RecordingsList::RecordingItem* RecordingsList::Find(intptr_t tag) const {

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "ConfigStore.h"
-#include "SettingWrites.h"
 #include "dui/WindowImplBase.h"
 #include "dui/WorkQueue.h"
+#include "mainwindow/SettingWrites.h"
 
 namespace zav {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ElapsedTime.h"
+#include "mainwindow/ElapsedTime.h"
 
 namespace zav {
 

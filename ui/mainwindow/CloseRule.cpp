@@ -1,6 +1,6 @@
 #include "CloseRule.h"
 
-#include "TrayMessages.h"
+#include "tray/TrayMessages.h"
 
 namespace zav {
 

@@ -9,14 +9,14 @@
 
 #include <json/json.h>
 
-#include "FeedbackDialog.h"
 #include "ModalWatcher.h"
-#include "OnlineServices.h"
 #include "RawHttpServer.h"
 #include "UiTestSupport.h"
 #include "VendorService.h"
 #include "dui/DialogPattern.h"
 #include "dui/Skin.h"
+#include "online/FeedbackDialog.h"
+#include "online/OnlineServices.h"
 
 namespace zav {
 namespace {

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+class QTimer;
+
 namespace zav {
 
 class DesktopShell;
@@ -25,8 +27,7 @@ class WorkQueue;
 
 class RecordingsList {
  public:
-  // The window's timer that shows a new row once the list has laid it out.
-  static constexpr int kShowNewRowTimerId = 1001;
+  // A new row is shown this long after it was added, once the list has laid it out.
   static constexpr int kShowNewRowDelayMs = 50;
 
   RecordingsList(WindowImplBase* window, WorkQueue* disk, DesktopShell* shell);
@@ -37,7 +38,6 @@ class RecordingsList {
   // Lists a finished recording as the new last row and, shortly after, shows and selects it.
   void AddRecording(const std::string& folder, const std::string& fileName);
   bool Handle(const TNotifyUI& msg);
-  void OnShowNewRowTimer();
 
   // For tests and benchmarks.
   int RowCount() const;
@@ -68,6 +68,8 @@ class RecordingsList {
   WorkQueue* disk_;
   DesktopShell* shell_;
   std::unique_ptr<RecordingRows> rows_;
+  // Shows the last row, kShowNewRowDelayMs after a new one (restarted by each).
+  std::unique_ptr<QTimer> showNewRow_;
   std::map<int, RecordingItem> recordingItems_;
   int nextItemId_ = 0;
   bool scanDone_ = false;

@@ -3,8 +3,9 @@
 // the disk worker, starts, pauses, resumes and stops, keeps the recorder controls in step with
 // the recorder, tells the user what went wrong, and lists each file once it is complete.
 //
-// UI thread only. The controller's reports arrive as posted messages (WM_RECORD_SECONDS,
-// kWmRecordFault) and posted tasks (start and finish reports), never inside a call.
+// UI thread only. The controller's reports come to the session as tasks posted to the window's
+// thread (start, fault and finish reports), never inside a call; the elapsed seconds come as
+// WM_RECORD_SECONDS, which the window hands to OnSeconds.
 
 #include <cstdint>
 #include <functional>
@@ -46,9 +47,8 @@ class RecordingSession {
   // The recording in progress (0 when idle).
   uint64_t CurrentRecording() const { return controller_->current(); }
 
-  // Messages the controller's threads posted to the window.
+  // WM_RECORD_SECONDS, posted to the window by the controller's threads.
   void OnSeconds(uint64_t recording, int64_t seconds);
-  void OnFault(uint64_t recording, RecordingFault fault);
 
   // Closing: when a recording is running or a file is still being finished, stops it, runs
   // then() once every file is complete and returns true. False when nothing is unfinished.
@@ -59,6 +59,7 @@ class RecordingSession {
 
   void BeginStart(RecorderSettings stored, uint64_t request);
   void OnStarted(const StartReport& report);
+  void OnFault(uint64_t recording, RecordingFault fault);
   void OnFinished(const FinishReport& report);
   void Forget(uint64_t recording);
 

@@ -6,26 +6,26 @@
 #include "ChoicesPanel.h"
 #include "CloseRule.h"
 #include "ConfigStore.h"
-#include "CronJobDialog.h"
 #include "DesktopShell.h"
 #include "ElapsedTime.h"
 #include "FolderPanel.h"
-#include "HotkeyDialog.h"
-#include "LevelMeterUI.h"
-#include "LevelPanel.h"
-#include "MainTaskMenu.h"
-#include "OnlineServices.h"
-#include "PaintViewUI.h"
 #include "RecorderControls.h"
-#include "RecorderHotkeys.h"
 #include "RecordingSession.h"
-#include "RecordingsList.h"
 #include "ServiceAddress.h"
-#include "SetingDialog.h"
 #include "StoredChoices.h"
-#include "TrayIcon.h"
 #include "VolumePanel.h"
 #include "dui/WorkQueue.h"
+#include "hotkeys/HotkeyDialog.h"
+#include "hotkeys/RecorderHotkeys.h"
+#include "jobs/CronJobDialog.h"
+#include "levels/LevelMeterUI.h"
+#include "levels/LevelPanel.h"
+#include "online/OnlineServices.h"
+#include "recordings/RecordingsList.h"
+#include "settings/SetingDialog.h"
+#include "timeline/PaintViewUI.h"
+#include "tray/MainTaskMenu.h"
+#include "tray/TrayIcon.h"
 
 namespace zav {
 
@@ -209,17 +209,6 @@ intptr_t CMainWnd::HandleCustomMessage(unsigned message, uintptr_t wParam, intpt
     handled = true;
     return 0;
   }
-  if (message == kWmLevels && levels_) {
-    levels_->OnLevelsMessage();
-    handled = true;
-    return 0;
-  }
-  if (message == kWmRecordFault && session_) {
-    // Posted by the session's own listener with a RecordingFault.
-    session_->OnFault(wParam, static_cast<RecordingFault>(lParam));
-    handled = true;
-    return 0;
-  }
   return WindowImplBase::HandleCustomMessage(message, wParam, lParam, handled);
 }
 
@@ -267,10 +256,6 @@ void CMainWnd::OnDestroy() {
   // The grabs and the tray icon go with the window, before the application object.
   hotkeys_.reset();
   tray_.reset();
-}
-
-void CMainWnd::OnTimer(int id) {
-  if (id == RecordingsList::kShowNewRowTimerId && recordings_) recordings_->OnShowNewRowTimer();
 }
 
 // The idle level monitor follows whether the user can see the window.

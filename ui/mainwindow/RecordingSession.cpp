@@ -3,18 +3,19 @@
 #include <glog/logging.h>
 
 #include "ChoicesPanel.h"
-#include "LatestLevels.h"
 #include "RecorderControls.h"
 #include "RecordingPrompts.h"
-#include "RecordingsList.h"
 #include "StoredChoices.h"
-#include "dui/WorkQueue.h"
 #include "dui/PromptBoxDialog.h"
 #include "dui/WindowImplBase.h"
+#include "dui/WorkQueue.h"
+#include "levels/LatestLevels.h"
+#include "recordings/RecordingsList.h"
 
 namespace zav {
 
-// The controller's reports, called on its threads, become posted messages and tasks.
+// The controller's reports, called on its threads, become tasks for the session on the window's
+// thread; the seconds a message for the window, and the levels go to the level hand-over.
 class RecordingSession::Events final : public RecordingListener {
  public:
   Events(RecordingSession* session, WindowImplBase* window, LatestLevels* levels)
@@ -27,7 +28,7 @@ class RecordingSession::Events final : public RecordingListener {
     window_->PostMessage(WM_RECORD_SECONDS, static_cast<uintptr_t>(recording), static_cast<intptr_t>(seconds));
   }
   void OnFault(uint64_t recording, RecordingFault fault) override {
-    window_->PostMessage(kWmRecordFault, static_cast<uintptr_t>(recording), static_cast<intptr_t>(fault));
+    window_->PostTask([session = session_, recording, fault] { session->OnFault(recording, fault); });
   }
   void OnFinished(const FinishReport& report) override {
     window_->PostTask([session = session_, report] { session->OnFinished(report); });

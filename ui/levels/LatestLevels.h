@@ -1,13 +1,14 @@
 #pragma once
-// The hand-over of live levels from the capture threads to the main window. Reports come up to
-// 20 times a second from a recording or from the idle level monitor; the window only ever needs
-// the latest. So one slot keeps the latest report, and a message is posted only when none is
-// waiting: however fast reports come, at most one message is queued, and the capture threads
-// never wait on the window.
+// The hand-over of live levels from the capture threads to the level meters. Reports come up to
+// 20 times a second from a recording or from the idle level monitor; the meters only ever need
+// the latest. So one slot keeps the latest report, and a task is posted to the window's thread
+// only when none is waiting: however fast reports come, at most one task is queued, and the
+// capture threads never wait on the window.
 //
 // Offer may be called from any thread; the rest from the UI thread.
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -30,8 +31,9 @@ struct LevelOrigin {
 
 class LatestLevels {
  public:
-  // message: posted to window when a report is waiting. The window must outlive every Offer.
-  LatestLevels(WindowImplBase* window, unsigned message);
+  // reportWaiting: posted to window's thread when a report is waiting; it calls Take. The
+  // window must outlive every Offer.
+  LatestLevels(WindowImplBase* window, std::function<void()> reportWaiting);
 
   // Any thread. Keeps the report when it comes from the expected origin.
   void Offer(LevelOrigin origin, const LevelReport& report);
@@ -39,16 +41,16 @@ class LatestLevels {
   // Reports are taken from this origin from now on; a waiting one from another is dropped.
   void Expect(LevelOrigin origin);
   LevelOrigin expected() const;
-  // On the posted message: the latest report, if one is waiting.
+  // In reportWaiting: the latest report, if one is waiting.
   std::optional<LevelReport> Take();
 
  private:
   WindowImplBase* window_;
-  const unsigned message_;
+  const std::function<void()> reportWaiting_;
   mutable std::mutex mutex_;
   LevelOrigin expected_;               // guarded by mutex_
   std::optional<LevelReport> latest_;  // guarded by mutex_
-  bool posted_ = false;                // guarded by mutex_: a message is on its way
+  bool posted_ = false;                // guarded by mutex_: reportWaiting is on its way
 };
 
 }  // namespace zav

@@ -22,7 +22,7 @@
 #include <string_view>
 
 #include "GlobalHotkeys.h"
-#include "StoredChoices.h"
+#include "mainwindow/StoredChoices.h"
 
 namespace zav {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "FolderWriteCheck.h"
+#include "settings/FolderWriteCheck.h"
 
 class QLineEdit;
 

@@ -14,8 +14,8 @@
 #include <optional>
 
 #include "LatestLevels.h"
-#include "RecorderControls.h"
 #include "RecorderTypes.h"
+#include "mainwindow/RecorderControls.h"
 
 class QComboBox;
 
@@ -25,9 +25,6 @@ class CLevelMeterUI;
 class LevelMonitor;
 class WindowImplBase;
 class WorkQueue;
-
-// Posted to the main window when a level report is waiting (see LatestLevels).
-inline constexpr unsigned kWmLevels = 1726;
 
 class LevelPanel {
  public:
@@ -44,13 +41,10 @@ class LevelPanel {
   void SourceChanged();
   // The recorder controls' look changed; recording: the current recording's id.
   void FollowRecorder(RecorderLook look, uint64_t recording);
-  // kWmLevels arrived.
-  void OnLevelsMessage();
-
   // For tests: the source the idle monitor measures, while it runs.
   std::optional<VoiceSource> MonitorRunning() const;
-  // For tests: kWmLevels messages handled so far.
-  int messagesHandled() const { return messagesHandled_; }
+  // For tests: hand-overs handled so far (each takes the latest report, if one is left).
+  int handOversHandled() const { return handOversHandled_; }
 
  private:
   struct MonitorWish {
@@ -63,6 +57,8 @@ class LevelPanel {
   void Want(const MonitorWish& wish);
   // On the worker: brings the monitor to the latest wish.
   void ApplyWish();
+  // A report is waiting in latest_: the meters show it.
+  void ShowLatest();
   void ShowNothing();
 
   QComboBox* source_;
@@ -76,7 +72,7 @@ class LevelPanel {
   uint64_t recording_ = 0;
   MonitorWish wish_;          // the latest one asked for
   uint64_t lastRun_ = 0;
-  int messagesHandled_ = 0;
+  int handOversHandled_ = 0;
 
   // What the worker has yet to apply: only the latest wish counts.
   std::mutex wantedMutex_;

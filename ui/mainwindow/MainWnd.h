@@ -1,21 +1,21 @@
 #pragma once
 // CMainWnd: the program's one top-level window, skin "MainWindow.xml". A dispatcher: each group
 // of controls is a small class of its own (recorder controls, recording choices, volumes,
-// output folder, recordings list), and the window routes their notifications and the posted
-// messages to them. Recordings run through a RecordingSession.
+// output folder, level meters, recordings list), and the window routes their notifications to
+// them. Recordings run through a RecordingSession. The parts take their own reports from other
+// threads as tasks posted to the window's thread (the session its start, fault and finish
+// reports, the level panel its levels), and the recordings list runs its own timer.
 //
 // Messages posted to the window: WM_RECORD_SECONDS (wParam = the recording's id, or 0;
-// lParam = whole seconds written) and kWmRecordFault (wParam = the recording's id; lParam = a
-// RecordingFault), both from the recording's threads; kWmLevels when live levels are waiting
-// (from the capture threads); WM_HOTKEY from the hotkeys; the tray
-// callback and the menu commands 1234-1239 from the tray icon and its menu.
+// lParam = whole seconds written) from the recording's threads; WM_HOTKEY from the hotkeys;
+// the tray callback and the menu commands 1234-1239 from the tray icon and its menu.
 
 #include <memory>
 #include <optional>
 
 #include "RecorderTypes.h"
-#include "TrayMessages.h"
 #include "dui/WindowImplBase.h"
+#include "tray/TrayMessages.h"
 
 namespace zav {
 
@@ -71,7 +71,6 @@ class CMainWnd : public WindowImplBase {
   QWidget* CreateControl(const QString& className, QWidget* parent) override;
   void OnClose(uintptr_t closeParam, bool& handled) override;
   void OnDestroy() override;
-  void OnTimer(int id) override;
   void OnFinalMessage() override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;

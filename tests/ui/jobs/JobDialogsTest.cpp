@@ -15,14 +15,14 @@
 #include <memory>
 #include <sstream>
 
-#include "CronJobDialog.h"
 #include "JobDocument.h"
-#include "NewCronJobDialog.h"
 #include "UiTestSupport.h"
 #include "dui/ControlTag.h"
 #include "dui/DialogBuilder.h"
 #include "dui/Skin.h"
 #include "dui/WorkQueue.h"
+#include "jobs/CronJobDialog.h"
+#include "jobs/NewCronJobDialog.h"
 
 namespace zav {
 namespace {

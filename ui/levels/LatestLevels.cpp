@@ -6,7 +6,8 @@
 
 namespace zav {
 
-LatestLevels::LatestLevels(WindowImplBase* window, unsigned message) : window_(window), message_(message) {}
+LatestLevels::LatestLevels(WindowImplBase* window, std::function<void()> reportWaiting)
+    : window_(window), reportWaiting_(std::move(reportWaiting)) {}
 
 void LatestLevels::Offer(LevelOrigin origin, const LevelReport& report) {
   {
@@ -16,7 +17,7 @@ void LatestLevels::Offer(LevelOrigin origin, const LevelReport& report) {
     if (posted_) return;
     posted_ = true;
   }
-  window_->PostMessage(message_);
+  window_->PostTask(reportWaiting_);
 }
 
 void LatestLevels::Expect(LevelOrigin origin) {

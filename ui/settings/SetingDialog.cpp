@@ -14,11 +14,11 @@
 
 #include "ConfigStore.h"
 #include "FolderWriteCheck.h"
-#include "SettingWrites.h"
-#include "StoredChoices.h"
 #include "UserFolders.h"
 #include "dui/DialogPattern.h"
 #include "dui/WorkQueue.h"
+#include "mainwindow/SettingWrites.h"
+#include "mainwindow/StoredChoices.h"
 
 namespace zav {
 namespace {

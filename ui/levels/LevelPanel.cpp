@@ -4,9 +4,9 @@
 
 #include "LevelMeterUI.h"
 #include "LevelMonitor.h"
-#include "StoredChoices.h"
 #include "dui/WindowImplBase.h"
 #include "dui/WorkQueue.h"
+#include "mainwindow/StoredChoices.h"
 
 namespace zav {
 
@@ -14,7 +14,7 @@ LevelPanel::LevelPanel(WindowImplBase* window)
     : source_(window->FindControl<QComboBox>(QStringLiteral("record-audio-origin"))),
       microphone_(window->FindControl<CLevelMeterUI>(QStringLiteral("mic-level-meter"))),
       systemSound_(window->FindControl<CLevelMeterUI>(QStringLiteral("sys-level-meter"))),
-      latest_(window, kWmLevels),
+      latest_(window, [this] { ShowLatest(); }),
       monitor_(std::make_unique<LevelMonitor>([this](const LevelReport& report) {
         latest_.Offer(LevelOrigin::Monitor(runningId_.load()), report);
       })),
@@ -91,8 +91,8 @@ void LevelPanel::ApplyWish() {
   runningSource_ = monitor_->running() ? static_cast<int>(wish.source) : -1;
 }
 
-void LevelPanel::OnLevelsMessage() {
-  ++messagesHandled_;
+void LevelPanel::ShowLatest() {
+  ++handOversHandled_;
   const std::optional<LevelReport> report = latest_.Take();
   if (!report) return;
   if (microphone_) microphone_->ShowLevel(report->microphone);
