@@ -37,6 +37,11 @@ void LevelPanel::SourceChanged() {
   Update();
 }
 
+void LevelPanel::DevicesChanged(const CaptureDevices& devices) {
+  devices_ = devices;
+  Update();
+}
+
 void LevelPanel::FollowRecorder(RecorderLook look, uint64_t recording) {
   look_ = look;
   recording_ = recording;
@@ -46,8 +51,11 @@ void LevelPanel::FollowRecorder(RecorderLook look, uint64_t recording) {
 void LevelPanel::Update() {
   MonitorWish wish;
   wish.run = shown_ && sourceKnown_ && look_ == RecorderLook::kIdle;
-  if (wish.run) wish.source = VoiceSourceAt(source_ ? source_->currentIndex() : 0);
-  if (wish.run != wish_.run || (wish.run && wish.source != wish_.source)) {
+  if (wish.run) {
+    wish.source = VoiceSourceAt(source_ ? source_->currentIndex() : 0);
+    wish.devices = devices_;
+  }
+  if (wish.run != wish_.run || (wish.run && (wish.source != wish_.source || wish.devices != wish_.devices))) {
     wish.runId = wish.run ? ++lastRun_ : 0;
     Want(wish);
   }
@@ -87,7 +95,7 @@ void LevelPanel::ApplyWish() {
   runningSource_ = -1;
   if (!wish.run) return;
   runningId_ = wish.runId;
-  monitor_->Start(wish.source);
+  monitor_->Start(wish.source, wish.devices);
   runningSource_ = monitor_->running() ? static_cast<int>(wish.source) : -1;
 }
 

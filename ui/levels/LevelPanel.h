@@ -39,6 +39,8 @@ class LevelPanel {
   void SetWindowShown(bool shown);
   // The source combo shows the stored (or a newly chosen) source: the monitor measures that.
   void SourceChanged();
+  // The chosen devices: the monitor measures those.
+  void DevicesChanged(const CaptureDevices& devices);
   // The recorder controls' look changed; recording: the current recording's id.
   void FollowRecorder(RecorderLook look, uint64_t recording);
   // For tests: the source the idle monitor measures, while it runs.
@@ -50,6 +52,7 @@ class LevelPanel {
   struct MonitorWish {
     bool run = false;
     VoiceSource source = VoiceSource::Both;
+    CaptureDevices devices;
     uint64_t runId = 0;
   };
   // Works out what should run and what the meters follow after any change.
@@ -68,6 +71,7 @@ class LevelPanel {
 
   bool shown_ = false;
   bool sourceKnown_ = false;  // the stored source is shown; until then nothing is measured
+  CaptureDevices devices_;
   RecorderLook look_ = RecorderLook::kIdle;
   uint64_t recording_ = 0;
   MonitorWish wish_;          // the latest one asked for

@@ -4,6 +4,7 @@
 #include <QCursor>
 
 #include "ChoicesPanel.h"
+#include "DevicePanel.h"
 #include "CloseRule.h"
 #include "ConfigStore.h"
 #include "DesktopShell.h"
@@ -38,6 +39,7 @@ CMainWnd::~CMainWnd() {
   // reach the disk; what the jobs post back is dropped with the window.
   disk_->Stop(WorkQueue::Pending::kRun);
   session_.reset();  // a recording still running is stopped and finished here
+  devices_.reset();  // the device watcher stops
   levels_.reset();   // the idle monitor stops
   recordings_.reset();
   volumes_.reset();
@@ -55,10 +57,13 @@ void CMainWnd::InitWindow() {
   controls_->OnLookChanged([this](RecorderLook look) {
     UpdateTrayTip();
     if (levels_ && session_) levels_->FollowRecorder(look, session_->CurrentRecording());
+    if (devices_) devices_->SetRecording(look != RecorderLook::kIdle);
   });
   choices_ = std::make_unique<ChoicesPanel>(*this, disk_.get());
   volumes_ = std::make_unique<VolumePanel>(this, disk_.get());
   levels_ = std::make_unique<LevelPanel>(this);
+  devices_ = std::make_unique<DevicePanel>(*this, disk_.get(),
+                                           [this](const CaptureDevices& devices) { levels_->DevicesChanged(devices); });
   folder_ = std::make_unique<FolderPanel>(this, disk_.get(), shell_);
   recordings_ = std::make_unique<RecordingsList>(this, disk_.get(), shell_);
   session_ = std::make_unique<RecordingSession>(this, disk_.get(), controls_.get(), choices_.get(),
@@ -86,6 +91,8 @@ void CMainWnd::LoadStoredChoices() {
   disk_->Run(this, [] { return ReadStoredChoices(); },
              [this](const StoredChoices& stored) {
                choices_->Show(stored);
+               devices_->Show(stored.devices);
+               devices_->SourceChanged(VoiceSourceAt(stored.source.value_or(0)));
                folder_->Show(stored.outputFolder);
                levels_->SourceChanged();
              });
@@ -104,8 +111,10 @@ void CMainWnd::ToggleRecording() { session_->Toggle(); }
 void CMainWnd::Notify(TNotifyUI& msg) {
   if (msg.sender && session_ && !HandleRecorderClick(msg) &&
       !(msg.type == kNotifyClick && OpenLinkedWindow(msg.sender->objectName()))) {
-    choices_->Handle(msg) || volumes_->Handle(msg) || folder_->Handle(msg) || recordings_->Handle(msg);
+    choices_->Handle(msg) || devices_->Handle(msg) || volumes_->Handle(msg) || folder_->Handle(msg) ||
+        recordings_->Handle(msg);
     if (msg.type == kNotifyItemSelect && msg.sender->objectName() == QLatin1String("record-audio-origin")) {
+      devices_->SourceChanged(VoiceSourceAt(static_cast<int>(msg.wParam)));
       levels_->SourceChanged();
     }
   }

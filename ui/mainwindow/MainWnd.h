@@ -1,7 +1,7 @@
 #pragma once
 // CMainWnd: the program's one top-level window, skin "MainWindow.xml". A dispatcher: each group
-// of controls is a small class of its own (recorder controls, recording choices, volumes,
-// output folder, level meters, recordings list), and the window routes their notifications to
+// of controls is a small class of its own (recorder controls, recording choices, devices,
+// volumes, output folder, level meters, recordings list), and the window routes their notifications to
 // them. Recordings run through a RecordingSession. The parts take their own reports from other
 // threads as tasks posted to the window's thread (the session its start, fault and finish
 // reports, the level panel its levels), and the recordings list runs its own timer.
@@ -20,6 +20,7 @@
 namespace zav {
 
 class ChoicesPanel;
+class DevicePanel;
 class DesktopShell;
 class DeviceProbe;
 class FolderPanel;
@@ -96,6 +97,7 @@ class CMainWnd : public WindowImplBase {
   std::unique_ptr<ChoicesPanel> choices_;
   std::unique_ptr<VolumePanel> volumes_;
   std::unique_ptr<LevelPanel> levels_;  // outlives session_, whose recordings report to it
+  std::unique_ptr<DevicePanel> devices_;
   std::unique_ptr<FolderPanel> folder_;
   std::unique_ptr<RecordingsList> recordings_;
   std::unique_ptr<RecordingSession> session_;

@@ -40,6 +40,14 @@ Prompt PromptForFault(RecordingFault fault) {
   return Prompt{QStringLiteral("音频设备出错,录音已停止并保存!"), 250, 100};
 }
 
+std::optional<Prompt> PromptForStandIn(const StartReport& report) {
+  if (report.microphoneStoodIn && report.outputStoodIn)
+    return Prompt{QStringLiteral("所选麦克风和系统声音设备不可用,已使用默认设备"), 250, 100};
+  if (report.microphoneStoodIn) return Prompt{QStringLiteral("所选麦克风不可用,已使用默认设备"), 250, 100};
+  if (report.outputStoodIn) return Prompt{QStringLiteral("所选系统声音设备不可用,已使用默认设备"), 250, 100};
+  return std::nullopt;
+}
+
 Prompt PromptForEmptyRecording() { return Prompt{QStringLiteral("没有录到声音,未保存录音文件!"), 250, 100}; }
 
 }  // namespace zav

@@ -22,6 +22,9 @@ std::optional<Prompt> PromptForStart(StartResult result);
 // The prompt for a recording that stopped on a fault. What was written is kept and listed.
 Prompt PromptForFault(RecordingFault fault);
 
+// A chosen device was not there at the start and the default stood in.
+std::optional<Prompt> PromptForStandIn(const StartReport& report);
+
 // A recording stopped before any audio was recorded: no file was kept.
 Prompt PromptForEmptyRecording();
 

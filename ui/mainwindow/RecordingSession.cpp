@@ -108,7 +108,11 @@ void RecordingSession::OnStarted(const StartReport& report) {
     LOG(INFO) << "recording " << report.path;
     controls_->Show(RecorderLook::kRecording);
   }
-  if (const auto prompt = PromptForStart(report.result)) ShowPrompt(window_, *prompt);
+  if (const auto prompt = PromptForStart(report.result)) {
+    ShowPrompt(window_, *prompt);
+  } else if (const auto standIn = PromptForStandIn(report)) {
+    ShowPrompt(window_, *standIn);
+  }
 }
 
 void RecordingSession::Pause() {

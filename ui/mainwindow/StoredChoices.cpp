@@ -21,6 +21,10 @@ int Boost(const ConfigStore& store) {
   return stored == 0 ? StoredChoices::kDefaultBoost : stored;
 }
 
+CaptureDevices StoredDevices(const ConfigStore& store) {
+  return {store.ReadString(kGlobalSection, keys::kMicrophoneDevice), store.ReadString(kGlobalSection, keys::kSpeakerDevice)};
+}
+
 }  // namespace
 
 StoredChoices ReadStoredChoices() {
@@ -32,6 +36,7 @@ StoredChoices ReadStoredChoices() {
   c.boost = Boost(store);
   c.gainControl = store.ReadInt(kGlobalSection, keys::kGainControl, 0) != 0;
   c.noiseSuppression = store.ReadInt(kGlobalSection, keys::kNoiseSuppression, 0) != 0;
+  c.devices = StoredDevices(store);
   c.outputFolder = GetOutputFolder();
   return c;
 }
@@ -61,6 +66,7 @@ RecorderSettings ReadStoredRecordingSettings() {
   c.noiseSuppression = store.ReadInt(kGlobalSection, keys::kNoiseSuppression, 0) != 0;
   c.gainControl = store.ReadInt(kGlobalSection, keys::kGainControl, 0) != 0;
   c.boost = Boost(store);
+  c.devices = StoredDevices(store);
   return c;
 }
 

@@ -30,6 +30,8 @@ inline constexpr std::string_view kWindowClose = "window-close";
 inline constexpr std::string_view kOutputFolder = "output-dir";
 inline constexpr std::string_view kMicrophoneVolume = "mic-volume-size";
 inline constexpr std::string_view kSystemVolume = "sys-volume-size";
+inline constexpr std::string_view kMicrophoneDevice = "mic-device";   // the server's name; empty: default
+inline constexpr std::string_view kSpeakerDevice = "speaker-device";  // the server's name; empty: default
 }  // namespace keys
 
 // The keys of one hotkey in section "hotkey".
@@ -52,6 +54,7 @@ struct StoredChoices {
   int boost = kDefaultBoost;        // "voice-size" as the slider shows it
   bool gainControl = false;         // "agc-check"
   bool noiseSuppression = false;    // "noise-check"
+  CaptureDevices devices;           // "mic-device", "speaker-device"
   std::string outputFolder;         // created when missing
 
   // A boost of 0 (or none stored) shows, and records, as 20.
