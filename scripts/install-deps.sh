@@ -18,10 +18,14 @@ TEST_PACKAGES=(
   clang libclang-rt-14-dev
 )
 
+# What making and checking the Debian package needs (scripts/package.sh, scripts/package-check.sh).
+PACKAGE_PACKAGES=(dpkg-dev file lintian appstream desktop-file-utils)
+
 wanted=("${BUILD_PACKAGES[@]}")
-if [ "${1:-}" = "--with-tests" ]; then
-  wanted+=("${TEST_PACKAGES[@]}")
-fi
+case "${1:-}" in
+  --with-tests) wanted+=("${TEST_PACKAGES[@]}") ;;
+  --with-package) wanted+=("${PACKAGE_PACKAGES[@]}") ;;
+esac
 
 missing=()
 for p in "${wanted[@]}"; do
