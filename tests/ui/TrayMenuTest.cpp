@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "ConfigStore.h"
@@ -113,7 +114,11 @@ TEST(HotkeysWithoutX11Test, EveryRegistrationFailsQuietlyAndNothingIsWritten) {
   EXPECT_FALSE(hotkeys.Current(HotkeyAction::kStartPause));
   EXPECT_FALSE(hotkeys.Current(HotkeyAction::kStop));
   EXPECT_FALSE(std::filesystem::exists(config.path()));  // nothing written back
-  EXPECT_FALSE(hotkeys.Change(HotkeyAction::kStop, {kHotkeyCtrl, kVirtualKeyF12}));
+  std::optional<bool> taken;
+  hotkeys.Change(HotkeyAction::kStop, {kHotkeyCtrl, kVirtualKeyF12}, &owner, [&](bool answer) { taken = answer; });
+  ASSERT_TRUE(WaitUntil([&] { return taken.has_value(); }));
+  EXPECT_FALSE(*taken);
+  EXPECT_FALSE(hotkeys.Unsupported().empty());
 }
 
 }  // namespace
