@@ -41,9 +41,9 @@ TEST(MenuPlacementTest, TheMenuFitsTheWorkAreaThenShiftsSixRightAndSixUp) {
 }
 
 TEST(CloseRuleTest, TheQuitCommandAlwaysQuitsOtherwiseTheSettingDecides) {
-  EXPECT_EQ(DecideClose(kMenuQuit, 1), CloseAction::kQuit);
-  EXPECT_EQ(DecideClose(0, 1), CloseAction::kMinimize);
-  EXPECT_EQ(DecideClose(0, 0), CloseAction::kQuit);
+  EXPECT_EQ(DecideClose(kMenuQuit, 1, true), CloseAction::kQuit);
+  EXPECT_EQ(DecideClose(0, 1, true), CloseAction::kMinimize);
+  EXPECT_EQ(DecideClose(0, 0, true), CloseAction::kQuit);
 }
 
 // Stands for the main window: notes what is posted to it.

@@ -180,7 +180,16 @@ void WindowImplBase::KillTimer(int id) {
 }
 
 void WindowImplBase::BringToFront() {
-  if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+  if (isMinimized()) {
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+      // Wayland lets a client minimise its window but not restore it: mapped anew, it comes
+      // back in its normal state.
+      hide();
+      showNormal();
+    } else {
+      setWindowState(windowState() & ~Qt::WindowMinimized);
+    }
+  }
   QWidget::show();
   raise();
   activateWindow();
