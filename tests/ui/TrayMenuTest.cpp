@@ -115,7 +115,7 @@ TEST(HotkeysWithoutX11Test, EveryRegistrationFailsQuietlyAndNothingIsWritten) {
   EXPECT_FALSE(hotkeys.Current(HotkeyAction::kStop));
   EXPECT_FALSE(std::filesystem::exists(config.path()));  // nothing written back
   std::optional<bool> taken;
-  hotkeys.Change(HotkeyAction::kStop, {kHotkeyCtrl, kVirtualKeyF12}, &owner, [&](bool answer) { taken = answer; });
+  hotkeys.Change(HotkeyAction::kStop, {kHotkeyCtrl, kVirtualKeyF12}, [&](bool answer) { taken = answer; });
   ASSERT_TRUE(WaitUntil([&] { return taken.has_value(); }));
   EXPECT_FALSE(*taken);
   EXPECT_FALSE(hotkeys.Unsupported().empty());

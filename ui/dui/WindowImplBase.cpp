@@ -180,15 +180,14 @@ void WindowImplBase::KillTimer(int id) {
 }
 
 void WindowImplBase::BringToFront() {
-  if (isMinimized()) {
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-      // Wayland lets a client minimise its window but not restore it: mapped anew, it comes
-      // back in its normal state.
-      hide();
-      showNormal();
-    } else {
-      setWindowState(windowState() & ~Qt::WindowMinimized);
-    }
+  if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+    // Wayland lets a client minimise its window but neither restore nor raise it, nor tell
+    // whether it is minimised: a window without the focus is mapped anew, which brings it back
+    // in front. Not while a modal dialog hangs on it.
+    if (isVisible() && !isActiveWindow() && !QApplication::activeModalWidget()) hide();
+    showNormal();
+  } else if (isMinimized()) {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
   }
   QWidget::show();
   raise();

@@ -110,28 +110,38 @@ void HotkeyDialog::SaveOne(HotkeyAction action, std::function<void()> next) {
   const std::optional<HotkeyCombo> combo = ComboForRows(modifierRow, keyRow);
   if (!combo) {
     // Nothing chosen for this hotkey: it keeps the combination it has.
+    const QPointer<HotkeyDialog> alive(this);
     PromptBoxDialog::Show(this, texts.unchanged, 250, 100);
-    next();
+    if (alive) next();
     return;
   }
-  hotkeys_.Change(action, *combo, this, [this, action, modifierRow, keyRow, combo = *combo, next](bool taken) {
+  const HotkeyRows rows{modifierRow, keyRow};
+  // The desktop may answer after the dialog has gone: a hotkey it took is still stored.
+  hotkeys_.Change(action, *combo, [dialog = QPointer<HotkeyDialog>(this), &hotkeys = hotkeys_, action, rows,
+                                   combo = *combo, next](bool taken) {
+    if (!dialog) {
+      if (taken) {
+        hotkeys.WriteRows(action, rows);
+        hotkeys.WriteCombo(action, combo);
+      }
+      return;
+    }
     const Texts& texts = TextsOf(action);
     // The prompt runs a loop of its own, in which the dialog may be closed.
-    QPointer<HotkeyDialog> alive(this);
     if (!taken) {
-      PromptBoxDialog::Show(this, texts.failure, 200, 100);
-      if (!alive) return;
+      PromptBoxDialog::Show(dialog, texts.failure, 200, 100);
+      if (!dialog) return;
       if (action == HotkeyAction::kStartPause) {
-        SaveEnded();
+        dialog->SaveEnded();
       } else {
         next();
       }
       return;
     }
-    PromptBoxDialog::Show(this, texts.success, 200, 100);
-    hotkeys_.WriteRows(action, {modifierRow, keyRow}, alive);
-    hotkeys_.WriteCombo(action, combo, alive);
-    if (alive) next();
+    PromptBoxDialog::Show(dialog, texts.success, 200, 100);
+    hotkeys.WriteRows(action, rows, dialog);
+    hotkeys.WriteCombo(action, combo, dialog);
+    if (dialog) next();
   });
 }
 

@@ -95,14 +95,13 @@ void RecorderHotkeys::RegisterStored(const std::array<HotkeyCombo, 2>& stored) {
   });
 }
 
-void RecorderHotkeys::Change(HotkeyAction action, HotkeyCombo combo, QObject* receiver,
-                             std::function<void(bool taken)> done) {
-  Enqueue([this, action, combo, receiver = QPointer<QObject>(receiver), done = std::move(done)] {
+void RecorderHotkeys::Change(HotkeyAction action, HotkeyCombo combo, std::function<void(bool taken)> done) {
+  Enqueue([this, action, combo, done = std::move(done)] {
     // The last thing a step does: the answer may open a prompt with a loop of its own, in
     // which this object may go.
-    auto answer = [this, receiver, done](bool taken) {
+    auto answer = [this, done](bool taken) {
       StepDone();
-      if (receiver && done) done(taken);
+      if (done) done(taken);
     };
     Combos wanted{startPause_, stop_};
     const std::optional<HotkeyCombo> previous = wanted[IndexOf(action)];

@@ -19,8 +19,6 @@
 
 #include <QObject>
 
-#include <QPointer>
-
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -83,8 +81,8 @@ class RecorderHotkeys {
   // Moves action's hotkey to combo: its old combination is freed first, then combo taken. When
   // combo cannot be taken, the old combination is taken back (if it had one) and the answer is
   // false. Writes nothing to the settings. done gets the answer on the UI thread (maybe before
-  // Change returns), unless receiver has gone by then.
-  void Change(HotkeyAction action, HotkeyCombo combo, QObject* receiver, std::function<void(bool taken)> done);
+  // Change returns), unless this object has gone by then.
+  void Change(HotkeyAction action, HotkeyCombo combo, std::function<void(bool taken)> done);
 
   // Empty while the desktop may give global hotkeys; otherwise why it gives none.
   std::string Unsupported() const { return backend_->Unsupported(); }
