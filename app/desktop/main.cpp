@@ -127,7 +127,9 @@ int main(int argc, char** argv) {
     }
 
     // 6. Shadows of the frameless boxes, where windows can be seen through.
-    if (!zav::CWndShadow::InitShadowSupport()) LOG(INFO) << "no per-pixel alpha here: boxes have no shadow";
+    if (!zav::CWndShadow::InitShadowSupport()) {
+      LOG(INFO) << "boxes have no shadow here (no compositing manager on X11, or Wayland, where the compositor places windows)";
+    }
 
     // 10. Skin.
     const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();

@@ -28,7 +28,9 @@
 #include "PulseServer.h"
 #include "UiTestSupport.h"
 #include "WaylandTestEnvironment.h"
+#include "dui/PromptBoxDialog.h"
 #include "dui/Skin.h"
+#include "dui/WndShadow.h"
 #include "dui/WorkQueue.h"
 #include "hotkeys/HotkeyDialog.h"
 #include "hotkeys/RecorderHotkeys.h"
@@ -76,6 +78,20 @@ TEST(WaylandPlatformTest, TheProgramRunsOnWaylandInAWaylandSessionAndOnX11Otherw
   EXPECT_TRUE(home.LogText().contains(QStringLiteral("platform wayland"))) << home.LogText().toStdString();
   StopProgram(*program);
   EXPECT_EQ(program->exitCode(), 0);
+}
+
+// A shadow is a window of its own beside its box, and Wayland lets the compositor place every
+// window: the boxes go without one rather than with one somewhere else on the screen.
+TEST(WaylandPlatformTest, TheBoxesHaveNoShadowWindow) {
+  ASSERT_TRUE(WaylandTestProblem().empty()) << "no Wayland desktop for the test: " << WaylandTestProblem();
+  SetSkinFolder(SourceSkinFolder());
+  EXPECT_FALSE(CWndShadow::InitShadowSupport());
+  QPointer<PromptBoxDialog> box = new PromptBoxDialog(QStringLiteral("提示"), 200, 100);
+  ASSERT_TRUE(box->Create(nullptr, QStringLiteral("PromptBoxDialog")));
+  box->ShowWindow();
+  ASSERT_TRUE(WaitUntil([&] { return box->windowHandle() && box->windowHandle()->isExposed(); }));
+  EXPECT_EQ(box->Shadow().ShadowWindow(), nullptr);
+  box->DestroyWindow();
 }
 
 class WaylandDesktopTest : public MainWndTestBase {
