@@ -6,6 +6,7 @@
 #include <QButtonGroup>
 #include <QAbstractSlider>
 #include <QApplication>
+#include <QWindow>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -337,6 +338,12 @@ void WindowImplBase::timerEvent(QTimerEvent* event) {
 void WindowImplBase::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton && (windowFlags() & Qt::FramelessWindowHint) &&
       !(windowFlags() & Qt::Popup)) {
+    // Wayland moves only what the compositor moves: it is asked to.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) && windowHandle() &&
+        windowHandle()->startSystemMove()) {
+      event->accept();
+      return;
+    }
     dragging_ = true;
     dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
     event->accept();
