@@ -143,18 +143,18 @@ void RecorderHotkeys::BindAll(const Combos& combos, std::function<void()> then) 
 
 void RecorderHotkeys::Enqueue(std::function<void()> step) {
   steps_.push_back(std::move(step));
-  if (stepRunning_) return;
-  stepRunning_ = true;
-  std::function<void()> next = std::move(steps_.front());
-  steps_.pop_front();
-  next();
+  if (!stepRunning_) RunNextStep();
 }
 
 void RecorderHotkeys::StepDone() {
   stepRunning_ = false;
+  RunNextStep();
+}
+
+void RecorderHotkeys::RunNextStep() {
   if (steps_.empty()) return;
   stepRunning_ = true;
-  std::function<void()> next = std::move(steps_.front());
+  const std::function<void()> next = std::move(steps_.front());
   steps_.pop_front();
   next();
 }

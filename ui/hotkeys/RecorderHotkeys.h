@@ -115,6 +115,7 @@ class RecorderHotkeys {
   // Backend requests one at a time: a step runs when the one before has called StepDone.
   void Enqueue(std::function<void()> step);
   void StepDone();
+  void RunNextStep();
   // Queues a write of two values of section "hotkey"; the keys are KeysOf's (static) texts.
   void WritePair(std::string_view firstKey, int first, std::string_view secondKey, int second,
                  WindowImplBase* teller) const;
