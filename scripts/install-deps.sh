@@ -11,11 +11,13 @@ BUILD_PACKAGES=(
   libwebrtc-audio-processing-dev libjsoncpp-dev libcurl4-openssl-dev
   libgoogle-glog-dev libpulse-dev libxcb1-dev libxcb-keysyms1-dev
   libgtest-dev libgmock-dev
+  qt6-wayland
 )
 TEST_PACKAGES=(
   pulseaudio pulseaudio-utils xvfb xdotool x11-utils libcpp-httplib-dev
   fonts-wqy-microhei ffmpeg qt6-qpa-plugins
   clang libclang-rt-14-dev
+  weston dbus-daemon
 )
 
 # What making and checking the Debian package needs (scripts/package.sh, scripts/package-check.sh).

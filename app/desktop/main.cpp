@@ -13,6 +13,7 @@ extern "C" {
 #include <QStyleFactory>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -23,6 +24,7 @@ extern "C" {
 #include "InstanceLock.h"
 #include "LogCleanup.h"
 #include "LogSetup.h"
+#include "PlatformChoice.h"
 #include "SkinLocator.h"
 #include "TerminationSignals.h"
 #include "UserFolders.h"
@@ -43,6 +45,11 @@ zav::WindowImplBase* FindMainWindow() {
   return zav::WindowImplBase::FindWindowWithProp(zav::CMainWnd::kWindowProp);
 }
 
+std::string EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
 std::vector<std::filesystem::path> InstalledSkinFolders(const std::filesystem::path& exeDir) {
   return {exeDir / ZAV_RELATIVE_SKIN_DIR, std::filesystem::path(ZAV_INSTALLED_SKIN_DIR)};
 }
@@ -50,6 +57,11 @@ std::vector<std::filesystem::path> InstalledSkinFolders(const std::filesystem::p
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Wayland's own platform in a Wayland session, X11 otherwise; only this process is told, the
+  // programs it opens choose for themselves.
+  const std::string chosenPlatform = zav::ChooseQtPlatform(&EnvironmentValue);
+  if (!chosenPlatform.empty()) setenv("QT_QPA_PLATFORM", chosenPlatform.c_str(), 1);
+
   // Without a display Qt would abort; say what is missing and end like any failed start.
   zav::DisplayHold displayHold;
   if (const std::string reason = zav::CheckDisplay(&displayHold); !reason.empty()) {
@@ -96,6 +108,11 @@ int main(int argc, char** argv) {
   {
     QApplication app(argc, argv);
     displayHold.reset();  // Qt has its own connection now
+    if (!chosenPlatform.empty()) unsetenv("QT_QPA_PLATFORM");
+    LOG(INFO) << "platform " << QGuiApplication::platformName().toStdString();
+    if (chosenPlatform.rfind("wayland", 0) == 0 && !QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+      LOG(WARNING) << "a Wayland session, but Qt's Wayland platform did not load (package qt6-wayland): running on X11";
+    }
     QApplication::setApplicationName(QStringLiteral("zav-audio-recorder"));
     QApplication::setDesktopFileName(QStringLiteral("zav-audio-recorder"));
     QApplication::setQuitOnLastWindowClosed(false);  // only the main window's end quits
@@ -110,7 +127,9 @@ int main(int argc, char** argv) {
     }
 
     // 6. Shadows of the frameless boxes, where windows can be seen through.
-    if (!zav::CWndShadow::InitShadowSupport()) LOG(INFO) << "no per-pixel alpha here: boxes have no shadow";
+    if (!zav::CWndShadow::InitShadowSupport()) {
+      LOG(INFO) << "boxes have no shadow here (no compositing manager on X11, or Wayland, where the compositor places windows)";
+    }
 
     // 10. Skin.
     const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();

@@ -6,6 +6,7 @@
 #include <QButtonGroup>
 #include <QAbstractSlider>
 #include <QApplication>
+#include <QWindow>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -180,7 +181,15 @@ void WindowImplBase::KillTimer(int id) {
 }
 
 void WindowImplBase::BringToFront() {
-  if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+  if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+    // Wayland lets a client minimise its window but neither restore nor raise it, nor tell
+    // whether it is minimised: a window without the focus is mapped anew, which brings it back
+    // in front. Not while a modal dialog hangs on it.
+    if (isVisible() && !isActiveWindow() && !QApplication::activeModalWidget()) hide();
+    showNormal();
+  } else if (isMinimized()) {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+  }
   QWidget::show();
   raise();
   activateWindow();
@@ -329,6 +338,12 @@ void WindowImplBase::timerEvent(QTimerEvent* event) {
 void WindowImplBase::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton && (windowFlags() & Qt::FramelessWindowHint) &&
       !(windowFlags() & Qt::Popup)) {
+    // Wayland moves only what the compositor moves: it is asked to.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) && windowHandle() &&
+        windowHandle()->startSystemMove()) {
+      event->accept();
+      return;
+    }
     dragging_ = true;
     dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
     event->accept();

@@ -71,7 +71,8 @@ class WindowImplBase : public QWidget, public IDialogBuilderCallback {
   void KillTimer(int id);
 
   // Restores the window when minimised, shows it, raises and activates it, then raises the
-  // application's open modal dialog, if any, above it.
+  // application's open modal dialog, if any, above it. On Wayland, which lets a client do none
+  // of that to a mapped window, a window without the focus is mapped anew.
   void BringToFront();
 
   // The root control built from the skin (null before Create).

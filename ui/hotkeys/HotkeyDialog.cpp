@@ -1,6 +1,9 @@
 #include "HotkeyDialog.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QLabel>
+#include <QPointer>
 
 #include "dui/DialogPattern.h"
 #include "dui/PromptBoxDialog.h"
@@ -50,6 +53,7 @@ HotkeyRows HotkeyDialog::RowsForCombo(HotkeyCombo combo) {
 }
 
 void HotkeyDialog::InitWindow() {
+  ShowSupport();
   // No selection until the combinations in effect are known.
   for (const HotkeyAction action : kHotkeyActions) {
     const Lists lists = ListsOf(action);
@@ -66,7 +70,19 @@ void HotkeyDialog::InitWindow() {
       SelectShownRow(lists.key, rows.key);
     }
     combosShown_ = true;
+    ShowSupport();  // the desktop may have answered meanwhile
   });
+}
+
+void HotkeyDialog::ShowSupport() {
+  if (hotkeys_.Unsupported().empty()) return;
+  if (auto* note = FindControl<QLabel>(QStringLiteral("dialog-note"))) note->setText(kUnsupportedNote);
+  for (const HotkeyAction action : kHotkeyActions) {
+    const Lists lists = ListsOf(action);
+    if (lists.modifier) lists.modifier->setEnabled(false);
+    if (lists.key) lists.key->setEnabled(false);
+  }
+  if (auto* save = FindControl<QAbstractButton>(QStringLiteral("hotkey-save-btn"))) save->setEnabled(false);
 }
 
 void HotkeyDialog::Notify(TNotifyUI& msg) {
@@ -77,10 +93,16 @@ void HotkeyDialog::Notify(TNotifyUI& msg) {
 }
 
 void HotkeyDialog::Save() {
-  if (SaveOne(HotkeyAction::kStartPause)) SaveOne(HotkeyAction::kStop);
+  if (auto* save = FindControl<QAbstractButton>(QStringLiteral("hotkey-save-btn"))) save->setEnabled(false);
+  SaveOne(HotkeyAction::kStartPause, [this] { SaveOne(HotkeyAction::kStop, [this] { SaveEnded(); }); });
 }
 
-bool HotkeyDialog::SaveOne(HotkeyAction action) {
+void HotkeyDialog::SaveEnded() {
+  if (auto* save = FindControl<QAbstractButton>(QStringLiteral("hotkey-save-btn"))) save->setEnabled(true);
+  ShowSupport();
+}
+
+void HotkeyDialog::SaveOne(HotkeyAction action, std::function<void()> next) {
   const Lists lists = ListsOf(action);
   const int modifierRow = RowOf(lists.modifier);
   const int keyRow = RowOf(lists.key);
@@ -88,17 +110,39 @@ bool HotkeyDialog::SaveOne(HotkeyAction action) {
   const std::optional<HotkeyCombo> combo = ComboForRows(modifierRow, keyRow);
   if (!combo) {
     // Nothing chosen for this hotkey: it keeps the combination it has.
+    const QPointer<HotkeyDialog> alive(this);
     PromptBoxDialog::Show(this, texts.unchanged, 250, 100);
-    return true;
+    if (alive) next();
+    return;
   }
-  if (!hotkeys_.Change(action, *combo)) {
-    PromptBoxDialog::Show(this, texts.failure, 200, 100);
-    return action != HotkeyAction::kStartPause;
-  }
-  PromptBoxDialog::Show(this, texts.success, 200, 100);
-  hotkeys_.WriteRows(action, {modifierRow, keyRow}, this);
-  hotkeys_.WriteCombo(action, *combo, this);
-  return true;
+  const HotkeyRows rows{modifierRow, keyRow};
+  // The desktop may answer after the dialog has gone: a hotkey it took is still stored.
+  hotkeys_.Change(action, *combo, [dialog = QPointer<HotkeyDialog>(this), &hotkeys = hotkeys_, action, rows,
+                                   combo = *combo, next](bool taken) {
+    if (!dialog) {
+      if (taken) {
+        hotkeys.WriteRows(action, rows);
+        hotkeys.WriteCombo(action, combo);
+      }
+      return;
+    }
+    const Texts& texts = TextsOf(action);
+    // The prompt runs a loop of its own, in which the dialog may be closed.
+    if (!taken) {
+      PromptBoxDialog::Show(dialog, texts.failure, 200, 100);
+      if (!dialog) return;
+      if (action == HotkeyAction::kStartPause) {
+        dialog->SaveEnded();
+      } else {
+        next();
+      }
+      return;
+    }
+    PromptBoxDialog::Show(dialog, texts.success, 200, 100);
+    hotkeys.WriteRows(action, rows, dialog);
+    hotkeys.WriteCombo(action, combo, dialog);
+    if (dialog) next();
+  });
 }
 
 HotkeyDialog::Lists HotkeyDialog::ListsOf(HotkeyAction action) const {

@@ -1,10 +1,15 @@
 #pragma once
 // HotkeyDialog ("快捷键"): changes the two hotkeys. Each hotkey has a modifier list (row 0
 // Alt, row 1 Ctrl) and a key list (rows 0-11, F1-F12); when it opens, the rows of the
-// combination each hotkey has in effect are selected. Saving moves start/pause first, then stop, and tells the result of each in a
-// prompt; only a hotkey that was taken is written to the settings. A failed start/pause
-// ends the save there. Deletes itself when its window is destroyed.
+// combination each hotkey has in effect are selected. Saving moves start/pause first, then
+// stop, and tells the result of each in a prompt; only a hotkey that was taken is written to
+// the settings. A failed start/pause ends the save there. The desktop may answer a change
+// later (it may ask the user first): the save button waits for the answers.
+//
+// On a desktop that gives no global hotkeys the dialog says so in its note and offers no
+// change. Deletes itself when its window is destroyed.
 
+#include <functional>
 #include <optional>
 
 #include "RecorderHotkeys.h"
@@ -29,6 +34,9 @@ class HotkeyDialog : public WindowImplBase {
   // True once the combinations in effect are shown (for tests).
   bool CombosShown() const { return combosShown_; }
 
+  // The note shown instead of the usual one when the desktop gives no global hotkeys.
+  static inline const QString kUnsupportedNote = QStringLiteral("当前桌面不支持全局快捷键，请使用窗口上的按钮控制录音。");
+
  protected:
   QString GetWindowClassName() const override { return QStringLiteral("快捷键"); }
   QString GetSkinFile() override { return QStringLiteral("HotkeyDialog.xml"); }
@@ -43,8 +51,11 @@ class HotkeyDialog : public WindowImplBase {
   };
 
   void Save();
-  // One hotkey's part of the save. False when the save must stop here.
-  bool SaveOne(HotkeyAction action);
+  // One hotkey's part of the save; then runs next, unless the save stops here.
+  void SaveOne(HotkeyAction action, std::function<void()> next);
+  void SaveEnded();
+  // Without global hotkeys on this desktop, says so and offers no change.
+  void ShowSupport();
   Lists ListsOf(HotkeyAction action) const;
 
   RecorderHotkeys& hotkeys_;

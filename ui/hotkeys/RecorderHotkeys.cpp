@@ -16,6 +16,16 @@ ConfigStore& StoreOrProgramStore(ConfigStore* config) { return config ? *config 
 
 const char* NameOf(HotkeyAction action) { return action == HotkeyAction::kStartPause ? "start/pause" : "stop"; }
 
+size_t IndexOf(HotkeyAction action) { return action == HotkeyAction::kStartPause ? 0 : 1; }
+
+// How the desktop's own shortcut settings name and describe the hotkey.
+const char* ShortcutNameOf(HotkeyAction action) {
+  return action == HotkeyAction::kStartPause ? "start-pause" : "stop";
+}
+const char* ShortcutDescriptionOf(HotkeyAction action) {
+  return action == HotkeyAction::kStartPause ? "开始/暂停录音" : "停止录音";
+}
+
 }  // namespace
 
 const HotkeyKeys& KeysOf(HotkeyAction action) {
@@ -35,10 +45,7 @@ RecorderHotkeys::RecorderHotkeys(WindowImplBase* owner, WorkQueue& disk, ConfigS
   backend_->SetPressedHandler([owner](int id) { owner->PostMessage(WM_HOTKEY, static_cast<uintptr_t>(id), 0); });
 }
 
-RecorderHotkeys::~RecorderHotkeys() {
-  backend_->Unregister(kStartPauseId);
-  backend_->Unregister(kStopId);
-}
+RecorderHotkeys::~RecorderHotkeys() = default;
 
 void RecorderHotkeys::RegisterAtStartup() {
   startupPending_ = true;
@@ -61,30 +68,95 @@ void RecorderHotkeys::RegisterAtStartup() {
         }
         return stored;
       },
-      [this](const std::array<HotkeyCombo, 2>& stored) { RegisterStored(stored); });
+      [this](const std::array<HotkeyCombo, 2>& stored) { Enqueue([this, stored] { RegisterStored(stored); }); });
 }
 
 void RecorderHotkeys::RegisterStored(const std::array<HotkeyCombo, 2>& stored) {
-  std::array<bool, 2> taken{};
+  Combos combos;
+  std::array<bool, 2> fromSettings{};
   for (size_t i = 0; i < kHotkeyActions.size(); ++i) {
     // One the user has set in the dialog meanwhile is kept.
-    if (Current(kHotkeyActions[i])) continue;
-    taken[i] = Take(kHotkeyActions[i], stored[i]);
-    if (taken[i]) WriteCombo(kHotkeyActions[i], stored[i]);
+    combos[i] = Current(kHotkeyActions[i]);
+    if (!combos[i]) {
+      combos[i] = stored[i];
+      fromSettings[i] = true;
+    }
   }
-  startupPending_ = false;
-  LOG(INFO) << "hotkeys registered: start/pause " << (taken[0] ? "yes" : "no") << ", stop " << (taken[1] ? "yes" : "no");
+  BindAll(combos, [this, combos, fromSettings] {
+    std::array<bool, 2> taken{};
+    for (size_t i = 0; i < kHotkeyActions.size(); ++i) {
+      taken[i] = Current(kHotkeyActions[i]) == combos[i];
+      if (taken[i] && fromSettings[i]) WriteCombo(kHotkeyActions[i], *combos[i]);
+    }
+    startupPending_ = false;
+    LOG(INFO) << "hotkeys registered: start/pause " << (taken[0] ? "yes" : "no") << ", stop "
+              << (taken[1] ? "yes" : "no");
+    StepDone();
+  });
 }
 
-bool RecorderHotkeys::Change(HotkeyAction action, HotkeyCombo combo) {
-  std::optional<HotkeyCombo>& current = action == HotkeyAction::kStartPause ? startPause_ : stop_;
-  const std::optional<HotkeyCombo> previous = current;
-  backend_->Unregister(IdOf(action));
-  current.reset();
-  if (Take(action, combo)) return true;
-  // A failed change keeps the hotkey the user had rather than leaving none.
-  if (previous) Take(action, *previous);
-  return false;
+void RecorderHotkeys::Change(HotkeyAction action, HotkeyCombo combo, std::function<void(bool taken)> done) {
+  Enqueue([this, action, combo, done = std::move(done)] {
+    // The last thing a step does: the answer may open a prompt with a loop of its own, in
+    // which this object may go.
+    auto answer = [this, done](bool taken) {
+      StepDone();
+      if (done) done(taken);
+    };
+    Combos wanted{startPause_, stop_};
+    const std::optional<HotkeyCombo> previous = wanted[IndexOf(action)];
+    wanted[IndexOf(action)] = combo;
+    BindAll(wanted, [this, action, combo, previous, answer] {
+      if (Current(action) == combo) {
+        answer(true);
+        return;
+      }
+      if (!previous) {
+        answer(false);
+        return;
+      }
+      // A failed change keeps the hotkey the user had rather than leaving none.
+      Combos restored{startPause_, stop_};
+      restored[IndexOf(action)] = previous;
+      BindAll(restored, [answer] { answer(false); });
+    });
+  });
+}
+
+void RecorderHotkeys::BindAll(const Combos& combos, std::function<void()> then) {
+  std::vector<HotkeyBinding> bindings;
+  for (size_t i = 0; i < kHotkeyActions.size(); ++i) {
+    if (!combos[i]) continue;
+    bindings.push_back({IdOf(kHotkeyActions[i]), ShortcutNameOf(kHotkeyActions[i]),
+                        ShortcutDescriptionOf(kHotkeyActions[i]), *combos[i]});
+  }
+  backend_->Bind(bindings, [this, combos, then = std::move(then)](const std::vector<bool>& held) {
+    size_t asked = 0;
+    for (size_t i = 0; i < kHotkeyActions.size(); ++i) {
+      const bool holds = combos[i] && asked < held.size() && held[asked];
+      if (combos[i]) ++asked;
+      (i == 0 ? startPause_ : stop_) = holds ? combos[i] : std::optional<HotkeyCombo>();
+    }
+    then();
+  });
+}
+
+void RecorderHotkeys::Enqueue(std::function<void()> step) {
+  steps_.push_back(std::move(step));
+  if (!stepRunning_) RunNextStep();
+}
+
+void RecorderHotkeys::StepDone() {
+  stepRunning_ = false;
+  RunNextStep();
+}
+
+void RecorderHotkeys::RunNextStep() {
+  if (steps_.empty()) return;
+  stepRunning_ = true;
+  const std::function<void()> next = std::move(steps_.front());
+  steps_.pop_front();
+  next();
 }
 
 std::optional<HotkeyCombo> RecorderHotkeys::Current(HotkeyAction action) const {
@@ -152,12 +224,6 @@ void RecorderHotkeys::WritePair(std::string_view firstKey, int first, std::strin
 
 int RecorderHotkeys::IdOf(HotkeyAction action) {
   return action == HotkeyAction::kStartPause ? kStartPauseId : kStopId;
-}
-
-bool RecorderHotkeys::Take(HotkeyAction action, HotkeyCombo combo) {
-  if (!backend_->Register(IdOf(action), combo)) return false;
-  (action == HotkeyAction::kStartPause ? startPause_ : stop_) = combo;
-  return true;
 }
 
 HotkeyCombo ReadStoredCombo(const ConfigStore& config, HotkeyAction action, bool* invalid) {

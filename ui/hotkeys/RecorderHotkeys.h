@@ -6,19 +6,26 @@
 // successful registration. A press posts WM_HOTKEY to the owner with the hotkey's
 // identifier; the owner hands that to Dispatch, which runs the matching action.
 //
-// The settings are read and written on the settings worker, in the order asked; the key grabs
-// themselves are quick requests to the display server and are made here.
+// The hotkeys are asked of whichever backend the session offers (GlobalHotkeys); this class
+// does not know which. A backend may answer at once (X11 key grabs) or later (the desktop
+// portal, which may ask the user), so registering and changing report when they are done. The
+// requests reach the backend one at a time, in the order asked, each built from the hotkeys
+// held when it starts.
+//
+// The settings are read and written on the settings worker, in the order asked.
 //
 // UI thread only. Destroying the object frees both combinations; writes already asked for
-// still reach the settings.
+// still reach the settings, answers still to come are dropped.
 
 #include <QObject>
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "GlobalHotkeys.h"
@@ -65,17 +72,20 @@ class RecorderHotkeys {
   RecorderHotkeys(const RecorderHotkeys&) = delete;
   RecorderHotkeys& operator=(const RecorderHotkeys&) = delete;
 
-  // Reads both hotkeys' settings on the worker, then registers them (start/pause first); a
-  // hotkey whose combination is taken is silently absent for this run and its values stay as
-  // they were.
+  // Reads both hotkeys' settings on the worker, then registers them; a hotkey whose combination
+  // is taken is silently absent for this run and its values stay as they were.
   void RegisterAtStartup();
-  // True from RegisterAtStartup until both registrations were tried and their writes queued.
+  // True from RegisterAtStartup until both registrations were answered and their writes queued.
   bool StartupPending() const { return startupPending_; }
 
   // Moves action's hotkey to combo: its old combination is freed first, then combo taken. When
-  // combo cannot be taken, the old combination is taken back (if it had one) and false is
-  // returned. Writes nothing to the settings.
-  bool Change(HotkeyAction action, HotkeyCombo combo);
+  // combo cannot be taken, the old combination is taken back (if it had one) and the answer is
+  // false. Writes nothing to the settings. done gets the answer on the UI thread (maybe before
+  // Change returns), unless this object has gone by then.
+  void Change(HotkeyAction action, HotkeyCombo combo, std::function<void(bool taken)> done);
+
+  // Empty while the desktop may give global hotkeys; otherwise why it gives none.
+  std::string Unsupported() const { return backend_->Unsupported(); }
 
   // The combination the hotkey holds now; nullopt while it is absent.
   std::optional<HotkeyCombo> Current(HotkeyAction action) const;
@@ -96,9 +106,16 @@ class RecorderHotkeys {
   void WriteCombo(HotkeyAction action, HotkeyCombo combo, WindowImplBase* teller = nullptr) const;
 
  private:
+  using Combos = std::array<std::optional<HotkeyCombo>, 2>;  // in kHotkeyActions order
+
   static int IdOf(HotkeyAction action);
-  bool Take(HotkeyAction action, HotkeyCombo combo);
+  // Asks the backend to hold exactly combos, and notes what it holds; then `then`.
+  void BindAll(const Combos& combos, std::function<void()> then);
   void RegisterStored(const std::array<HotkeyCombo, 2>& stored);
+  // Backend requests one at a time: a step runs when the one before has called StepDone.
+  void Enqueue(std::function<void()> step);
+  void StepDone();
+  void RunNextStep();
   // Queues a write of two values of section "hotkey"; the keys are KeysOf's (static) texts.
   void WritePair(std::string_view firstKey, int first, std::string_view secondKey, int second,
                  WindowImplBase* teller) const;
@@ -109,6 +126,8 @@ class RecorderHotkeys {
   std::optional<HotkeyCombo> startPause_;
   std::optional<HotkeyCombo> stop_;
   bool startupPending_ = false;
+  std::deque<std::function<void()>> steps_;
+  bool stepRunning_ = false;
   // Receives the worker's answers; gone with this object, so late answers are dropped.
   QObject answers_;
 };

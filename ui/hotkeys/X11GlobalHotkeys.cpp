@@ -122,6 +122,22 @@ X11GlobalHotkeys::~X11GlobalHotkeys() {
   for (const auto& [id, grab] : grabs_) Ungrab(grab);
 }
 
+void X11GlobalHotkeys::Bind(std::vector<HotkeyBinding> bindings, BoundHandler done) {
+  std::vector<int> unwanted;
+  for (const auto& [id, grab] : grabs_) {
+    const auto wanted = std::find_if(bindings.begin(), bindings.end(),
+                                     [id = id](const HotkeyBinding& binding) { return binding.id == id; });
+    if (wanted == bindings.end() || !(wanted->combo == grab.combo)) unwanted.push_back(id);
+  }
+  // Freed first: a combination moving from one id to the other is free when the other asks.
+  for (const int id : unwanted) Unregister(id);
+  std::vector<bool> held;
+  for (const HotkeyBinding& binding : bindings) {
+    held.push_back(grabs_.count(binding.id) != 0 || Register(binding.id, binding.combo));
+  }
+  if (done) done(held);
+}
+
 bool X11GlobalHotkeys::Register(int id, HotkeyCombo combo) {
   if (grabs_.count(id) != 0) return false;
   // The server would let us grab our own combination twice, the second grab replacing the

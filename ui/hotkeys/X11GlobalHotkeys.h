@@ -27,9 +27,10 @@ class X11GlobalHotkeys final : public GlobalHotkeys {
   // Frees every combination still held.
   ~X11GlobalHotkeys() override;
 
-  bool Register(int id, HotkeyCombo combo) override;
-  void Unregister(int id) override;
+  // Grabs change one id at a time, in the request's order; done is called before this returns.
+  void Bind(std::vector<HotkeyBinding> bindings, BoundHandler done) override;
   void SetPressedHandler(PressedHandler handler) override { handler_ = std::move(handler); }
+  std::string Unsupported() const override { return {}; }
 
  private:
   struct Grab {
@@ -39,6 +40,9 @@ class X11GlobalHotkeys final : public GlobalHotkeys {
     std::vector<uint8_t> keycodes;
   };
 
+  // False when another program or another id holds combo, or it has no keys here.
+  bool Register(int id, HotkeyCombo combo);
+  void Unregister(int id);
   void Ungrab(const Grab& grab);
   bool OnNativeEvent(const QByteArray& eventType, void* message);
 

@@ -4,9 +4,9 @@
 
 namespace zav {
 
-CloseAction DecideClose(uintptr_t closeParam, int windowClose) {
+CloseAction DecideClose(uintptr_t closeParam, int windowClose, bool trayShown) {
   if (closeParam == kMenuQuit) return CloseAction::kQuit;
-  return windowClose != 0 ? CloseAction::kMinimize : CloseAction::kQuit;
+  return windowClose != 0 && trayShown ? CloseAction::kMinimize : CloseAction::kQuit;
 }
 
 }  // namespace zav

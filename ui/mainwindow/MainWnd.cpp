@@ -177,7 +177,7 @@ void CMainWnd::OnMenuCommand(unsigned command) {
       break;
     case kMenuSeting:
       BringToFront();
-      ShowSetingDialog(this, *disk_);
+      ShowSetingDialog(this, *disk_, tray_ && tray_->IsShown());
       break;
     case kMenuFeedback:
       BringToFront();
@@ -239,8 +239,9 @@ void CMainWnd::OnClose(uintptr_t closeParam, bool& handled) {
                });
     return;
   }
-  // With "window-close" set, closing only minimises: the program, and a recording, go on.
-  if (DecideClose(closeParam, *closeRule_) == CloseAction::kMinimize) {
+  // With "window-close" set, closing only minimises: the program, and a recording, go on. Not
+  // without a tray icon, which alone could bring the window back.
+  if (DecideClose(closeParam, *closeRule_, tray_ && tray_->IsShown()) == CloseAction::kMinimize) {
     showMinimized();
     handled = true;
     return;

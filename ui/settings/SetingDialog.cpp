@@ -30,6 +30,12 @@ constexpr char kCloseKey[] = "window-close";
 void SetingDialog::InitWindow() {
   outputDir_ = FindControl<QLineEdit>(QStringLiteral("output-dir"));
   chooseDir_ = FindControl<QAbstractButton>(QStringLiteral("choose-dir"));
+  if (!trayShown_) {
+    if (auto* tray = FindControl<QRadioButton>(QStringLiteral("window-close-tray"))) {
+      tray->setEnabled(false);
+      tray->setToolTip(kNoTrayTip);
+    }
+  }
   disk_.Run(
       this,
       [] {
@@ -45,9 +51,10 @@ void SetingDialog::InitWindow() {
 void SetingDialog::ShowStored(const Stored& stored) {
   if (outputDir_ && !folderChosen_) outputDir_->setText(QString::fromStdString(stored.outputFolder));
   if (closeChosen_) return;
-  // Selected without notifying: the value is already stored.
-  if (auto* option = FindControl<QRadioButton>(stored.closeToTray ? QStringLiteral("window-close-tray")
-                                                                  : QStringLiteral("window-close-exit"))) {
+  // Selected without notifying: the value is already stored. Without a tray, what a close does.
+  const bool showTray = stored.closeToTray && trayShown_;
+  if (auto* option = FindControl<QRadioButton>(showTray ? QStringLiteral("window-close-tray")
+                                                        : QStringLiteral("window-close-exit"))) {
     const QSignalBlocker quiet(option);
     option->setChecked(true);
   }
@@ -112,8 +119,8 @@ void SetingDialog::OpenFolder() {
   QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
-void ShowSetingDialog(QWidget* owner, WorkQueue& disk) {
-  ShowDialog(new SetingDialog(disk), owner, QStringLiteral("系统设置"));
+void ShowSetingDialog(QWidget* owner, WorkQueue& disk, bool trayShown) {
+  ShowDialog(new SetingDialog(disk, trayShown), owner, QStringLiteral("系统设置"));
 }
 
 }  // namespace zav

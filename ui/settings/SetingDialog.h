@@ -2,7 +2,9 @@
 // SetingDialog ("系统设置"): the output folder ("output-dir", changed with "choose-dir" after a
 // write check, opened in the file manager with "open-dir") and what closing the main window
 // does ("window-close-exit" / "window-close-tray"). Every change is stored at once. Deletes
-// itself when its window is destroyed.
+// itself when its window is destroyed. On a desktop without a tray, closing always quits: the
+// tray choice is greyed out and "exit" shown, while the stored choice is kept for a desktop
+// that has one.
 //
 // The settings are read and written, and a chosen folder is checked, on the settings worker, in
 // the order the user acts: the window never waits on the disk, and whoever reads the settings
@@ -24,10 +26,12 @@ class SetingDialog : public WindowImplBase {
   Q_OBJECT
 
  public:
-  // disk: the settings worker; it outlives the dialog.
-  explicit SetingDialog(WorkQueue& disk) : disk_(disk) {}
+  // disk: the settings worker; it outlives the dialog. trayShown: whether the program's icon is
+  // in a notification area.
+  explicit SetingDialog(WorkQueue& disk, bool trayShown = true) : disk_(disk), trayShown_(trayShown) {}
 
   static inline const QString kNotWritableText = QStringLiteral("该目录没有写入权限!");
+  static inline const QString kNoTrayTip = QStringLiteral("当前桌面没有系统托盘，关闭主窗口时将退出程序");
 
  protected:
   QString GetWindowClassName() const override { return QStringLiteral("系统设置"); }
@@ -48,6 +52,7 @@ class SetingDialog : public WindowImplBase {
   void OpenFolder();
 
   WorkQueue& disk_;
+  const bool trayShown_;
   QLineEdit* outputDir_ = nullptr;
   QAbstractButton* chooseDir_ = nullptr;
   // What the user did before the stored settings arrived wins over them.
@@ -56,6 +61,6 @@ class SetingDialog : public WindowImplBase {
 };
 
 // What the tray menu's settings entry runs: the dialog, modal over owner.
-void ShowSetingDialog(QWidget* owner, WorkQueue& disk);
+void ShowSetingDialog(QWidget* owner, WorkQueue& disk, bool trayShown);
 
 }  // namespace zav

@@ -29,6 +29,13 @@ QRect WorkAreaAt(QPoint point) {
 
 }  // namespace
 
+unsigned MenuCommandOf(const QString& entryName) {
+  for (const auto& [entry, message] : kEntries) {
+    if (entryName == entry) return message;
+  }
+  return 0;
+}
+
 bool CMainTaskMenu::Init(WindowImplBase* owner, QPoint cursor) {
   owner_ = owner;
   if (!Create(nullptr, QStringLiteral("MenuWnd"), WindowStyle::kPopup)) {
@@ -45,13 +52,8 @@ bool CMainTaskMenu::Init(WindowImplBase* owner, QPoint cursor) {
 
 void CMainTaskMenu::Notify(TNotifyUI& msg) {
   if (msg.type == kNotifyClick && msg.sender) {
-    const QString name = msg.sender->objectName();
-    for (const auto& [entry, message] : kEntries) {
-      if (name == entry) {
-        if (owner_) owner_->PostMessage(message, msg.wParam, msg.lParam);
-        break;
-      }
-    }
+    const unsigned message = MenuCommandOf(msg.sender->objectName());
+    if (message != 0 && owner_) owner_->PostMessage(message, msg.wParam, msg.lParam);
     Close(0);
   }
   WindowImplBase::Notify(msg);

@@ -33,6 +33,10 @@ class CMainTaskMenu : public WindowImplBase {
   QPointer<WindowImplBase> owner_;
 };
 
+// The command an entry of the menu posts (kMenuQuit ... kMenuUpgrade), or 0 for a control
+// that is no entry.
+unsigned MenuCommandOf(const QString& entryName);
+
 // The right click on the tray icon: a new menu at the cursor for owner.
 void OpenMainTaskMenu(WindowImplBase* owner, QPoint cursor);
 

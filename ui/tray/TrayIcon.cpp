@@ -1,23 +1,32 @@
 #include "TrayIcon.h"
 
+#include <QGuiApplication>
+#include <QMenu>
 #include <QSystemTrayIcon>
 
+#include "HostMenu.h"
+#include "TrayArea.h"
 #include "TrayMessages.h"
 #include "dui/WindowImplBase.h"
 
 namespace zav {
 
 TrayIcon::TrayIcon(WindowImplBase* owner, const QIcon& icon, const QString& tip) {
-  if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+  if (!DesktopHasTray()) return;
   icon_ = std::make_unique<QSystemTrayIcon>(icon);
   icon_->setToolTip(tip);
+  const bool panelDrawsMenu = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+  if (panelDrawsMenu) {
+    hostMenu_ = BuildHostMenu(owner);
+    if (hostMenu_) icon_->setContextMenu(hostMenu_.get());
+  }
   QObject::connect(icon_.get(), &QSystemTrayIcon::activated, icon_.get(),
-                   [owner = QPointer<WindowImplBase>(owner)](QSystemTrayIcon::ActivationReason reason) {
+                   [owner = QPointer<WindowImplBase>(owner), panelDrawsMenu](QSystemTrayIcon::ActivationReason reason) {
                      if (!owner) return;
-                     // No menu is attached to the icon, so a right click arrives as Context.
                      if (reason == QSystemTrayIcon::Trigger) {
                        owner->PostMessage(kTrayCallback, kTrayIconId, kMouseLeftDown);
-                     } else if (reason == QSystemTrayIcon::Context) {
+                     } else if (reason == QSystemTrayIcon::Context && !panelDrawsMenu) {
+                       // No menu is attached to the icon, so a right click arrives as Context.
                        owner->PostMessage(kTrayCallback, kTrayIconId, kMouseRightDown);
                      }
                    });
@@ -26,6 +35,7 @@ TrayIcon::TrayIcon(WindowImplBase* owner, const QIcon& icon, const QString& tip)
 
 TrayIcon::~TrayIcon() {
   if (icon_) icon_->hide();
+  icon_.reset();
 }
 
 void TrayIcon::SetTip(const QString& tip) {

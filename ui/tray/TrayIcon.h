@@ -1,8 +1,10 @@
 #pragma once
-// The program's icon in the notification area, from construction to destruction. A left click
-// posts kTrayCallback with kMouseLeftDown to the owner, a right click kTrayCallback with
-// kMouseRightDown. On a desktop without a notification area there is no icon and nothing else
-// changes.
+// The program's icon in the notification area, from construction to destruction: a
+// StatusNotifierItem over D-Bus where the session bus has a watcher, an X11 tray icon
+// otherwise. A left click posts kTrayCallback with kMouseLeftDown to the owner. On X11 a right
+// click posts kTrayCallback with kMouseRightDown (the owner opens its menu at the cursor); on
+// Wayland the panel draws the menu itself (HostMenu.h), whose entries post their commands. On a
+// desktop without a notification area (DesktopHasTray) there is no icon.
 //
 // UI thread only.
 
@@ -12,6 +14,7 @@
 
 #include <memory>
 
+class QMenu;
 class QSystemTrayIcon;
 
 namespace zav {
@@ -35,6 +38,7 @@ class TrayIcon {
   bool IsShown() const;
 
  private:
+  std::unique_ptr<QMenu> hostMenu_;  // outlives icon_, which shows it
   std::unique_ptr<QSystemTrayIcon> icon_;
 };
 
