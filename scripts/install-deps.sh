@@ -5,7 +5,7 @@ set -euo pipefail
 
 BUILD_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-tools-dev libqt6uitools6 qt6-base-dev-tools libqt6opengl6-dev
+  qt6-base-dev qt6-tools-dev qt6-l10n-tools libqt6uitools6 qt6-base-dev-tools libqt6opengl6-dev
   libavformat-dev libavcodec-dev libavdevice-dev libavfilter-dev
   libswresample-dev libavutil-dev
   libwebrtc-audio-processing-dev libjsoncpp-dev libcurl4-openssl-dev

@@ -50,7 +50,7 @@ exec 3< <(Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null)
 xvfb_pid=$!
 read -r display <&3
 export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
-$exec_line &
+LANGUAGE=zh_CN $exec_line &
 program_pid=$!
 for _ in $(seq 1 100); do
   if xdotool search --name "ZAV电脑录音软件" >/dev/null 2>&1; then

@@ -9,6 +9,7 @@ extern "C" {
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QLocale>
 #include <QMessageBox>
 #include <QStyleFactory>
 
@@ -26,11 +27,13 @@ extern "C" {
 #include "LogSetup.h"
 #include "PlatformChoice.h"
 #include "SkinLocator.h"
+#include "Translation.h"
 #include "TerminationSignals.h"
 #include "UserFolders.h"
 #include "dui/Skin.h"
 #include "dui/WndShadow.h"
 #include "mainwindow/MainWnd.h"
+#include "dui/Texts.h"
 
 namespace {
 
@@ -39,7 +42,7 @@ constexpr int kHandOverTimeoutMs = 700;
 // Exit status of a start that cannot show a window: no display, no skin, or a running copy
 // that does not answer.
 constexpr int kExitCannotStart = 1;
-const QString kMessageCaption = QStringLiteral("信息提示");
+const QString kMessageCaption = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "信息提示"));
 
 zav::WindowImplBase* FindMainWindow() {
   return zav::WindowImplBase::FindWindowWithProp(zav::CMainWnd::kWindowProp);
@@ -131,13 +134,17 @@ int main(int argc, char** argv) {
       LOG(INFO) << "boxes have no shadow here (no compositing manager on X11, or Wayland, where the compositor places windows)";
     }
 
-    // 10. Skin.
+    // 10. Skin, and the texts' language (the translation travels with the skin).
     const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();
     const std::filesystem::path skinFolder = zav::FindSkinFolder(exeDir, InstalledSkinFolders(exeDir));
+    LOG(INFO) << "texts: "
+              << zav::InstallTranslation(&app, QString::fromStdString(skinFolder.string()), QLocale::system().uiLanguages())
+                     .toStdString();
     QString skinError = QStringLiteral("no skin folder beside the program or in the installed data");
     if (skinFolder.empty() || !zav::LoadSkinResources(QString::fromStdString(skinFolder.string()), &skinError)) {
       LOG(ERROR) << "skin: " << skinError.toStdString();
-      QMessageBox::critical(nullptr, kMessageCaption, QStringLiteral("找不到界面皮肤文件，请重新安装程序。"));
+      QMessageBox::critical(nullptr, zav::Tr(kMessageCaption),
+                            zav::Tr(QStringLiteral(QT_TRANSLATE_NOOP("Zav", "找不到界面皮肤文件，请重新安装程序。"))));
       zav::ShutDownLogging();
       return kExitCannotStart;
     }
@@ -150,7 +157,8 @@ int main(int argc, char** argv) {
     auto* mainWnd = new zav::CMainWnd();
     if (!mainWnd->Create(nullptr, zav::CMainWnd::kCaption, zav::WindowStyle::kMainFrame)) {
       mainWnd->DestroyWindow();
-      QMessageBox::critical(nullptr, kMessageCaption, QStringLiteral("界面皮肤文件已损坏，请重新安装程序。"));
+      QMessageBox::critical(nullptr, zav::Tr(kMessageCaption),
+                            zav::Tr(QStringLiteral(QT_TRANSLATE_NOOP("Zav", "界面皮肤文件已损坏，请重新安装程序。"))));
       exitCode = kExitCannotStart;
     } else {
       mainWnd->CenterWindow();

@@ -21,6 +21,7 @@
 #include "Skin.h"
 #include "SkinLoader.h"
 #include "SliderNotifier.h"
+#include "Texts.h"
 
 namespace zav {
 
@@ -67,7 +68,7 @@ WindowImplBase::~WindowImplBase() {
 bool WindowImplBase::Create(QWidget* owner, const QString& caption, WindowStyle style) {
   setParent(owner, FlagsFor(style));
   setObjectName(GetWindowClassName());
-  setWindowTitle(caption);
+  setWindowTitle(Tr(caption));
   OnCreate();
 
   QString error;

@@ -7,6 +7,7 @@
 
 #include "dui/DialogPattern.h"
 #include "dui/PromptBoxDialog.h"
+#include "dui/Texts.h"
 
 namespace zav {
 namespace {
@@ -21,10 +22,10 @@ struct Texts {
 };
 
 const Texts& TextsOf(HotkeyAction action) {
-  static const Texts kStartPause{QStringLiteral("[开始/暂停], 热键设置成功!"), QStringLiteral("[开始/暂停], 热键设置失败!"),
-                                 QStringLiteral("[开始/暂停], 未选择按键, 热键保持不变!")};
-  static const Texts kStop{QStringLiteral("[停止], 热键设置成功!"), QStringLiteral("[停止], 热键设置失败!"),
-                           QStringLiteral("[停止], 未选择按键, 热键保持不变!")};
+  static const Texts kStartPause{QStringLiteral(QT_TRANSLATE_NOOP("Zav", "[开始/暂停], 热键设置成功!")), QStringLiteral(QT_TRANSLATE_NOOP("Zav", "[开始/暂停], 热键设置失败!")),
+                                 QStringLiteral(QT_TRANSLATE_NOOP("Zav", "[开始/暂停], 未选择按键, 热键保持不变!"))};
+  static const Texts kStop{QStringLiteral(QT_TRANSLATE_NOOP("Zav", "[停止], 热键设置成功!")), QStringLiteral(QT_TRANSLATE_NOOP("Zav", "[停止], 热键设置失败!")),
+                           QStringLiteral(QT_TRANSLATE_NOOP("Zav", "[停止], 未选择按键, 热键保持不变!"))};
   return action == HotkeyAction::kStartPause ? kStartPause : kStop;
 }
 
@@ -76,7 +77,7 @@ void HotkeyDialog::InitWindow() {
 
 void HotkeyDialog::ShowSupport() {
   if (hotkeys_.Unsupported().empty()) return;
-  if (auto* note = FindControl<QLabel>(QStringLiteral("dialog-note"))) note->setText(kUnsupportedNote);
+  if (auto* note = FindControl<QLabel>(QStringLiteral("dialog-note"))) note->setText(Tr(kUnsupportedNote));
   for (const HotkeyAction action : kHotkeyActions) {
     const Lists lists = ListsOf(action);
     if (lists.modifier) lists.modifier->setEnabled(false);
@@ -152,7 +153,7 @@ HotkeyDialog::Lists HotkeyDialog::ListsOf(HotkeyAction action) const {
 }
 
 void ShowHotkeyDialog(QWidget* owner, RecorderHotkeys& hotkeys) {
-  ShowDialog(new HotkeyDialog(hotkeys), owner, QStringLiteral("快捷键"));
+  ShowDialog(new HotkeyDialog(hotkeys), owner, QStringLiteral(QT_TRANSLATE_NOOP("Zav", "快捷键")));
 }
 
 }  // namespace zav

@@ -35,7 +35,7 @@ class HotkeyDialog : public WindowImplBase {
   bool CombosShown() const { return combosShown_; }
 
   // The note shown instead of the usual one when the desktop gives no global hotkeys.
-  static inline const QString kUnsupportedNote = QStringLiteral("当前桌面不支持全局快捷键，请使用窗口上的按钮控制录音。");
+  static inline const QString kUnsupportedNote = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "当前桌面不支持全局快捷键，请使用窗口上的按钮控制录音。"));
 
  protected:
   QString GetWindowClassName() const override { return QStringLiteral("快捷键"); }

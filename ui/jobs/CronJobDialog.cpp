@@ -137,11 +137,11 @@ void CronJobDialog::Clear() {
 }
 
 void CronJobDialog::NewJob() {
-  ShowDialog(new NewCronJobDialog(this), this, QStringLiteral("新建定时任务"));
+  ShowDialog(new NewCronJobDialog(this), this, QStringLiteral(QT_TRANSLATE_NOOP("Zav", "新建定时任务")));
 }
 
 void ShowCronJobDialog(QWidget* owner, WorkQueue& disk) {
-  ShowDialog(new CronJobDialog(disk), owner, QStringLiteral("定时任务"));
+  ShowDialog(new CronJobDialog(disk), owner, QStringLiteral(QT_TRANSLATE_NOOP("Zav", "定时任务")));
 }
 
 }  // namespace zav

@@ -19,9 +19,9 @@ namespace zav {
 class JobRows;
 class WorkQueue;
 
-inline const QString kJobNotSavedText = QStringLiteral("定时任务保存失败!");
-inline const QString kJobNotRemovedText = QStringLiteral("定时任务删除失败!");
-inline const QString kJobsNotClearedText = QStringLiteral("定时任务清空失败!");
+inline const QString kJobNotSavedText = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "定时任务保存失败!"));
+inline const QString kJobNotRemovedText = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "定时任务删除失败!"));
+inline const QString kJobsNotClearedText = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "定时任务清空失败!"));
 
 class CronJobDialog : public WindowImplBase {
   Q_OBJECT

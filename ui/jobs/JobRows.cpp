@@ -14,8 +14,14 @@
 #include "dui/DialogBuilder.h"
 #include "dui/SkinLoader.h"
 #include "dui/WindowImplBase.h"
+#include "dui/Texts.h"
 
 namespace zav {
+
+// The job store's state texts, for translation where they are shown.
+[[maybe_unused]] constexpr const char* kJobStateTexts[] = {QT_TRANSLATE_NOOP("Zav", "未开始"),
+                                                           QT_TRANSLATE_NOOP("Zav", "已完成"),
+                                                           QT_TRANSLATE_NOOP("Zav", "已失效")};
 namespace {
 
 const QString kRowTemplate = QStringLiteral("CronJobListContainerElement.xml");
@@ -31,10 +37,10 @@ constexpr int kKeptMarginRows = 24;
 constexpr int kFallbackRowHeight = 48;
 
 // Job texts come from a file anyone can edit: shown as they are, never as rich text.
-void SetLabel(QWidget* row, const QString& name, const std::string& utf8) {
+void SetLabel(QWidget* row, const QString& name, const QString& text) {
   if (auto* label = qobject_cast<QLabel*>(FindSubControl(row, name))) {
     label->setTextFormat(Qt::PlainText);
-    label->setText(QString::fromStdString(utf8));
+    label->setText(text);
   }
 }
 
@@ -177,10 +183,10 @@ QWidget* JobRows::Build(const Entry& entry) {
   const CronJob& job = entry.row.stored.job;
   widget->setObjectName(QString::asprintf("item-%d", id));
   SetTag(widget, id);
-  SetLabel(widget, QStringLiteral("cron-job-name"), job.cronJobName);
-  SetLabel(widget, QStringLiteral("starttime"), job.starttime);
-  SetLabel(widget, QStringLiteral("endtime"), job.endtime);
-  SetLabel(widget, QStringLiteral("status"), JobStateText(entry.row.state));
+  SetLabel(widget, QStringLiteral("cron-job-name"), QString::fromStdString(job.cronJobName));
+  SetLabel(widget, QStringLiteral("starttime"), QString::fromStdString(job.starttime));
+  SetLabel(widget, QStringLiteral("endtime"), QString::fromStdString(job.endtime));
+  SetLabel(widget, QStringLiteral("status"), Tr(std::string_view(JobStateText(entry.row.state))));
   if (QWidget* button = FindSubControl(widget, QStringLiteral("cron-job-remove"))) {
     SetTag(button, id);
     button->setEnabled(!entry.removing);

@@ -11,8 +11,8 @@ class QLineEdit;
 
 namespace zav {
 
-inline const QString kEmptyJobNameText = QStringLiteral("任务名称不能为空!");
-inline const QString kBadJobTimesText = QStringLiteral("请输入正确的开始/结束时间!");
+inline const QString kEmptyJobNameText = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "任务名称不能为空!"));
+inline const QString kBadJobTimesText = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "请输入正确的开始/结束时间!"));
 
 class NewCronJobDialog : public WindowImplBase {
   Q_OBJECT

@@ -8,11 +8,12 @@
 #include "dui/Notify.h"
 #include "dui/WindowImplBase.h"
 #include "pulse/AudioDevices.h"
+#include "dui/Texts.h"
 
 namespace zav {
 namespace {
 
-QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Text(std::string_view text) { return Tr(text); }
 
 }  // namespace
 

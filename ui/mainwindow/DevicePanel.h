@@ -8,6 +8,8 @@
 //
 // UI thread only; the device watcher's reports are posted to it.
 
+#include <QtGlobal>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -48,8 +50,8 @@ class DevicePanel {
   const CaptureDevices& chosen() const { return chosen_; }
 
   // What an entry of a combo shows, for the window's texts and tests.
-  static constexpr std::string_view kDefaultEntry = "默认设备";
-  static constexpr std::string_view kMissingMark = " (未连接)";
+  static constexpr std::string_view kDefaultEntry = QT_TRANSLATE_NOOP("Zav", "默认设备");
+  static constexpr std::string_view kMissingMark = QT_TRANSLATE_NOOP("Zav", " (未连接)");
 
  private:
   void ShowDevices(const AudioDevices& devices);

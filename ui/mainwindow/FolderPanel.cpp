@@ -13,6 +13,7 @@
 #include "dui/WindowImplBase.h"
 #include "dui/WorkQueue.h"
 #include "settings/FolderWriteCheck.h"
+#include "dui/Texts.h"
 
 namespace zav {
 
@@ -58,7 +59,8 @@ void FolderPanel::OnFolderTested(const QString& folder, FolderChoice choice) {
     TellSettingsNotStored(window_);
     return;
   }
-  QMessageBox box(QMessageBox::NoIcon, QString(), QStringLiteral("该目录没有写入权限!"), QMessageBox::Ok, window_);
+  QMessageBox box(QMessageBox::NoIcon, QString(), Tr(QStringLiteral(QT_TRANSLATE_NOOP("Zav", "该目录没有写入权限!"))),
+                  QMessageBox::Ok, window_);
   box.exec();
 }
 

@@ -41,7 +41,7 @@ class CMainWnd : public WindowImplBase {
   Q_OBJECT
 
  public:
-  static inline const QString kCaption = QStringLiteral("ZAV电脑录音软件");
+  static inline const QString kCaption = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "ZAV电脑录音软件"));
   // The window property that marks the main window for a second start.
   static constexpr char kWindowProp[] = "ZavAudioRecorder";
 

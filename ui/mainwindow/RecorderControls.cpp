@@ -5,6 +5,7 @@
 #include "ElapsedTime.h"
 #include "dui/GifAnim.h"
 #include "dui/WindowImplBase.h"
+#include "dui/Texts.h"
 
 namespace zav {
 namespace {
@@ -49,7 +50,10 @@ void RecorderControls::Show(RecorderLook look) {
   Animate(working_, !idle, recording);
   Animate(statusWorking_, !idle, recording);
   if (info_) {
-    info_->setText(idle ? QStringLiteral("准备录音") : recording ? QStringLiteral("正在录音") : QStringLiteral("暂停录音"));
+    const char* text = idle        ? QT_TRANSLATE_NOOP("Zav", "准备录音")
+                       : recording ? QT_TRANSLATE_NOOP("Zav", "正在录音")
+                                   : QT_TRANSLATE_NOOP("Zav", "暂停录音");
+    info_->setText(Tr(std::string_view(text)));
   }
   if (idle) ShowSeconds(0);
   if (observer_) observer_(look);

@@ -12,7 +12,7 @@ namespace zav {
 class WindowImplBase;
 class WorkQueue;
 
-inline const QString kSettingsNotStoredText = QStringLiteral("设置保存失败,配置文件无法写入!");
+inline const QString kSettingsNotStoredText = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "设置保存失败,配置文件无法写入!"));
 
 // Stores key=value in section "global" of the settings store, on the disk worker. When the write
 // fails, window (if it still exists by then) tells the user.

@@ -24,11 +24,11 @@ class QProgressBar;
 namespace zav {
 
 // What the user is told when the installer is not started.
-inline const QString kInstallerUnverifiedText = QStringLiteral("无法验证安装包，请确认来源后手动安装!");
-inline const QString kInstallerTooLargeText = QStringLiteral("安装包过大，已停止下载!");
-inline const QString kInstallerNoSpaceText = QStringLiteral("磁盘空间不足，无法下载安装包!");
-inline const QString kInstallerBadChecksumText = QStringLiteral("安装包校验失败!");
-inline const QString kInstallerDownloadFailedText = QStringLiteral("安装包下载失败!");
+inline const QString kInstallerUnverifiedText = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "无法验证安装包，请确认来源后手动安装!"));
+inline const QString kInstallerTooLargeText = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "安装包过大，已停止下载!"));
+inline const QString kInstallerNoSpaceText = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "磁盘空间不足，无法下载安装包!"));
+inline const QString kInstallerBadChecksumText = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "安装包校验失败!"));
+inline const QString kInstallerDownloadFailedText = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "安装包下载失败!"));
 
 class DownloadDialog : public WindowImplBase {
   Q_OBJECT
@@ -36,7 +36,7 @@ class DownloadDialog : public WindowImplBase {
  public:
   static constexpr int kClosed = 1;
   static constexpr int kEndProgram = 2;
-  static inline const QString kCaption = QStringLiteral("升级下载");
+  static inline const QString kCaption = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "升级下载"));
 
   DownloadDialog(UpgradeOffer offer, DesktopOpener openUrl, FileShower showFile, DownloadLimits limits = {});
 

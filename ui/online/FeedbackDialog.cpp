@@ -8,6 +8,7 @@
 #include "ServiceAddress.h"
 #include "TextUtil.h"
 #include "dui/PromptBoxDialog.h"
+#include "dui/Texts.h"
 
 namespace zav {
 
@@ -26,9 +27,9 @@ FeedbackDialog::FeedbackDialog(std::string baseUrl, DesktopOpener openUrl)
 
 QString FeedbackDialog::PromptText(FeedbackOutcome outcome) {
   switch (outcome) {
-    case FeedbackOutcome::kNetworkError: return QStringLiteral("网络错误!");
-    case FeedbackOutcome::kUnknownError: return QStringLiteral("未知错误");
-    case FeedbackOutcome::kSubmitted: return QStringLiteral("反馈信息已提交!");
+    case FeedbackOutcome::kNetworkError: return QStringLiteral(QT_TRANSLATE_NOOP("Zav", "网络错误!"));
+    case FeedbackOutcome::kUnknownError: return QStringLiteral(QT_TRANSLATE_NOOP("Zav", "未知错误"));
+    case FeedbackOutcome::kSubmitted: return QStringLiteral(QT_TRANSLATE_NOOP("Zav", "反馈信息已提交!"));
   }
   return {};
 }
@@ -62,12 +63,12 @@ void FeedbackDialog::Send() {
   if (sending_ || !content_ || !contact_) return;
   const QString content = content_->toPlainText();
   if (content.isEmpty()) {
-    if (errorTips_) errorTips_->setText(QStringLiteral("反馈内容不能为空!"));
+    if (errorTips_) errorTips_->setText(Tr(QStringLiteral(QT_TRANSLATE_NOOP("Zav", "反馈内容不能为空!"))));
     return;
   }
   const QString contact = contact_->text();
   if (contact.isEmpty()) {
-    if (errorTips_) errorTips_->setText(QStringLiteral("联系方式不能为空!"));
+    if (errorTips_) errorTips_->setText(Tr(QStringLiteral(QT_TRANSLATE_NOOP("Zav", "联系方式不能为空!"))));
     return;
   }
   sending_ = true;

@@ -25,7 +25,7 @@ class FeedbackDialog : public WindowImplBase {
   Q_OBJECT
 
  public:
-  static inline const QString kCaption = QStringLiteral("意见反馈");
+  static inline const QString kCaption = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "意见反馈"));
   static constexpr int kFocusTimer = 1008;
   static constexpr int kFocusDelayMs = 100;
 

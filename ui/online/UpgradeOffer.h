@@ -9,8 +9,8 @@ namespace zav {
 
 class WindowImplBase;
 
-inline const QString kNewVersionText = QStringLiteral("发现新版本啦!");
-inline const QString kNoNewVersionText = QStringLiteral("没有发现新版本!");
+inline const QString kNewVersionText = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "发现新版本啦!"));
+inline const QString kNoNewVersionText = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "没有发现新版本!"));
 
 // Returns the result of the last modal window shown: 0 when the user declined an optional
 // upgrade, else the download dialog's (DownloadDialog::kEndProgram asks the caller to end

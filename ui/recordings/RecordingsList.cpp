@@ -150,7 +150,7 @@ bool RecordingsList::Handle(const TNotifyUI& msg) {
 }
 
 void RecordingsList::Delete(int id) {
-  if (!MessageBoxDialog::Ask(window_, QStringLiteral("确定要删除文件吗?"))) return;
+  if (!MessageBoxDialog::Ask(window_, QStringLiteral(QT_TRANSLATE_NOOP("Zav", "确定要删除文件吗?")))) return;
   const RecordingItem* item = Find(id);  // the row may have gone while the box was open
   if (!item) return;
   disk_->Post([this, id, path = item->fullPath] {
@@ -165,14 +165,14 @@ void RecordingsList::Delete(int id) {
 
 void RecordingsList::OnDeleted(int id, DeleteResult result) {
   if (result == DeleteResult::kFailed) {
-    PromptBoxDialog::Show(window_, QStringLiteral("文件删除失败!"));
+    PromptBoxDialog::Show(window_, QStringLiteral(QT_TRANSLATE_NOOP("Zav", "文件删除失败!")));
     return;
   }
   // A file that was already gone (deleted or moved by someone else) leaves nothing to keep a
   // row for, but nothing was deleted here either: the user is told.
   rows_->Remove(id);
   recordingItems_.erase(id);
-  if (result == DeleteResult::kAlreadyGone) PromptBoxDialog::Show(window_, QStringLiteral("文件已不存在!"));
+  if (result == DeleteResult::kAlreadyGone) PromptBoxDialog::Show(window_, QStringLiteral(QT_TRANSLATE_NOOP("Zav", "文件已不存在!")));
 }
 
 }  // namespace zav

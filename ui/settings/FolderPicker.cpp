@@ -1,4 +1,5 @@
 #include "FolderPicker.h"
+#include "dui/Texts.h"
 
 #include <QFileDialog>
 
@@ -14,7 +15,7 @@ FolderPicker g_picker = &PickWithFileDialog;
 }  // namespace
 
 QString PickOutputFolder(QWidget* parent, const QString& startFolder) {
-  return g_picker(parent, QStringLiteral("选择保存目录"), startFolder);
+  return g_picker(parent, Tr(QStringLiteral(QT_TRANSLATE_NOOP("Zav", "选择保存目录"))), startFolder);
 }
 
 void SetFolderPicker(FolderPicker picker) { g_picker = picker ? picker : &PickWithFileDialog; }

@@ -19,6 +19,7 @@
 #include "dui/WorkQueue.h"
 #include "mainwindow/SettingWrites.h"
 #include "mainwindow/StoredChoices.h"
+#include "dui/Texts.h"
 
 namespace zav {
 namespace {
@@ -33,7 +34,7 @@ void SetingDialog::InitWindow() {
   if (!trayShown_) {
     if (auto* tray = FindControl<QRadioButton>(QStringLiteral("window-close-tray"))) {
       tray->setEnabled(false);
-      tray->setToolTip(kNoTrayTip);
+      tray->setToolTip(Tr(kNoTrayTip));
     }
   }
   disk_.Run(
@@ -120,7 +121,7 @@ void SetingDialog::OpenFolder() {
 }
 
 void ShowSetingDialog(QWidget* owner, WorkQueue& disk, bool trayShown) {
-  ShowDialog(new SetingDialog(disk, trayShown), owner, QStringLiteral("系统设置"));
+  ShowDialog(new SetingDialog(disk, trayShown), owner, QStringLiteral(QT_TRANSLATE_NOOP("Zav", "系统设置")));
 }
 
 }  // namespace zav

@@ -30,8 +30,8 @@ class SetingDialog : public WindowImplBase {
   // in a notification area.
   explicit SetingDialog(WorkQueue& disk, bool trayShown = true) : disk_(disk), trayShown_(trayShown) {}
 
-  static inline const QString kNotWritableText = QStringLiteral("该目录没有写入权限!");
-  static inline const QString kNoTrayTip = QStringLiteral("当前桌面没有系统托盘，关闭主窗口时将退出程序");
+  static inline const QString kNotWritableText = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "该目录没有写入权限!"));
+  static inline const QString kNoTrayTip = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "当前桌面没有系统托盘，关闭主窗口时将退出程序"));
 
  protected:
   QString GetWindowClassName() const override { return QStringLiteral("系统设置"); }

@@ -8,13 +8,14 @@
 #include "TrayArea.h"
 #include "TrayMessages.h"
 #include "dui/WindowImplBase.h"
+#include "dui/Texts.h"
 
 namespace zav {
 
 TrayIcon::TrayIcon(WindowImplBase* owner, const QIcon& icon, const QString& tip) {
   if (!DesktopHasTray()) return;
   icon_ = std::make_unique<QSystemTrayIcon>(icon);
-  icon_->setToolTip(tip);
+  icon_->setToolTip(Tr(tip));
   const bool panelDrawsMenu = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
   if (panelDrawsMenu) {
     hostMenu_ = BuildHostMenu(owner);
@@ -39,7 +40,7 @@ TrayIcon::~TrayIcon() {
 }
 
 void TrayIcon::SetTip(const QString& tip) {
-  if (icon_) icon_->setToolTip(tip);
+  if (icon_) icon_->setToolTip(Tr(tip));
 }
 
 bool TrayIcon::IsShown() const { return icon_ && icon_->isVisible(); }

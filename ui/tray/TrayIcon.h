@@ -23,8 +23,8 @@ class WindowImplBase;
 
 class TrayIcon {
  public:
-  static inline const QString kTip = QStringLiteral("ZAV电脑录音软件");
-  static inline const QString kRecordingTip = QStringLiteral("ZAV电脑录音软件 - 正在录音");
+  static inline const QString kTip = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "ZAV电脑录音软件"));
+  static inline const QString kRecordingTip = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "ZAV电脑录音软件 - 正在录音"));
 
   // owner receives the clicks; it may go away before the icon.
   TrayIcon(WindowImplBase* owner, const QIcon& icon, const QString& tip = kTip);
