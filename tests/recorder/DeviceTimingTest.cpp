@@ -125,9 +125,10 @@ TEST_P(ServerTiming, ServerFrozenForTwoSeconds) {
   EXPECT_GT(ToneAmplitude(r.audio.left, kRate, kSpeakerHz, n - At(0.8), n - At(0.1)), kHeard);
 }
 
+// What the server does reaches the capture side alone, whatever the file's format (every format
+// is held to the wall clock by DeviceTiming): one format, m4a, the one rewritten at the end.
 INSTANTIATE_TEST_SUITE_P(Formats, ServerTiming,
-                         ::testing::Combine(::testing::Values("mp3", "m4a", "wav"), ::testing::Values(VoiceSource::Both)),
-                         Name);
+                         ::testing::Combine(::testing::Values("m4a"), ::testing::Values(VoiceSource::Both)), Name);
 
 // A sink of 7, 8 or 16 channels is recorded in stereo like any other, not as silence.
 TEST_F(RealSound, SystemSoundOfASinkOfManyChannels) {
