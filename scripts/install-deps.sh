@@ -18,6 +18,7 @@ TEST_PACKAGES=(
   fonts-wqy-microhei ffmpeg qt6-qpa-plugins
   clang libclang-rt-14-dev
   weston dbus-daemon
+  at-spi2-core
 )
 
 # What making and checking the Debian package needs (scripts/package.sh, scripts/package-check.sh).

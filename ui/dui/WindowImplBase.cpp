@@ -3,6 +3,7 @@
 #include <glog/logging.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QAbstractSlider>
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QScreen>
@@ -143,6 +145,7 @@ void WindowImplBase::DestroyWindow() {
   if (destroyed_) return;
   destroyed_ = true;
   closing_ = true;
+  ReturnKeyboardToOwner();
   hide();
   OnDestroy();
   OnFinalMessage();  // may delete this
@@ -318,11 +321,49 @@ void WindowImplBase::closeEvent(QCloseEvent* event) {
   if (closing_) return;
   closing_ = true;
   result_ = static_cast<int>(param);
+  ReturnKeyboardToOwner();  // the window is hidden once this returns
   if (modalLoop_) {
     modalLoop_->exit();
   } else {
     QMetaObject::invokeMethod(this, &WindowImplBase::DestroyWindow, Qt::QueuedConnection);
   }
+}
+
+// Only keys that the focused control passed on arrive here.
+void WindowImplBase::keyPressEvent(QKeyEvent* event) {
+  const bool dialog = windowType() == Qt::Dialog;
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  if (modifiers == Qt::NoModifier && event->key() == Qt::Key_Escape && dialog) {
+    Close(0);
+    return;
+  }
+  if (modifiers == Qt::NoModifier && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+      !event->isAutoRepeat()) {
+    // Buttons outside a Qt dialog class leave Enter alone; the skin marks a dialog's main one.
+    auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+    // Not from a list, whose rows Enter is about.
+    if (!button && dialog && root_ && !qobject_cast<QAbstractItemView*>(focusWidget())) {
+      for (auto* candidate : root_->findChildren<QAbstractButton*>()) {
+        if (candidate->property("role").toString() == QLatin1String("primary") && candidate->isVisible()) {
+          button = candidate;
+          break;
+        }
+      }
+    }
+    if (button && button->isEnabled() && button->isVisible()) {
+      button->click();
+      return;
+    }
+  }
+  QWidget::keyPressEvent(event);
+}
+
+// The owner takes the keyboard back from a window that goes while it has it, which X11 leaves to
+// a window manager that may not run. Asked while this window is still shown: X11 ignores a
+// request dated before the focus fell back to the root window.
+void WindowImplBase::ReturnKeyboardToOwner() {
+  QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+  if (owner && isVisible() && isActiveWindow() && owner->isVisible()) owner->activateWindow();
 }
 
 void WindowImplBase::timerEvent(QTimerEvent* event) {

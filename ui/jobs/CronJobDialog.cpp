@@ -10,6 +10,7 @@
 #include "JobRows.h"
 #include "NewCronJobDialog.h"
 #include "dui/DialogPattern.h"
+#include "dui/ListKeys.h"
 #include "dui/PromptBoxDialog.h"
 #include "dui/WorkQueue.h"
 
@@ -41,7 +42,9 @@ void CronJobDialog::RunOnStore(Work work, Done done) {
 }
 
 void CronJobDialog::InitWindow() {
-  rows_ = std::make_unique<JobRows>(FindControl<QListWidget>(QStringLiteral("cron-job-list")), this);
+  auto* list = FindControl<QListWidget>(QStringLiteral("cron-job-list"));
+  rows_ = std::make_unique<JobRows>(list, this);
+  if (list) new ListKeys(list, {{}, [this](int row) { Remove(row); }, {}});
   Load();
 }
 
@@ -53,7 +56,7 @@ void CronJobDialog::Notify(TNotifyUI& msg) {
     } else if (name == QLatin1String("clear-cron-job-btn")) {
       Clear();
     } else if (name == QLatin1String("cron-job-remove")) {
-      Remove(msg.sender);
+      Remove(rows_->RowOf(msg.sender));
     }
   }
   WindowImplBase::Notify(msg);
@@ -102,11 +105,10 @@ void CronJobDialog::AddJob(const CronJob& job) {
              });
 }
 
-// The row is traced back from the button by its place in the list, which is the job's place
-// in the file: numbers may repeat in a hand-edited file.
-void CronJobDialog::Remove(QWidget* removeButton) {
-  const int index = rows_->RowOf(removeButton);
-  if (index < 0 || rows_->Removing(index)) return;
+// The row is known by its place in the list, which is the job's place in the file: numbers may
+// repeat in a hand-edited file.
+void CronJobDialog::Remove(int index) {
+  if (index < 0 || index >= rows_->Count() || rows_->Removing(index)) return;
   const StoredJob stored = rows_->At(index).stored;
   const size_t position = rows_->FilePosition(index);
   const uint64_t key = rows_->KeyAt(index);

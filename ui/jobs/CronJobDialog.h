@@ -4,8 +4,9 @@
 // kNewCronJobMessage. The job file is read and written on the settings worker, one operation
 // at a time in the order asked; rows change on the window's thread when an operation has
 // finished, and a job file that cannot be written is reported in a prompt box. Closing the
-// dialog waits for none of it: operations still queued finish on the worker. Deletes itself
-// when its window is destroyed.
+// dialog waits for none of it: operations still queued finish on the worker. Delete on the
+// list removes the current row's job, as its button does. Deletes itself when its window is
+// destroyed.
 
 #include <memory>
 #include <optional>
@@ -46,7 +47,7 @@ class CronJobDialog : public WindowImplBase {
  private:
   void Load();
   void AddJob(const CronJob& job);
-  void Remove(QWidget* removeButton);
+  void Remove(int index);
   void Clear();
   void NewJob();
 

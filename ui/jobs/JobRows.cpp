@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "dui/ControlTag.h"
+#include "dui/CurrentRowTabChain.h"
 #include "dui/DialogBuilder.h"
 #include "dui/SkinLoader.h"
 #include "dui/WindowImplBase.h"
@@ -44,6 +45,24 @@ void SetLabel(QWidget* row, const QString& name, const QString& text) {
   }
 }
 
+// The state as the row shows it and a screen reader reads it.
+QString ShownState(JobState state) { return Tr(std::string_view(JobStateText(state))); }
+
+// An item that asks its rows for its text when a screen reader reads it, so that a list of
+// 100,000 jobs keeps no second copy of their texts.
+class JobItem final : public QListWidgetItem {
+ public:
+  JobItem(QListWidget* list, const JobRows& rows) : QListWidgetItem(list), rows_(rows) {}
+  QVariant data(int role) const override {
+    if (role != Qt::AccessibleTextRole) return QListWidgetItem::data(role);
+    const int index = listWidget() ? listWidget()->row(this) : -1;
+    return index >= 0 && index < rows_.Count() ? rows_.AccessibleTextAt(index) : QString();
+  }
+
+ private:
+  const JobRows& rows_;
+};
+
 }  // namespace
 
 JobRows::JobRows(QListWidget* list, WindowImplBase* window)
@@ -55,13 +74,17 @@ JobRows::JobRows(QListWidget* list, WindowImplBase* window)
   }
   if (rowHeight_ <= 0) rowHeight_ = kFallbackRowHeight;
   if (!list_) return;
+  tabChain_ = new CurrentRowTabChain(list_);
   list_->setUniformItemSizes(true);
   connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, &JobRows::BuildRowsInView);
   connect(list_->verticalScrollBar(), &QScrollBar::rangeChanged, this, &JobRows::BuildRowsInView);
   list_->viewport()->installEventFilter(this);
 }
 
-JobRows::~JobRows() = default;
+// The items ask these rows for their texts: they go first.
+JobRows::~JobRows() {
+  if (list_) list_->clear();
+}
 
 void JobRows::Append(std::vector<Row> rows) {
   entries_.reserve(entries_.size() + rows.size());
@@ -80,7 +103,7 @@ void JobRows::AddItems() {
   const int end = std::min(Count(), first + kItemsPerBatch);
   if (end - first > kItemsAddedAmongRows) DropBuiltWidgets();
   for (int index = first; index < end; ++index) {
-    auto* item = new QListWidgetItem(list_);
+    auto* item = new JobItem(list_, *this);
     item->setSizeHint(QSize(0, rowHeight_));
   }
   if (end < Count()) {
@@ -171,6 +194,7 @@ void JobRows::BuildRowsInView() {
     if (std::find(built_.begin(), built_.end(), index) != built_.end()) continue;
     if (QWidget* widget = Build(entries_[static_cast<size_t>(index)])) {
       list_->setItemWidget(list_->item(index), widget);
+      tabChain_->RowBuilt(list_->item(index), widget);
       built_.push_back(index);
     }
   }
@@ -186,13 +210,22 @@ QWidget* JobRows::Build(const Entry& entry) {
   SetLabel(widget, QStringLiteral("cron-job-name"), QString::fromStdString(job.cronJobName));
   SetLabel(widget, QStringLiteral("starttime"), QString::fromStdString(job.starttime));
   SetLabel(widget, QStringLiteral("endtime"), QString::fromStdString(job.endtime));
-  SetLabel(widget, QStringLiteral("status"), Tr(std::string_view(JobStateText(entry.row.state))));
+  SetLabel(widget, QStringLiteral("status"), ShownState(entry.row.state));
   if (QWidget* button = FindSubControl(widget, QStringLiteral("cron-job-remove"))) {
     SetTag(button, id);
+    button->setAccessibleDescription(QString::fromStdString(job.cronJobName));  // which job it removes
     button->setEnabled(!entry.removing);
   }
   window_->BindNotifications(widget);
   return widget;
+}
+
+QString JobRows::AccessibleTextAt(int index) const {
+  const Row& row = At(index);
+  const CronJob& job = row.stored.job;
+  return QStringList{QString::fromStdString(job.cronJobName), QString::fromStdString(job.starttime),
+                     QString::fromStdString(job.endtime), ShownState(row.state)}
+      .join(QLatin1String(", "));
 }
 
 QWidget* JobRows::BuiltWidget(int index) const {

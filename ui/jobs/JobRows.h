@@ -5,9 +5,11 @@
 // dozen row widgets. A built row is named "item-<job number>", and the row and its
 // "cron-job-remove" button carry the job number as their tag. A hand-edited file may repeat
 // numbers, so a row is found again by its place in the list (RowOf) or by its key, never by
-// that number. UI thread only.
+// that number. Every item gives screen readers its row's texts, built or not; the current row's
+// button follows the list in the Tab chain. UI thread only.
 
 #include <QObject>
+#include <QString>
 
 #include <cstdint>
 #include <memory>
@@ -20,6 +22,7 @@ class QListWidget;
 
 namespace zav {
 
+class CurrentRowTabChain;
 class SkinTemplate;
 class WindowImplBase;
 
@@ -59,6 +62,9 @@ class JobRows : public QObject {
   void RemoveAt(int index);
   void Clear();
 
+  // What a screen reader reads for the row at index: the job's name, start, end and state.
+  QString AccessibleTextAt(int index) const;
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -79,6 +85,7 @@ class JobRows : public QObject {
   QListWidget* list_;
   WindowImplBase* window_;
   std::unique_ptr<SkinTemplate> template_;
+  CurrentRowTabChain* tabChain_ = nullptr;  // owned by the list
   int rowHeight_ = 0;
   std::vector<Entry> entries_;  // in list order; the first list_->count() have their item
   std::vector<int> built_;      // indices of the rows that have a widget now

@@ -11,6 +11,7 @@
 #include "ElapsedTime.h"
 #include "FolderPanel.h"
 #include "RecorderControls.h"
+#include "RecorderKeys.h"
 #include "RecordingSession.h"
 #include "ServiceAddress.h"
 #include "StoredChoices.h"
@@ -69,6 +70,9 @@ void CMainWnd::InitWindow() {
   session_ = std::make_unique<RecordingSession>(this, disk_.get(), controls_.get(), choices_.get(),
                                                 recordings_.get(), &levels_->latest(), probe_);
 
+  new RecorderKeys(this, [this] {
+    if (session_) ToggleRecording();
+  });
   hotkeys_ = std::make_unique<RecorderHotkeys>(this, *disk_);
   hotkeys_->RegisterAtStartup();
 

@@ -1,6 +1,9 @@
 #include "RecorderControls.h"
 
+#include <QApplication>
 #include <QLabel>
+
+#include <utility>
 
 #include "ElapsedTime.h"
 #include "dui/GifAnim.h"
@@ -41,10 +44,23 @@ RecorderControls::RecorderControls(const WindowImplBase& window)
 void RecorderControls::Show(RecorderLook look) {
   const bool idle = look == RecorderLook::kIdle;
   const bool recording = look == RecorderLook::kRecording;
-  SetShown(start_, !recording);
-  SetShown(pause_, recording);
-  SetShown(stop_, !idle);
-  SetShown(disabled_, idle);
+  // A button that goes while it has the keyboard focus hands it to the button that takes its
+  // place (start and pause swap; stop gives way to start), so that the keyboard stays on the
+  // recorder rather than jumping to the next control.
+  QWidget* const focused = QApplication::focusWidget();
+  const std::pair<QWidget*, bool> buttons[] = {
+      {start_, !recording}, {pause_, recording}, {stop_, !idle}, {disabled_, idle}};
+  for (const auto& [button, shown] : buttons) {
+    if (shown) SetShown(button, true);
+  }
+  if (focused && (focused == start_ || focused == pause_ || focused == stop_)) {
+    QWidget* next = recording ? pause_ : start_;
+    if (focused == stop_ && !idle) next = stop_;
+    if (next && next != focused) next->setFocus(Qt::OtherFocusReason);
+  }
+  for (const auto& [button, shown] : buttons) {
+    if (!shown) SetShown(button, false);
+  }
   SetShown(ready_, idle);
   SetShown(statusInit_, idle);
   Animate(working_, !idle, recording);

@@ -2,6 +2,7 @@
 
 #include <glog/logging.h>
 
+#include <QAbstractButton>
 #include <QEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -10,6 +11,7 @@
 #include <algorithm>
 
 #include "dui/ControlTag.h"
+#include "dui/CurrentRowTabChain.h"
 #include "dui/SkinLoader.h"
 #include "dui/WindowImplBase.h"
 
@@ -23,6 +25,7 @@ constexpr int kBuiltMarginRows = 4;
 // Rows further out of view than this are dropped again.
 constexpr int kKeptMarginRows = 24;
 constexpr int kFallbackRowHeight = 58;
+const char* const kRowButtons[] = {"item-play", "item-open-dir", "item-delete"};
 
 void SetText(QWidget* row, const char* name, const QString& text) {
   if (auto* label = row->findChild<QLabel*>(QLatin1String(name))) label->setText(text);
@@ -35,10 +38,16 @@ RecordingRows::RecordingRows(QListWidget* list, WindowImplBase* window)
   if (!template_->ok()) LOG(ERROR) << "MainWnd: " << template_->error().toStdString();
   if (QWidget* sample = template_->Build()) {
     rowHeight_ = std::max(sample->minimumHeight(), sample->sizeHint().height());
+    for (const char* name : kRowButtons) {
+      if (auto* button = sample->findChild<QAbstractButton*>(QLatin1String(name))) {
+        buttonTexts_[button->objectName()] = button->text();
+      }
+    }
     delete sample;
   }
   if (rowHeight_ <= 0) rowHeight_ = kFallbackRowHeight;
   if (!list_) return;
+  tabChain_ = new CurrentRowTabChain(list_);
   list_->setUniformItemSizes(true);
   list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
   connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, &RecordingRows::BuildRowsInView);
@@ -55,6 +64,7 @@ void RecordingRows::Append(const std::vector<Row>& rows) {
   for (const Row& row : rows) {
     auto* item = new QListWidgetItem(list_);
     item->setData(kItemIdRole, row.id);
+    item->setData(Qt::AccessibleTextRole, AccessibleText(row));
     item->setSizeHint(QSize(0, rowHeight_));
     entries_[row.id] = Entry{row, item, false};
   }
@@ -75,6 +85,7 @@ void RecordingRows::SetDuration(int id, const QString& durationText) {
   const auto it = entries_.find(id);
   if (it == entries_.end()) return;
   it->second.row.durationText = durationText;
+  it->second.item->setData(Qt::AccessibleTextRole, AccessibleText(it->second.row));
   if (QWidget* row = RowWidget(id)) SetText(row, "durationLabel", durationText);
 }
 
@@ -87,6 +98,22 @@ void RecordingRows::ShowLast() {
 QWidget* RecordingRows::RowWidget(int id) const {
   const auto it = entries_.find(id);
   return it != entries_.end() && it->second.built ? list_->itemWidget(it->second.item) : nullptr;
+}
+
+int RecordingRows::IdAt(int listRow) const {
+  const QListWidgetItem* item = list_ ? list_->item(listRow) : nullptr;
+  return item ? item->data(kItemIdRole).toInt() : -1;
+}
+
+QString RecordingRows::ButtonText(const QString& buttonName) const {
+  const auto it = buttonTexts_.find(buttonName);
+  return it == buttonTexts_.end() ? QString() : it->second;
+}
+
+QString RecordingRows::AccessibleText(const Row& row) {
+  QStringList parts{row.fileName, row.sizeText};
+  if (!row.durationText.isEmpty()) parts << row.durationText;
+  return parts.join(QLatin1String(", "));
 }
 
 bool RecordingRows::eventFilter(QObject* watched, QEvent* event) {
@@ -120,6 +147,7 @@ void RecordingRows::BuildRowsInView() {
     if (entry.built) continue;
     if (QWidget* widget = Build(entry.row)) {
       list_->setItemWidget(item, widget);
+      tabChain_->RowBuilt(item, widget);
       entry.built = true;
       built_.push_back(id);
     }
@@ -134,8 +162,11 @@ QWidget* RecordingRows::Build(const Row& row) {
   SetText(widget, "fileNameLabel", row.fileName);
   SetText(widget, "fileSizeLabel", row.sizeText);
   SetText(widget, "durationLabel", row.durationText);
-  for (const char* button : {"item-play", "item-open-dir", "item-delete"}) {
-    if (QWidget* control = widget->findChild<QWidget*>(QLatin1String(button))) SetTag(control, row.id);
+  for (const char* button : kRowButtons) {
+    if (QWidget* control = widget->findChild<QWidget*>(QLatin1String(button))) {
+      SetTag(control, row.id);
+      control->setAccessibleDescription(row.fileName);  // which recording the button acts on
+    }
   }
   window_->BindNotifications(widget);
   return widget;

@@ -2,11 +2,14 @@
 // The rows of the recordings list. Every row is an item of the list; only the rows in view
 // (and a few around them) are built from the row template, so a list of thousands of
 // recordings holds a few dozen row widgets and scrolls as fast as a short one. A built row is
-// named "item-<n>", and the row and its buttons carry n as their tag. UI thread only.
+// named "item-<n>", and the row and its buttons carry n as their tag. Every item carries its
+// row's texts for screen readers, built or not; the current row's buttons follow the list in
+// the Tab chain. UI thread only.
 
 #include <QObject>
 #include <QString>
 
+#include <map>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -16,6 +19,7 @@ class QListWidgetItem;
 
 namespace zav {
 
+class CurrentRowTabChain;
 class SkinTemplate;
 class WindowImplBase;
 
@@ -45,6 +49,14 @@ class RecordingRows : public QObject {
   int Count() const;
   // The built row of id, or nullptr while it is out of view.
   QWidget* RowWidget(int id) const;
+  // The id of the row at a place in the list, or -1.
+  int IdAt(int listRow) const;
+  // The text of a row's button as the row template has it ("item-play", ...), for a menu that
+  // offers what the buttons do.
+  QString ButtonText(const QString& buttonName) const;
+
+  // What a screen reader reads for a row: its name, size and (once read) duration.
+  static QString AccessibleText(const Row& row);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -56,6 +68,8 @@ class RecordingRows : public QObject {
   QListWidget* list_;
   WindowImplBase* window_;
   std::unique_ptr<SkinTemplate> template_;
+  CurrentRowTabChain* tabChain_ = nullptr;  // owned by the list
+  std::map<QString, QString> buttonTexts_;  // button name -> its text
   int rowHeight_ = 0;
   struct Entry {
     Row row;

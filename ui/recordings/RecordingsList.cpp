@@ -3,6 +3,8 @@
 #include <glog/logging.h>
 
 #include <QListWidget>
+#include <QMenu>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
@@ -18,6 +20,7 @@
 #include "TextUtil.h"
 #include "UserFolders.h"
 #include "dui/ControlTag.h"
+#include "dui/ListKeys.h"
 #include "dui/MessageBoxDialog.h"
 #include "dui/Notify.h"
 #include "dui/PromptBoxDialog.h"
@@ -49,6 +52,11 @@ RecordingsList::RecordingsList(WindowImplBase* window, WorkQueue* disk, DesktopS
   showNewRow_->setSingleShot(true);
   showNewRow_->setInterval(kShowNewRowDelayMs);
   QObject::connect(showNewRow_.get(), &QTimer::timeout, [this] { rows_->ShowLast(); });
+  if (auto* list = window->FindControl<QListWidget>(QStringLiteral("audio-record-list"))) {
+    new ListKeys(list, {[this](int row) { Play(rows_->IdAt(row)); },
+                        [this](int row) { Delete(rows_->IdAt(row)); },
+                        [this](int row, QPoint at) { OfferRowMenu(rows_->IdAt(row), at); }});
+  }
 }
 
 RecordingsList::~RecordingsList() {
@@ -137,19 +145,45 @@ bool RecordingsList::Handle(const TNotifyUI& msg) {
   const bool remove = name == QLatin1String("item-delete");
   if (!play && !show && !remove) return false;
   const int id = static_cast<int>(GetTag(msg.sender));
-  const RecordingItem* item = Find(id);
-  if (!item) return true;
   if (play) {
-    shell_->Open(LocalFileUrl(item->fullPath));
+    Play(id);
   } else if (show) {
-    shell_->ShowInFileManager(LocalFileUrl(item->fullPath));
+    ShowInFileManager(id);
   } else {
     Delete(id);
   }
   return true;
 }
 
+void RecordingsList::Play(int id) {
+  if (const RecordingItem* item = Find(id)) shell_->Open(LocalFileUrl(item->fullPath));
+}
+
+void RecordingsList::ShowInFileManager(int id) {
+  if (const RecordingItem* item = Find(id)) shell_->ShowInFileManager(LocalFileUrl(item->fullPath));
+}
+
+// The menu says what the row's buttons say, so it reads as the row does.
+void RecordingsList::OfferRowMenu(int id, const QPoint& globalPos) {
+  if (!Find(id)) return;
+  const QPointer<WindowImplBase> window(window_);  // the window (and this list) may go while the menu is open
+  QMenu menu;
+  QAction* play = menu.addAction(rows_->ButtonText(QStringLiteral("item-play")));
+  QAction* show = menu.addAction(rows_->ButtonText(QStringLiteral("item-open-dir")));
+  QAction* remove = menu.addAction(rows_->ButtonText(QStringLiteral("item-delete")));
+  const QAction* chosen = menu.exec(globalPos);
+  if (!window) return;
+  if (chosen == play) {
+    Play(id);
+  } else if (chosen == show) {
+    ShowInFileManager(id);
+  } else if (chosen == remove) {
+    Delete(id);
+  }
+}
+
 void RecordingsList::Delete(int id) {
+  if (!Find(id)) return;
   if (!MessageBoxDialog::Ask(window_, QStringLiteral(QT_TRANSLATE_NOOP("Zav", "确定要删除文件吗?")))) return;
   const RecordingItem* item = Find(id);  // the row may have gone while the box was open
   if (!item) return;

@@ -2,6 +2,8 @@
 // The recordings list: the start-up scan of the output folder (on a worker of its own; rows
 // reach the window in batches so it keeps answering), a row for each finished recording
 // (scrolled to and selected), and the row buttons: play, show in the file manager, delete.
+// From the keyboard, on the current row: Enter plays, Delete deletes (after the same question),
+// and the context-menu key or Shift+F10 offers the three in a menu.
 // A row shows at once with its name and size; its duration fills in when it has been read
 // (RecordingDurations), so no file holds back the others. Names and paths are kept as the
 // file system's bytes from the scan to every button. UI thread only.
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+class QPoint;
 class QTimer;
 
 namespace zav {
@@ -61,6 +64,9 @@ class RecordingsList {
   void AddRows(const std::vector<RecordingFile>& files);
   void OnDuration(int id, double seconds);
   const RecordingItem* Find(intptr_t tag) const;
+  void Play(int id);
+  void ShowInFileManager(int id);
+  void OfferRowMenu(int id, const QPoint& globalPos);
   void Delete(int id);
   void OnDeleted(int id, DeleteResult result);
 
