@@ -54,11 +54,7 @@ AccessibilityBus::AccessibilityBus(const std::string& sessionBusAddress, const s
 
 AccessibilityBus::~AccessibilityBus() {
   // The launcher ends its bus, and the registry ends with the bus.
-  if (pid_ > 0) StopChild(pid_, std::chrono::seconds(5));
-  if (!folder_.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
+  StopDaemonAndRemoveFolder(pid_, folder_);
 }
 
 std::string AccessibilityBus::ReadLog() const {

@@ -5,10 +5,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "ChildProcess.h"
 
@@ -77,28 +75,17 @@ SessionBus::SessionBus() {
     return;
   }
   // The daemon prints its address once it listens.
-  const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (ReadFile(logPath).find("unix:path=" + socketPath) != std::string::npos) {
-      address_ = "unix:path=" + socketPath;
-      running_ = true;
-      return;
-    }
-    if (HasExited(pid_)) {
-      pid_ = -1;
-      break;
-    }
-    std::this_thread::sleep_for(kPollInterval);
+  const auto announced = [&] { return ReadFile(logPath).find("unix:path=" + socketPath) != std::string::npos; };
+  if (WaitUntilReady(pid_, announced, kStartTimeout, kPollInterval)) {
+    address_ = "unix:path=" + socketPath;
+    running_ = true;
+    return;
   }
   error_ = "dbus-daemon did not come up\n--- its log ---\n" + ReadFile(logPath);
 }
 
 SessionBus::~SessionBus() {
-  if (pid_ > 0) StopChild(pid_, std::chrono::seconds(5));
-  if (!folder_.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
+  StopDaemonAndRemoveFolder(pid_, folder_);
 }
 
 BusService::BusService(const std::string& program, const std::vector<std::string>& arguments,
@@ -123,17 +110,9 @@ BusService::BusService(const std::string& program, const std::vector<std::string
     error_ = "cannot start " + program;
     return;
   }
-  const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (HasLine(ReadLog(), "ready")) {
-      running_ = true;
-      return;
-    }
-    if (HasExited(pid_)) {
-      pid_ = -1;
-      break;
-    }
-    std::this_thread::sleep_for(kPollInterval);
+  if (WaitUntilReady(pid_, [&] { return HasLine(ReadLog(), "ready"); }, kStartTimeout, kPollInterval)) {
+    running_ = true;
+    return;
   }
   error_ = program + " did not come up\n--- its log ---\n" + ReadLog();
 }

@@ -7,10 +7,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "ChildProcess.h"
 
@@ -68,28 +66,16 @@ WestonServer::WestonServer() {
     return;
   }
   const std::string socketPath = folder_ + "/" + kSocketName;
-  const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (Accepts(socketPath)) {
-      display_ = kSocketName;
-      running_ = true;
-      return;
-    }
-    if (HasExited(pid_)) {
-      pid_ = -1;
-      break;
-    }
-    std::this_thread::sleep_for(kPollInterval);
+  if (WaitUntilReady(pid_, [&] { return Accepts(socketPath); }, kStartTimeout, kPollInterval)) {
+    display_ = kSocketName;
+    running_ = true;
+    return;
   }
   error_ = "weston did not come up\n--- its log ---\n" + ReadFile(logPath);
 }
 
 WestonServer::~WestonServer() {
-  if (pid_ > 0) StopChild(pid_, std::chrono::seconds(5));
-  if (!folder_.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
+  StopDaemonAndRemoveFolder(pid_, folder_);
 }
 
 }  // namespace zav::test

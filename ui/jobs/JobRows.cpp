@@ -12,6 +12,7 @@
 
 #include "dui/ControlTag.h"
 #include "dui/CurrentRowTabChain.h"
+#include "dui/RowsInView.h"
 #include "dui/DialogBuilder.h"
 #include "dui/SkinLoader.h"
 #include "dui/WindowImplBase.h"
@@ -31,10 +32,6 @@ const QString kRowTemplate = QStringLiteral("CronJobListContainerElement.xml");
 constexpr int kItemsPerBatch = 10'000;
 // More items than this are added with no row built (see AddItems).
 constexpr int kItemsAddedAmongRows = 8;
-// Rows built beyond the view on each side, so a short scroll shows finished rows.
-constexpr int kBuiltMarginRows = 4;
-// Rows further out of view than this are dropped again.
-constexpr int kKeptMarginRows = 24;
 constexpr int kFallbackRowHeight = 48;
 
 // Job texts come from a file anyone can edit: shown as they are, never as rich text.
@@ -68,11 +65,7 @@ class JobItem final : public QListWidgetItem {
 JobRows::JobRows(QListWidget* list, WindowImplBase* window)
     : list_(list), window_(window), template_(std::make_unique<SkinTemplate>(kRowTemplate, window)) {
   if (!template_->ok()) LOG(ERROR) << "job list: " << template_->error().toStdString();
-  if (QWidget* sample = template_->Build()) {
-    rowHeight_ = std::max(sample->minimumHeight(), sample->sizeHint().height());
-    delete sample;
-  }
-  if (rowHeight_ <= 0) rowHeight_ = kFallbackRowHeight;
+  rowHeight_ = SampleRowHeight(*template_, kFallbackRowHeight);
   if (!list_) return;
   tabChain_ = new CurrentRowTabChain(list_);
   list_->setUniformItemSizes(true);
@@ -177,20 +170,13 @@ bool JobRows::eventFilter(QObject* watched, QEvent* event) {
 
 void JobRows::BuildRowsInView() {
   if (!list_ || list_->count() == 0 || addingItems_) return;
-  // Every row has the same height, so the rows in view follow from the scroll position alone,
-  // also before the list has laid its new items out.
-  const int top = list_->verticalScrollBar()->value();
-  const int firstInView = top / rowHeight_;
-  const int lastInView = (top + list_->viewport()->height()) / rowHeight_;
-  const int buildFrom = std::max(0, firstInView - kBuiltMarginRows);
-  const int buildTo = std::min(list_->count() - 1, lastInView + kBuiltMarginRows);
-
+  const RowsInView rows = RowsNearTheView(*list_, rowHeight_);
   std::erase_if(built_, [&](int index) {
-    if (index >= firstInView - kKeptMarginRows && index <= lastInView + kKeptMarginRows) return false;
+    if (rows.Keeps(index)) return false;
     list_->removeItemWidget(list_->item(index));
     return true;
   });
-  for (int index = buildFrom; index <= buildTo; ++index) {
+  for (int index = rows.buildFrom; index <= rows.buildTo; ++index) {
     if (std::find(built_.begin(), built_.end(), index) != built_.end()) continue;
     if (QWidget* widget = Build(entries_[static_cast<size_t>(index)])) {
       list_->setItemWidget(list_->item(index), widget);

@@ -12,6 +12,7 @@
 
 #include "dui/ControlTag.h"
 #include "dui/CurrentRowTabChain.h"
+#include "dui/RowsInView.h"
 #include "dui/SkinLoader.h"
 #include "dui/WindowImplBase.h"
 
@@ -20,10 +21,6 @@ namespace {
 
 const QString kRowTemplate = QStringLiteral("RecorderListContainerElement.xml");
 constexpr int kItemIdRole = Qt::UserRole;
-// Rows built beyond the view on each side, so a short scroll shows finished rows.
-constexpr int kBuiltMarginRows = 4;
-// Rows further out of view than this are dropped again.
-constexpr int kKeptMarginRows = 24;
 constexpr int kFallbackRowHeight = 58;
 const char* const kRowButtons[] = {"item-play", "item-open-dir", "item-delete"};
 
@@ -36,16 +33,13 @@ void SetText(QWidget* row, const char* name, const QString& text) {
 RecordingRows::RecordingRows(QListWidget* list, WindowImplBase* window)
     : list_(list), window_(window), template_(std::make_unique<SkinTemplate>(kRowTemplate, window)) {
   if (!template_->ok()) LOG(ERROR) << "MainWnd: " << template_->error().toStdString();
-  if (QWidget* sample = template_->Build()) {
-    rowHeight_ = std::max(sample->minimumHeight(), sample->sizeHint().height());
+  rowHeight_ = SampleRowHeight(*template_, kFallbackRowHeight, [this](QWidget& sample) {
     for (const char* name : kRowButtons) {
-      if (auto* button = sample->findChild<QAbstractButton*>(QLatin1String(name))) {
+      if (auto* button = sample.findChild<QAbstractButton*>(QLatin1String(name))) {
         buttonTexts_[button->objectName()] = button->text();
       }
     }
-    delete sample;
-  }
-  if (rowHeight_ <= 0) rowHeight_ = kFallbackRowHeight;
+  });
   if (!list_) return;
   tabChain_ = new CurrentRowTabChain(list_);
   list_->setUniformItemSizes(true);
@@ -123,24 +117,15 @@ bool RecordingRows::eventFilter(QObject* watched, QEvent* event) {
 
 void RecordingRows::BuildRowsInView() {
   if (!list_ || list_->count() == 0) return;
-  // Every row has the same height, so the rows in view follow from the scroll position alone,
-  // also before the list has laid its new items out.
-  const int top = list_->verticalScrollBar()->value();
-  const int firstInView = top / rowHeight_;
-  const int lastInView = (top + list_->viewport()->height()) / rowHeight_;
-  const int last = list_->count() - 1;
-  const int buildFrom = std::max(0, firstInView - kBuiltMarginRows);
-  const int buildTo = std::min(last, lastInView + kBuiltMarginRows);
-
+  const RowsInView rows = RowsNearTheView(*list_, rowHeight_);
   std::erase_if(built_, [&](int id) {
     Entry& entry = entries_.at(id);
-    const int row = list_->row(entry.item);
-    if (row >= firstInView - kKeptMarginRows && row <= lastInView + kKeptMarginRows) return false;
+    if (rows.Keeps(list_->row(entry.item))) return false;
     list_->removeItemWidget(entry.item);
     entry.built = false;
     return true;
   });
-  for (int row = buildFrom; row <= buildTo; ++row) {
+  for (int row = rows.buildFrom; row <= rows.buildTo; ++row) {
     QListWidgetItem* item = list_->item(row);
     const int id = item->data(kItemIdRole).toInt();
     Entry& entry = entries_.at(id);
