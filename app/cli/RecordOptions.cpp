@@ -37,6 +37,8 @@ const char* RecordUsage() {
          "  --noise                     noise suppression on the microphone (not for wav)\n"
          "  --agc                       automatic gain control on the microphone (not for wav)\n"
          "  --boost N                   gain control boost in dB, 0-100 (default 20; not for wav)\n"
+         "  --echo-cancel               remove the sound of the speakers from the microphone, for\n"
+         "                              calls on speakers rather than headphones (not for wav)\n"
          "  --levels                    once a second, print on standard error the RMS level of each\n"
          "                              recorded source over that second in dBFS, for example\n"
          "                              \"mic -12.3 speaker -18.0\" (-60.0: silence)\n"
@@ -61,6 +63,7 @@ std::vector<std::string> IgnoredOptions(const RecordOptions& options) {
   if (options.noise) ignored.push_back("--noise");
   if (options.agc) ignored.push_back("--agc");
   if (options.boostGiven) ignored.push_back("--boost");
+  if (options.echoCancel) ignored.push_back("--echo-cancel");
   return ignored;
 }
 
@@ -85,6 +88,8 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
       options.noise = true;
     } else if (arg == "--agc") {
       options.agc = true;
+    } else if (arg == "--echo-cancel") {
+      options.echoCancel = true;
     } else if (arg == "--levels") {
       options.levels = true;
     } else if (arg == "--verbose") {
