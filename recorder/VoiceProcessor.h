@@ -21,12 +21,12 @@ inline constexpr int kBlockSamples = 320;                // 10 ms at 32 kHz
 inline constexpr int kAccumulatorSamples = 64000;        // 2 s; 128000 bytes
 inline constexpr int kGainTargetDbfs = 3;                // the level the gain control aims at, in -dBFS
 inline constexpr int kMaxCompressionGainDb = 90;         // the gain control's own upper limit
-// The delay the echo canceller is told at its start. Its adaptive filter then covers echoes
-// from about half this delay to 128 ms beyond that; its own delay estimate takes over only
-// after about 15 s. 100 ms covers echoes that reach the recording 50 to 180 ms after the system
-// sound that caused them: a sink's and a microphone's buffers, the way through the room, and
-// where each source's audio lands on the recording clock.
-inline constexpr int kEchoStartDelayMs = 100;
+// The delay the echo canceller is told at its start. Its adaptive filter (128 ms long) then
+// covers echoes that reach the recording about 50 to 175 ms after the system sound that caused
+// them: a sink's and a microphone's buffers, the way through the room, and where each source's
+// audio lands on the recording clock. Its own delay estimate takes over only after 10 to 15 s
+// of far-end sound, so an echo outside that span is cancelled from then on.
+inline constexpr int kEchoStartDelayMs = 120;
 
 class VoiceProcessor {
  public:
