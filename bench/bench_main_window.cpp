@@ -35,12 +35,12 @@
 #include <string>
 
 #include "ConfigStore.h"
-#include "LevelPanel.h"
-#include "MainWnd.h"
-#include "RecordingsList.h"
 #include "Trace.h"
 #include "UserFolders.h"
 #include "dui/Skin.h"
+#include "levels/LevelPanel.h"
+#include "mainwindow/MainWnd.h"
+#include "recordings/RecordingsList.h"
 
 namespace {
 

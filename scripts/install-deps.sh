@@ -5,23 +5,30 @@ set -euo pipefail
 
 BUILD_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-tools-dev libqt6uitools6 qt6-base-dev-tools libqt6opengl6-dev
+  qt6-base-dev qt6-tools-dev qt6-l10n-tools libqt6uitools6 qt6-base-dev-tools libqt6opengl6-dev
   libavformat-dev libavcodec-dev libavdevice-dev libavfilter-dev
   libswresample-dev libavutil-dev
   libwebrtc-audio-processing-dev libjsoncpp-dev libcurl4-openssl-dev
   libgoogle-glog-dev libpulse-dev libxcb1-dev libxcb-keysyms1-dev
   libgtest-dev libgmock-dev
+  qt6-wayland
 )
 TEST_PACKAGES=(
   pulseaudio pulseaudio-utils xvfb xdotool x11-utils libcpp-httplib-dev
   fonts-wqy-microhei ffmpeg qt6-qpa-plugins
   clang libclang-rt-14-dev
+  weston dbus-daemon
+  at-spi2-core
 )
 
+# What making and checking the Debian package needs (scripts/package.sh, scripts/package-check.sh).
+PACKAGE_PACKAGES=(dpkg-dev file lintian appstream desktop-file-utils)
+
 wanted=("${BUILD_PACKAGES[@]}")
-if [ "${1:-}" = "--with-tests" ]; then
-  wanted+=("${TEST_PACKAGES[@]}")
-fi
+case "${1:-}" in
+  --with-tests) wanted+=("${TEST_PACKAGES[@]}") ;;
+  --with-package) wanted+=("${PACKAGE_PACKAGES[@]}") ;;
+esac
 
 missing=()
 for p in "${wanted[@]}"; do

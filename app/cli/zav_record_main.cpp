@@ -10,11 +10,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "CliTexts.h"
 #include "LevelLine.h"
 #include "LogSetup.h"
 #include "RecordingController.h"
@@ -134,8 +136,11 @@ std::string DeviceLines(const AudioDevices& devices) {
   return lines;
 }
 
+// One sentence for people on standard error.
+void Tell(const std::string& message) { std::fprintf(stderr, "zav-record: %s\n", message.c_str()); }
+
 int Fail(const std::string& message, int status = 1) {
-  std::fprintf(stderr, "zav-record: %s\n", message.c_str());
+  Tell(message);
   return status;
 }
 
@@ -192,18 +197,20 @@ void WaitForEnd(const sigset_t& signals, double seconds, const std::function<voi
 
 int main(int argc, char** argv) {
   const bool outputOpen = KeepStandardStreamsTaken();
+  UseChineseTexts(PrefersChineseTexts(std::getenv("LANGUAGE"), std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
+                                      std::getenv("LANG")));
   // A reader that went away makes the path's write fail, reported below, not a silent death.
   signal(SIGPIPE, SIG_IGN);
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
   const auto options = ParseRecordOptions(args, &error);
   if (!options) {
-    std::fprintf(stderr, "zav-record: %s\nTry 'zav-record --help'.\n", error.c_str());
+    std::fprintf(stderr, "zav-record: %s\n%s\n", error.c_str(), Say("Try 'zav-record --help'.").c_str());
     return 2;
   }
-  if (options->help) return PrintOut(RecordUsage()) ? 0 : Fail("could not print the help text");
+  if (options->help) return PrintOut(RecordUsage()) ? 0 : Fail(Say("could not print the help text"));
   // The path of the recording is the result: without a standard output it could not be told.
-  if (!outputOpen) return Fail("standard output is closed: the path of the recording could not be printed");
+  if (!outputOpen) return Fail(Say("standard output is closed: the path of the recording could not be printed"));
 
   // Standard error is for people: one sentence when something goes wrong. The log goes to
   // the Log folder, or with --verbose to standard error.
@@ -223,8 +230,7 @@ int main(int argc, char** argv) {
   av_log_set_level(AV_LOG_ERROR);
   av_log_set_callback(options->verbose ? av_log_default_callback : LogFfmpegLine);
   for (const std::string& ignored : IgnoredOptions(*options)) {
-    std::fprintf(stderr, "zav-record: %s does not apply to wav, which is recorded without voice processing; ignored\n",
-                 ignored.c_str());
+    Tell(Say("{} does not apply to wav, which is recorded without voice processing; ignored", {ignored}));
   }
 
   // Signals are taken by the main thread only: block them before any thread starts.
@@ -248,14 +254,16 @@ int main(int argc, char** argv) {
   if (options->listDevices || !options->devices.microphone.empty() || !options->devices.speaker.empty()) {
     AudioDevices devices;
     if (!ListAudioDevices(&devices, kListTimeout))
-      return Fail("cannot ask the sound server for its devices: is a sound server (PulseAudio or PipeWire) running?");
-    if (options->listDevices) return PrintOut(DeviceLines(devices)) ? 0 : Fail("could not print the devices");
+      return Fail(
+          Say("cannot ask the sound server for its devices: is a sound server (PulseAudio or PipeWire) running?"));
+    if (options->listDevices) return PrintOut(DeviceLines(devices)) ? 0 : Fail(Say("could not print the devices"));
     const std::string& mic = options->devices.microphone;
     const std::string& speaker = options->devices.speaker;
     if ((!mic.empty() && !devices.HasMicrophone(mic)) || (!speaker.empty() && !devices.HasOutput(speaker))) {
-      const std::string which = !mic.empty() && !devices.HasMicrophone(mic) ? "no microphone called '" + mic + "'"
-                                                                            : "no output called '" + speaker + "'";
-      std::fprintf(stderr, "zav-record: %s; the devices are:\n%s", which.c_str(), DeviceLines(devices).c_str());
+      const std::string which = !mic.empty() && !devices.HasMicrophone(mic)
+                                    ? Say("no microphone called '{}'; the devices are:", {mic})
+                                    : Say("no output called '{}'; the devices are:", {speaker});
+      std::fprintf(stderr, "zav-record: %s\n%s", which.c_str(), DeviceLines(devices).c_str());
       return 2;
     }
   }
@@ -268,19 +276,19 @@ int main(int argc, char** argv) {
     case StartResult::kStarted:
       break;
     case StartResult::kStartedWithoutMicrophone:
-      std::fprintf(stderr, "zav-record: no microphone found: recording system sound only\n");
+      Tell(Say("no microphone found: recording system sound only"));
       break;
     case StartResult::kNoOutputDevice:
-      return Fail("no sound output found: is a sound server (PulseAudio or PipeWire) running?");
+      return Fail(Say("no sound output found: is a sound server (PulseAudio or PipeWire) running?"));
     case StartResult::kNoMicrophone:
-      return Fail("no microphone found");
+      return Fail(Say("no microphone found"));
     case StartResult::kFolderNotWritable:
-      return Fail("cannot write into the folder " + folder);
+      return Fail(Say("cannot write into the folder {}", {folder}));
     case StartResult::kNothingWritten:
-      return Fail("nothing could be written into " + folder + " (is the disk full?); no file was left", 3);
+      return Fail(Say("nothing could be written into {} (is the disk full?); no file was left", {folder}), 3);
     case StartResult::kBadFormat:
     case StartResult::kInitFailed:
-      return Fail("could not start recording: " + start.detail);
+      return Fail(Say("could not start recording: {}", {start.detail}));
   }
   std::function<void()> printLevels;
   if (options->levels) {
@@ -305,33 +313,37 @@ int main(int argc, char** argv) {
   const std::optional<FinishReport> finished = listener.finished();
   int status = 0;
   if (!finished) {
-    status = Fail("the recording did not finish");
+    status = Fail(Say("the recording did not finish"));
   } else if (finished->removed && finished->writeFailed) {
-    status = Fail("the file could not be written (is the disk full?); nothing was recorded and no file was left", 3);
+    status = Fail(Say("the file could not be written (is the disk full?); nothing was recorded and no file was left"), 3);
   } else if (finished->removed) {
-    status = Fail("the recording ended before any audio was recorded; no file was left");
+    status = Fail(Say("the recording ended before any audio was recorded; no file was left"));
   } else if (finished->writeFailed) {
-    status = Fail("the file could not be written any more (is the disk full?); the recording was stopped and " +
-                      finished->path + " keeps what was written",
+    status = Fail(Say("the file could not be written any more (is the disk full?); the recording was stopped and {} "
+                      "keeps what was written",
+                      {finished->path}),
                   3);
   } else if (finished->fileGone) {
-    status = Fail("the file " + finished->path + " was deleted or moved while recording (was its folder deleted?)");
+    status = Fail(Say("the file {} was deleted or moved while recording (was its folder deleted?)", {finished->path}));
   } else if (finished->aheadOfClock) {
-    status = Fail("the recording ran ahead of the clock, so its length is wrong; the recording was stopped and " +
-                  finished->path + " keeps what was written");
+    status = Fail(Say("the recording ran ahead of the clock, so its length is wrong; the recording was stopped and {} "
+                      "keeps what was written",
+                      {finished->path}));
   } else if (finished->encodeFailed) {
-    status = Fail("encoding failed; the recording was stopped and " + finished->path + " keeps what was encoded before");
+    status = Fail(Say("encoding failed; the recording was stopped and {} keeps what was encoded before", {finished->path}));
   } else if (!finished->hasAudio) {
-    status = Fail("the recording ended before any audio was written; " + finished->path + " holds no audio");
+    status = Fail(Say("the recording ended before any audio was written; {} holds no audio", {finished->path}));
   } else if (!finished->complete) {
-    status = Fail("the file " + finished->path + " could not be finished properly");
+    status = Fail(Say("the file {} could not be finished properly", {finished->path}));
   } else if (const int failed = listener.failedSources(); failed != 0) {
-    const char* what = failed == (CliListener::kMicrophone | CliListener::kSystemSound) ? "the microphone and system sound"
-                       : failed == CliListener::kMicrophone                               ? "the microphone"
-                                                                                          : "system sound";
-    status = Fail(std::string(what) + " could not be recorded; " + finished->path + " holds silence in its place");
+    const char* message =
+        failed == (CliListener::kMicrophone | CliListener::kSystemSound)
+            ? "the microphone and system sound could not be recorded; {} holds silence in its place"
+        : failed == CliListener::kMicrophone ? "the microphone could not be recorded; {} holds silence in its place"
+                                             : "system sound could not be recorded; {} holds silence in its place";
+    status = Fail(Say(message, {finished->path}));
   } else if (!PrintOut(finished->path + "\n")) {
-    status = Fail("could not print the path of " + finished->path);
+    status = Fail(Say("could not print the path of {}", {finished->path}));
   }
   // The file is finished and every worker has ended: nothing is left to clean up, so the
   // process ends without running the libraries' exit handlers (which only cost memory).

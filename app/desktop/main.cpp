@@ -9,10 +9,12 @@ extern "C" {
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QLocale>
 #include <QMessageBox>
 #include <QStyleFactory>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -23,12 +25,15 @@ extern "C" {
 #include "InstanceLock.h"
 #include "LogCleanup.h"
 #include "LogSetup.h"
-#include "MainWnd.h"
+#include "PlatformChoice.h"
 #include "SkinLocator.h"
+#include "Translation.h"
 #include "TerminationSignals.h"
 #include "UserFolders.h"
 #include "dui/Skin.h"
 #include "dui/WndShadow.h"
+#include "mainwindow/MainWnd.h"
+#include "dui/Texts.h"
 
 namespace {
 
@@ -37,10 +42,15 @@ constexpr int kHandOverTimeoutMs = 700;
 // Exit status of a start that cannot show a window: no display, no skin, or a running copy
 // that does not answer.
 constexpr int kExitCannotStart = 1;
-const QString kMessageCaption = QStringLiteral("信息提示");
+const QString kMessageCaption = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "信息提示"));
 
 zav::WindowImplBase* FindMainWindow() {
   return zav::WindowImplBase::FindWindowWithProp(zav::CMainWnd::kWindowProp);
+}
+
+std::string EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
 }
 
 std::vector<std::filesystem::path> InstalledSkinFolders(const std::filesystem::path& exeDir) {
@@ -50,6 +60,11 @@ std::vector<std::filesystem::path> InstalledSkinFolders(const std::filesystem::p
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Wayland's own platform in a Wayland session, X11 otherwise; only this process is told, the
+  // programs it opens choose for themselves.
+  const std::string chosenPlatform = zav::ChooseQtPlatform(&EnvironmentValue);
+  if (!chosenPlatform.empty()) setenv("QT_QPA_PLATFORM", chosenPlatform.c_str(), 1);
+
   // Without a display Qt would abort; say what is missing and end like any failed start.
   zav::DisplayHold displayHold;
   if (const std::string reason = zav::CheckDisplay(&displayHold); !reason.empty()) {
@@ -96,6 +111,11 @@ int main(int argc, char** argv) {
   {
     QApplication app(argc, argv);
     displayHold.reset();  // Qt has its own connection now
+    if (!chosenPlatform.empty()) unsetenv("QT_QPA_PLATFORM");
+    LOG(INFO) << "platform " << QGuiApplication::platformName().toStdString();
+    if (chosenPlatform.rfind("wayland", 0) == 0 && !QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+      LOG(WARNING) << "a Wayland session, but Qt's Wayland platform did not load (package qt6-wayland): running on X11";
+    }
     QApplication::setApplicationName(QStringLiteral("zav-audio-recorder"));
     QApplication::setDesktopFileName(QStringLiteral("zav-audio-recorder"));
     QApplication::setQuitOnLastWindowClosed(false);  // only the main window's end quits
@@ -110,15 +130,21 @@ int main(int argc, char** argv) {
     }
 
     // 6. Shadows of the frameless boxes, where windows can be seen through.
-    if (!zav::CWndShadow::InitShadowSupport()) LOG(INFO) << "no per-pixel alpha here: boxes have no shadow";
+    if (!zav::CWndShadow::InitShadowSupport()) {
+      LOG(INFO) << "boxes have no shadow here (no compositing manager on X11, or Wayland, where the compositor places windows)";
+    }
 
-    // 10. Skin.
+    // 10. Skin, and the texts' language (the translation travels with the skin).
     const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();
     const std::filesystem::path skinFolder = zav::FindSkinFolder(exeDir, InstalledSkinFolders(exeDir));
+    LOG(INFO) << "texts: "
+              << zav::InstallTranslation(&app, QString::fromStdString(skinFolder.string()), QLocale::system().uiLanguages())
+                     .toStdString();
     QString skinError = QStringLiteral("no skin folder beside the program or in the installed data");
     if (skinFolder.empty() || !zav::LoadSkinResources(QString::fromStdString(skinFolder.string()), &skinError)) {
       LOG(ERROR) << "skin: " << skinError.toStdString();
-      QMessageBox::critical(nullptr, kMessageCaption, QStringLiteral("找不到界面皮肤文件，请重新安装程序。"));
+      QMessageBox::critical(nullptr, zav::Tr(kMessageCaption),
+                            zav::Tr(QStringLiteral(QT_TRANSLATE_NOOP("Zav", "找不到界面皮肤文件，请重新安装程序。"))));
       zav::ShutDownLogging();
       return kExitCannotStart;
     }
@@ -131,7 +157,8 @@ int main(int argc, char** argv) {
     auto* mainWnd = new zav::CMainWnd();
     if (!mainWnd->Create(nullptr, zav::CMainWnd::kCaption, zav::WindowStyle::kMainFrame)) {
       mainWnd->DestroyWindow();
-      QMessageBox::critical(nullptr, kMessageCaption, QStringLiteral("界面皮肤文件已损坏，请重新安装程序。"));
+      QMessageBox::critical(nullptr, zav::Tr(kMessageCaption),
+                            zav::Tr(QStringLiteral(QT_TRANSLATE_NOOP("Zav", "界面皮肤文件已损坏，请重新安装程序。"))));
       exitCode = kExitCannotStart;
     } else {
       mainWnd->CenterWindow();

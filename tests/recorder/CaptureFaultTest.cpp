@@ -35,8 +35,9 @@ TEST_P(ClockDriftTest, MicrophoneOnAClockOfItsOwnStaysInStepWithSystemSound) {
     tone->burstMs = 200;
   }
   backend.mic.burstOffsetMs = 500;
+  // Left alone, 2 % puts the microphone 0.05 s out of step within 2.5 s and 0.16 s by the end.
   double recorded = 0;
-  const DecodedAudio audio = Record("wav", 15000ms, &recorded);
+  const DecodedAudio audio = Record("wav", 8000ms, &recorded);
   ASSERT_TRUE(audio.ok) << audio.error;
   EXPECT_NEAR(audio.seconds(), recorded, 0.6);
   // Mixed, each burst is at a quarter of full scale.
@@ -51,7 +52,7 @@ TEST_P(ClockDriftTest, MicrophoneOnAClockOfItsOwnStaysInStepWithSystemSound) {
     ++pairs;
     EXPECT_NEAR(mic - last, 0.5, 0.05) << "at " << mic << " s the microphone is out of step with system sound";
   }
-  EXPECT_GE(pairs, 12);
+  EXPECT_GE(pairs, 6);
 }
 
 INSTANTIATE_TEST_SUITE_P(Speeds, ClockDriftTest, ::testing::Values(1.02, 0.98),

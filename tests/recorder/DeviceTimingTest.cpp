@@ -125,6 +125,8 @@ TEST_P(ServerTiming, ServerFrozenForTwoSeconds) {
   EXPECT_GT(ToneAmplitude(r.audio.left, kRate, kSpeakerHz, n - At(0.8), n - At(0.1)), kHeard);
 }
 
+// Each format: a runaway in one of them (the fastest encoder runs furthest ahead) is what the
+// length rule must never let through.
 INSTANTIATE_TEST_SUITE_P(Formats, ServerTiming,
                          ::testing::Combine(::testing::Values("mp3", "m4a", "wav"), ::testing::Values(VoiceSource::Both)),
                          Name);

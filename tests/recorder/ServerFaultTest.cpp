@@ -136,9 +136,8 @@ TEST_F(RealSound, CommandLineEndsOnCtrlCWithinASecondWhateverTheServerDid) {
   }
 }
 
-class SinkFormats : public RealSound, public ::testing::WithParamInterface<std::string> {};
-
-TEST_P(SinkFormats, SystemSoundFollowsADefaultSinkOfAnotherFormat) {
+// In wav, so that the pitch in the file is the pitch captured.
+TEST_F(RealSound, SystemSoundFollowsADefaultSinkOfAnotherFormat) {
   START_SERVER_OR_SKIP(MicrophoneKind::kFedSink, true);
   settings.source = VoiceSource::Speaker;
   double recorded = 0;
@@ -147,7 +146,7 @@ TEST_P(SinkFormats, SystemSoundFollowsADefaultSinkOfAnotherFormat) {
            server->KeepLowLatency("zav_test_mono") && server->PlayTone("zav_test_mono", 700) >= 0 &&
            server->SetDefaultSink("zav_test_mono");
   };
-  const DecodedAudio audio = Record(GetParam(), 1500ms, &recorded, switchSink, 3000ms);
+  const DecodedAudio audio = Record("wav", 1500ms, &recorded, switchSink, 3000ms);
   ASSERT_TRUE(audio.ok) << audio.error;
   EXPECT_NEAR(audio.seconds(), recorded, 0.6);  // system sound arrives in half-second chunks
   const size_t n = audio.left.size();
@@ -156,8 +155,6 @@ TEST_P(SinkFormats, SystemSoundFollowsADefaultSinkOfAnotherFormat) {
   EXPECT_GT(ToneAmplitude(audio.left, kRate, 700, n - At(1.0), n - At(0.1)), 0.1) << "the new default sink is not heard";
   EXPECT_GT(ToneAmplitude(audio.right, kRate, 700, n - At(1.0), n - At(0.1)), 0.1) << "the mono sink is not on both channels";
 }
-
-INSTANTIATE_TEST_SUITE_P(Formats, SinkFormats, ::testing::Values("mp3", "wav"));
 
 }  // namespace
 }  // namespace zav::test

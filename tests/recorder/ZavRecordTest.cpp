@@ -16,6 +16,7 @@
 
 #include "AudioFile.h"
 #include "ChildProcess.h"
+#include "CliTexts.h"
 #include "RecorderHarness.h"
 #include "RecordingName.h"
 
@@ -157,6 +158,46 @@ TEST(ZavRecord, VoiceProcessingOptionsWithWavAreSaidToBeIgnored) {
                       "zav-record: --noise does not apply to wav, which is recorded without voice processing; ignored",
                       "zav-record: --boost does not apply to wav, which is recorded without voice processing; ignored",
                       "zav-record: --echo-cancel does not apply to wav, which is recorded without voice processing; ignored"}));
+}
+
+// The help and the sentences for people follow the user's language (LANGUAGE first, then
+// LC_ALL, LC_MESSAGES, LANG); what programs read (the path) does not. Every Chinese text has
+// the places for values that its English has.
+TEST(ZavRecord, MessagesFollowTheUsersLanguage) {
+  for (const CliText& text : CliTexts()) {
+    auto places = [](std::string_view t) {
+      size_t n = 0;
+      for (size_t at = t.find("{}"); at != std::string_view::npos; at = t.find("{}", at + 2)) ++n;
+      return n;
+    };
+    EXPECT_EQ(places(text.english), places(text.chinese)) << text.english;
+  }
+  const EnvironmentChanges chinese{{"LANGUAGE", std::nullopt}, {"LC_ALL", std::nullopt},
+                                   {"LC_MESSAGES", std::nullopt}, {"LANG", "zh_CN.UTF-8"}};
+  const EnvironmentChanges english{{"LANGUAGE", "en_GB:zh_CN"}, {"LANG", "zh_CN.UTF-8"}};
+
+  CommandResult r = RunCommand({ZAV_RECORD_PATH, "--help"}, chinese, 10s);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.output.rfind("用法:zav-record [选项]\n", 0), 0u) << r.output;
+  r = RunCommand({ZAV_RECORD_PATH, "--help"}, english, 10s);
+  EXPECT_EQ(r.output.rfind("Usage: zav-record [options]\n", 0), 0u) << r.output;
+
+  r = RunCommand({ZAV_RECORD_PATH, "--format", "ogg"}, chinese, 10s);
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.output, "zav-record: 未知的格式“ogg”(可用 mp3、m4a 或 wav)\n用“zav-record --help”查看用法。\n");
+  r = RunCommand({ZAV_RECORD_PATH, "--format", "ogg"}, english, 10s);
+  EXPECT_EQ(r.output, "zav-record: unknown format 'ogg' (mp3, m4a or wav)\nTry 'zav-record --help'.\n");
+
+  TempFolder folder;
+  EnvironmentChanges recording = chinese;
+  recording["XDG_CONFIG_HOME"] = folder.path() + "/config";
+  r = RunCommand({ZAV_RECORD_PATH, "--mute", "--format", "wav", "--agc", "--seconds", "0.3", "--output-dir",
+                  folder.path()},
+                 recording, 10s);
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("zav-record: --agc 不适用于 wav(wav 录音不做语音处理),已忽略\n/"), std::string::npos)
+      << r.output;
+  EXPECT_NE(r.output.find("/新录音-"), std::string::npos) << r.output;
 }
 
 // Two recorders started in the same second, next to links planted at the names of the coming

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 extern char** environ;
@@ -168,6 +169,28 @@ void StopChild(pid_t pid, std::chrono::milliseconds gracePeriod) {
   }
   kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
+}
+
+bool WaitUntilReady(pid_t& pid, const std::function<bool()>& ready, std::chrono::milliseconds timeout,
+                    std::chrono::milliseconds pollInterval) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (ready()) return true;
+    if (HasExited(pid)) {
+      pid = -1;
+      return false;
+    }
+    std::this_thread::sleep_for(pollInterval);
+  }
+  return false;
+}
+
+void StopDaemonAndRemoveFolder(pid_t pid, const std::string& folder) {
+  if (pid > 0) StopChild(pid, std::chrono::seconds(5));
+  if (!folder.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+  }
 }
 
 }  // namespace zav::test

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -44,5 +45,14 @@ bool HasExited(pid_t pid);
 
 // SIGTERM, up to gracePeriod for it to end, then SIGKILL; always reaps the child.
 void StopChild(pid_t pid, std::chrono::milliseconds gracePeriod);
+
+// Waits until a daemon just started says it is ready (ready() turns true, checked every
+// pollInterval), at most timeout. False when it did not in time or ended first (pid is then
+// set to -1, as the child is reaped).
+bool WaitUntilReady(pid_t& pid, const std::function<bool()>& ready, std::chrono::milliseconds timeout,
+                    std::chrono::milliseconds pollInterval);
+
+// Stops a daemon of a test (when pid > 0) and removes its folder (when not empty).
+void StopDaemonAndRemoveFolder(pid_t pid, const std::string& folder);
 
 }  // namespace zav::test

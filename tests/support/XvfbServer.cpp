@@ -2,10 +2,8 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "ChildProcess.h"
 
@@ -56,28 +54,19 @@ XvfbServer::XvfbServer() {
     error_ = "cannot start Xvfb";
     return;
   }
-  const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
-  while (std::chrono::steady_clock::now() < deadline) {
+  const auto announced = [&] {
     display_ = AnnouncedDisplay(ReadFile(logPath));
-    if (!display_.empty()) {
-      running_ = true;
-      return;
-    }
-    if (HasExited(pid_)) {
-      pid_ = -1;
-      break;
-    }
-    std::this_thread::sleep_for(kPollInterval);
+    return !display_.empty();
+  };
+  if (WaitUntilReady(pid_, announced, kStartTimeout, kPollInterval)) {
+    running_ = true;
+    return;
   }
   error_ = "Xvfb did not come up\n--- Xvfb log ---\n" + ReadFile(logPath);
 }
 
 XvfbServer::~XvfbServer() {
-  if (pid_ > 0) StopChild(pid_, std::chrono::seconds(5));
-  if (!folder_.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
+  StopDaemonAndRemoveFolder(pid_, folder_);
 }
 
 }  // namespace zav::test

@@ -1,10 +1,11 @@
 // The message box and the prompt box on the real skin: results, exact size, no title bar,
-// the attached shadow.
+// the attached shadow, the keys of every dialog.
 #include <gtest/gtest.h>
 
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include "dui/MessageBoxDialog.h"
@@ -12,6 +13,8 @@
 #include "UiTestSupport.h"
 #include "dui/WndShadow.h"
 #include "dui/Skin.h"
+#include "dui/WorkQueue.h"
+#include "settings/SetingDialog.h"
 
 namespace zav {
 namespace {
@@ -76,6 +79,45 @@ TEST_F(DialogBoxesTest, ConfirmingTheMessageBoxGivesOneAndCancellingGivesZero) {
 
   OnNextBox(&seen, [](QWidget* box) { box->close(); });
   EXPECT_EQ(MessageBoxDialog::Ask(nullptr, QStringLiteral("closed another way")), 0);
+}
+
+// Presses key on the control called focusName (or on whatever has the focus) of the dialog that
+// the next modal run shows; *closed tells whether that closed it (else it is closed after).
+void PressOnNextDialog(const char* focusName, Qt::Key key, bool* closed) {
+  *closed = false;
+  QTimer::singleShot(0, [=] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    ASSERT_NE(dialog, nullptr);
+    QWidget* target = focusName ? dialog->findChild<QWidget*>(QLatin1String(focusName)) : dialog->focusWidget();
+    if (!target) target = dialog;
+    target->setFocus();
+    const QPointer<QWidget> shown(dialog);
+    QTest::keyClick(target, key);
+    *closed = !shown || !shown->isVisible();
+    if (!*closed) shown->close();
+  });
+}
+
+TEST_F(DialogBoxesTest, EscapeCancelsEveryDialogWhereverTheFocusIsAndEnterClicksTheFocusedButton) {
+  bool closed = false;
+  PressOnNextDialog("msgConfirm", Qt::Key_Escape, &closed);
+  EXPECT_EQ(MessageBoxDialog::Ask(nullptr, QStringLiteral("确定要删除文件吗?")), 0);
+  EXPECT_TRUE(closed);
+  PressOnNextDialog("msgConfirm", Qt::Key_Return, &closed);
+  EXPECT_EQ(MessageBoxDialog::Ask(nullptr, QStringLiteral("确定要删除文件吗?")), 1);
+  EXPECT_TRUE(closed);
+  PressOnNextDialog("msgCancel", Qt::Key_Enter, &closed);
+  EXPECT_EQ(MessageBoxDialog::Ask(nullptr, QStringLiteral("确定要删除文件吗?")), 0);
+  EXPECT_TRUE(closed);
+
+  PressOnNextDialog(nullptr, Qt::Key_Escape, &closed);
+  PromptBoxDialog::Show(nullptr, QStringLiteral("文件已不存在!"));
+  EXPECT_TRUE(closed) << "the prompt box";
+
+  WorkQueue disk("zav-test-settings");
+  PressOnNextDialog("output-dir", Qt::Key_Escape, &closed);
+  ShowSetingDialog(nullptr, disk, true);
+  EXPECT_TRUE(closed) << "the settings dialog";
 }
 
 TEST_F(DialogBoxesTest, PromptBoxClientAreaIsExactlyTheGivenSize) {

@@ -8,6 +8,8 @@
 #include <xcb/xcb_keysyms.h>
 
 #include <QComboBox>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -18,15 +20,16 @@
 #include <memory>
 #include <vector>
 
+#include "../net/LogCapture.h"
 #include "ChildProcess.h"
 #include "ConfigStore.h"
-#include "HotkeyDialog.h"
-#include "../net/LogCapture.h"
-#include "RecorderHotkeys.h"
+#include "SessionBus.h"
 #include "UiTestSupport.h"
 #include "X11TestEnvironment.h"
 #include "dui/Skin.h"
 #include "dui/WorkQueue.h"
+#include "hotkeys/HotkeyDialog.h"
+#include "hotkeys/RecorderHotkeys.h"
 
 namespace zav {
 namespace {
@@ -291,6 +294,25 @@ TEST_F(HotkeysX11Test, KeyPressesReachTheActionsWhateverNumLockAndTheFocus) {
   PressKeys("alt+F12");
   EXPECT_TRUE(WaitUntil([&] { return owner_.stops == 1; }));
   EXPECT_EQ(owner_.startPauses, 2);
+}
+
+// A session bus with a desktop portal that gives global shortcuts does not change X11: the keys
+// are grabbed as ever, and the portal is not asked.
+TEST_F(HotkeysX11Test, TheKeysAreGrabbedEvenWhereTheSessionBusHasAPortalWithGlobalShortcuts) {
+  ASSERT_FALSE(test::TestBusAddress().empty()) << "no private session bus for the test";
+  test::BusService portal(ZAV_TEST_PORTAL_PATH, {}, test::TestBusAddress());
+  ASSERT_TRUE(portal.running()) << portal.error();
+  RecorderHotkeys hotkeys(&owner_, disk_, &config_);
+  RegisterAtStartup(hotkeys);
+  EXPECT_TRUE(hotkeys.Unsupported().empty());
+  EXPECT_TRUE(hotkeys.Current(HotkeyAction::kStartPause));
+  EXPECT_FALSE(other_.IsFree(kAlt, kF8));
+  EXPECT_FALSE(other_.IsFree(kAlt, kF12));
+  const QDBusMessage calls = QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
+      QStringLiteral("org.zav.TestPortal"), QStringLiteral("Calls")));
+  ASSERT_EQ(calls.type(), QDBusMessage::ReplyMessage) << calls.errorMessage().toStdString();
+  EXPECT_EQ(calls.arguments().value(0).toStringList(), QStringList());
 }
 
 }  // namespace

@@ -8,12 +8,12 @@
 #include <cmath>
 #include <thread>
 
-#include "LatestLevels.h"
-#include "LevelMeterModel.h"
-#include "LevelMeterUI.h"
-#include "LevelPanel.h"
 #include "MainWndHarness.h"
 #include "UiTestSupport.h"
+#include "levels/LatestLevels.h"
+#include "levels/LevelMeterModel.h"
+#include "levels/LevelMeterUI.h"
+#include "levels/LevelPanel.h"
 
 namespace zav::test {
 namespace {
@@ -89,18 +89,10 @@ TEST(LevelMeterModelTest, OnlyAChangeThatShowsAsksForDrawing) {
   EXPECT_FALSE(meter.Clear() && meter.Clear());
 }
 
-// A window that only counts the level messages it gets.
-class CountingWindow final : public WindowImplBase {
- public:
-  int messages = 0;
-
+// A bare window whose thread takes the hand-overs.
+class BareWindow final : public WindowImplBase {
  protected:
   QString GetSkinFile() override { return {}; }
-  intptr_t HandleCustomMessage(unsigned message, uintptr_t, intptr_t, bool& handled) override {
-    if (message == kWmLevels) ++messages;
-    handled = true;
-    return 0;
-  }
 };
 
 LevelReport MicrophoneAt(float rmsDb) {
@@ -109,9 +101,10 @@ LevelReport MicrophoneAt(float rmsDb) {
   return report;
 }
 
-TEST(LatestLevelsTest, AFloodOfReportsQueuesOneMessageAndOnlyTheLatestOfTheCurrentRunIsShown) {
-  CountingWindow window;
-  LatestLevels latest(&window, kWmLevels);
+TEST(LatestLevelsTest, AFloodOfReportsQueuesOneHandOverAndOnlyTheLatestOfTheCurrentRunIsShown) {
+  BareWindow window;
+  int handOvers = 0;
+  LatestLevels latest(&window, [&] { ++handOvers; });
   latest.Expect(LevelOrigin::Monitor(1));
   // From another thread, as the capture does, many reports while the window is busy.
   std::thread flood([&] {
@@ -121,7 +114,7 @@ TEST(LatestLevelsTest, AFloodOfReportsQueuesOneMessageAndOnlyTheLatestOfTheCurre
   latest.Offer(LevelOrigin::Monitor(2), MicrophoneAt(-1));    // a run that is not current
   latest.Offer(LevelOrigin::Recording(1), MicrophoneAt(-1));  // nor is this recording
   QCoreApplication::sendPostedEvents(&window);
-  EXPECT_EQ(window.messages, 1);
+  EXPECT_EQ(handOvers, 1);
   const std::optional<LevelReport> taken = latest.Take();
   ASSERT_TRUE(taken.has_value());
   EXPECT_EQ(taken->microphone.rmsDb, -20);
@@ -130,12 +123,12 @@ TEST(LatestLevelsTest, AFloodOfReportsQueuesOneMessageAndOnlyTheLatestOfTheCurre
   // Once taken, the next report is posted again; a change of origin drops what waits.
   latest.Offer(LevelOrigin::Monitor(1), MicrophoneAt(-30));
   QCoreApplication::sendPostedEvents(&window);
-  EXPECT_EQ(window.messages, 2);
+  EXPECT_EQ(handOvers, 2);
   latest.Expect(LevelOrigin::Recording(7));
   EXPECT_FALSE(latest.Take().has_value());
   latest.Offer(LevelOrigin::Recording(7), MicrophoneAt(-30));
   QCoreApplication::sendPostedEvents(&window);
-  EXPECT_EQ(window.messages, 3);
+  EXPECT_EQ(handOvers, 3);
 }
 
 class MainWndLevelsTest : public MainWndTestBase {
@@ -166,8 +159,8 @@ TEST_F(MainWndLevelsTest, TheIdleMonitorRunsOnlyWhileTheWindowIsShown) {
   EXPECT_TRUE(WaitForMonitor(VoiceSource::Speaker));
 
   // Without a sound server the monitor reports its sources unmeasured: the meters stay empty.
-  const int handled = levels().messagesHandled();
-  EXPECT_TRUE(WaitUntil([&] { return levels().messagesHandled() > handled; }));
+  const int handled = levels().handOversHandled();
+  EXPECT_TRUE(WaitUntil([&] { return levels().handOversHandled() > handled; }));
   EXPECT_FALSE(Control<CLevelMeterUI>("mic-level-meter")->look().active);
   EXPECT_FALSE(Control<CLevelMeterUI>("sys-level-meter")->look().active);
 }

@@ -1,6 +1,6 @@
 #include "MainWndHarness.h"
 
-#include "FolderPicker.h"
+#include "settings/FolderPicker.h"
 
 #include <sys/mount.h>
 #include <unistd.h>
@@ -16,9 +16,10 @@
 #include <sstream>
 
 #include "ConfigStore.h"
-#include "RecordingsList.h"
 #include "UiTestSupport.h"
 #include "dui/Skin.h"
+#include "recordings/RecordingsList.h"
+#include "tray/TrayArea.h"
 
 namespace zav::test {
 
@@ -76,6 +77,8 @@ QString PickTheTestFolder(QWidget*, const QString&, const QString&) { return g_f
 void MainWndTestBase::PickFolderNext(const QString& folder) { g_folderToPick = folder; }
 
 void MainWndTestBase::SetUp() {
+  // A desktop with a notification area, as most are; a test of one without says so itself.
+  SetTrayCheck([] { return true; });
   SetFolderPicker(&PickTheTestFolder);
   PickFolderNext({});
   SetSkinFolder(SourceSkinFolder());
@@ -86,6 +89,7 @@ void MainWndTestBase::SetUp() {
 void MainWndTestBase::TearDown() {
   CloseWindow();
   SetFolderPicker(nullptr);
+  SetTrayCheck(nullptr);
   std::filesystem::remove(ConfigStore::Instance().path());
 }
 

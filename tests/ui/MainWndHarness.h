@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "DesktopShell.h"
-#include "MainWnd.h"
+#include "mainwindow/DesktopShell.h"
+#include "mainwindow/MainWnd.h"
 
 namespace zav::test {
 

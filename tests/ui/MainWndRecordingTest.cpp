@@ -14,15 +14,15 @@
 
 #include "AudioFile.h"
 #include "ChildProcess.h"
-#include "LevelMeterUI.h"
-#include "LevelPanel.h"
 #include "MainWndHarness.h"
 #include "PulseServer.h"
-#include "RecordingRows.h"
-#include "RecordingsList.h"
 #include "UiTestSupport.h"
 #include "dui/GifAnim.h"
 #include "dui/Skin.h"
+#include "levels/LevelMeterUI.h"
+#include "levels/LevelPanel.h"
+#include "recordings/RecordingRows.h"
+#include "recordings/RecordingsList.h"
 
 namespace zav::test {
 namespace {

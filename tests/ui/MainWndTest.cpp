@@ -18,13 +18,13 @@
 #include <thread>
 
 #include "ConfigStore.h"
-#include "ElapsedTime.h"
 #include "MainWndHarness.h"
 #include "ServiceAddress.h"
-#include "RecordingPrompts.h"
-#include "SettingWrites.h"
-#include "TrayMessages.h"
 #include "UiTestSupport.h"
+#include "mainwindow/ElapsedTime.h"
+#include "mainwindow/RecordingPrompts.h"
+#include "mainwindow/SettingWrites.h"
+#include "tray/TrayMessages.h"
 
 namespace zav::test {
 namespace {

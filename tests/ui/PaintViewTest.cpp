@@ -7,10 +7,10 @@
 
 #include <vector>
 
-#include "PaintViewUI.h"
 #include "UiTestSupport.h"
 #include "dui/Skin.h"
 #include "dui/WindowImplBase.h"
+#include "timeline/PaintViewUI.h"
 
 namespace zav {
 namespace {

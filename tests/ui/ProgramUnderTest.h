@@ -31,6 +31,8 @@ class ProgramHome {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), dir_.filePath(QStringLiteral("home")));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), ConfigHome());
+    // The texts the tests look for are the Chinese ones, whatever the machine's language.
+    env.insert(QStringLiteral("LANGUAGE"), QStringLiteral("zh_CN"));
     if (platform.isEmpty()) {
       env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     } else {

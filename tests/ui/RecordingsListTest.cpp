@@ -15,12 +15,12 @@
 #include "ChildProcess.h"
 #include "MainWndHarness.h"
 #include "MediaDuration.h"
-#include "RecordingFiles.h"
-#include "RecordingRows.h"
-#include "RecordingsList.h"
 #include "TextUtil.h"
 #include "UiTestSupport.h"
 #include "dui/ControlTag.h"
+#include "recordings/RecordingFiles.h"
+#include "recordings/RecordingRows.h"
+#include "recordings/RecordingsList.h"
 
 namespace zav::test {
 namespace {

@@ -16,12 +16,12 @@
 #include <unistd.h>
 
 #include "ConfigStore.h"
-#include "FolderPicker.h"
-#include "FolderWriteCheck.h"
-#include "SetingDialog.h"
 #include "UiTestSupport.h"
 #include "dui/Skin.h"
 #include "dui/WorkQueue.h"
+#include "settings/FolderPicker.h"
+#include "settings/FolderWriteCheck.h"
+#include "settings/SetingDialog.h"
 
 namespace zav {
 namespace {

@@ -17,12 +17,12 @@
 
 #include <memory>
 
-#include "LevelMeterUI.h"
 #include "UiTestSupport.h"
 #include "dui/DialogBuilderCallback.h"
 #include "dui/GifAnim.h"
 #include "dui/Skin.h"
 #include "dui/SkinLoader.h"
+#include "levels/LevelMeterUI.h"
 
 namespace zav {
 namespace {

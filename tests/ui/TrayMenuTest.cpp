@@ -8,17 +8,18 @@
 #include <QTemporaryDir>
 
 #include <filesystem>
+#include <optional>
 #include <vector>
 
-#include "CloseRule.h"
 #include "ConfigStore.h"
-#include "MainTaskMenu.h"
-#include "MenuPlacement.h"
-#include "RecorderHotkeys.h"
-#include "TrayMessages.h"
 #include "UiTestSupport.h"
 #include "dui/Skin.h"
 #include "dui/WorkQueue.h"
+#include "hotkeys/RecorderHotkeys.h"
+#include "mainwindow/CloseRule.h"
+#include "tray/MainTaskMenu.h"
+#include "tray/MenuPlacement.h"
+#include "tray/TrayMessages.h"
 
 namespace zav {
 namespace {
@@ -40,9 +41,9 @@ TEST(MenuPlacementTest, TheMenuFitsTheWorkAreaThenShiftsSixRightAndSixUp) {
 }
 
 TEST(CloseRuleTest, TheQuitCommandAlwaysQuitsOtherwiseTheSettingDecides) {
-  EXPECT_EQ(DecideClose(kMenuQuit, 1), CloseAction::kQuit);
-  EXPECT_EQ(DecideClose(0, 1), CloseAction::kMinimize);
-  EXPECT_EQ(DecideClose(0, 0), CloseAction::kQuit);
+  EXPECT_EQ(DecideClose(kMenuQuit, 1, true), CloseAction::kQuit);
+  EXPECT_EQ(DecideClose(0, 1, true), CloseAction::kMinimize);
+  EXPECT_EQ(DecideClose(0, 0, true), CloseAction::kQuit);
 }
 
 // Stands for the main window: notes what is posted to it.
@@ -113,7 +114,11 @@ TEST(HotkeysWithoutX11Test, EveryRegistrationFailsQuietlyAndNothingIsWritten) {
   EXPECT_FALSE(hotkeys.Current(HotkeyAction::kStartPause));
   EXPECT_FALSE(hotkeys.Current(HotkeyAction::kStop));
   EXPECT_FALSE(std::filesystem::exists(config.path()));  // nothing written back
-  EXPECT_FALSE(hotkeys.Change(HotkeyAction::kStop, {kHotkeyCtrl, kVirtualKeyF12}));
+  std::optional<bool> taken;
+  hotkeys.Change(HotkeyAction::kStop, {kHotkeyCtrl, kVirtualKeyF12}, [&](bool answer) { taken = answer; });
+  ASSERT_TRUE(WaitUntil([&] { return taken.has_value(); }));
+  EXPECT_FALSE(*taken);
+  EXPECT_FALSE(hotkeys.Unsupported().empty());
 }
 
 }  // namespace

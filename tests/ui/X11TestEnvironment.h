@@ -9,5 +9,8 @@ namespace zav::test {
 const std::string& TestDisplayProblem();
 // The DISPLAY of that server.
 const std::string& TestDisplay();
+// DBUS_SESSION_BUS_ADDRESS of the private session bus the tests run with (empty when it could
+// not start): desktop services of a test's own, and none of the machine's.
+const std::string& TestBusAddress();
 
 }  // namespace zav::test

@@ -1,5 +1,5 @@
-// Main of the tests that need X11 itself: a private Xvfb, the Qt application on it (xcb), and
-// the user's folders moved into a temporary tree. When Xvfb cannot start, the application runs
+// Main of the tests that need X11 itself: a private Xvfb, a private session bus, the Qt
+// application on them (xcb), and the user's folders moved into a temporary tree. When Xvfb cannot start, the application runs
 // offscreen and every test fails with the reason (see X11TestEnvironment.h).
 #include <gtest/gtest.h>
 
@@ -9,17 +9,20 @@
 #include <cstdlib>
 #include <memory>
 
+#include "SessionBus.h"
 #include "X11TestEnvironment.h"
 #include "XvfbServer.h"
 
 namespace {
 std::string g_displayProblem = "the test display was not started";
 std::string g_display;
+std::string g_busAddress;
 }  // namespace
 
 namespace zav::test {
 const std::string& TestDisplayProblem() { return g_displayProblem; }
 const std::string& TestDisplay() { return g_display; }
+const std::string& TestBusAddress() { return g_busAddress; }
 }  // namespace zav::test
 
 int main(int argc, char** argv) {
@@ -31,7 +34,13 @@ int main(int argc, char** argv) {
 
   // Listing the tests (at build time) needs no display.
   std::unique_ptr<zav::test::XvfbServer> xvfb;
+  std::unique_ptr<zav::test::SessionBus> bus;
   if (!GTEST_FLAG_GET(list_tests)) {
+    bus = std::make_unique<zav::test::SessionBus>();
+    if (bus->running()) {
+      g_busAddress = bus->address();
+      qputenv("DBUS_SESSION_BUS_ADDRESS", QByteArray::fromStdString(g_busAddress));
+    }
     xvfb = std::make_unique<zav::test::XvfbServer>();
     if (xvfb->running()) {
       g_display = xvfb->display();

@@ -50,4 +50,8 @@ bool ThisPlatformShowsPerPixelAlpha() {
   return PlatformShowsPerPixelAlpha(platform, platform == QLatin1String("xcb") && X11CompositorRunning());
 }
 
+bool ThisPlatformShowsShadowWindows() {
+  return !QGuiApplication::platformName().startsWith(QLatin1String("wayland")) && ThisPlatformShowsPerPixelAlpha();
+}
+
 }  // namespace zav

@@ -15,4 +15,9 @@ bool PlatformShowsPerPixelAlpha(QStringView platformName, bool x11CompositorRunn
 // compositing manager owns the screen's _NET_WM_CM_S<n> selection. Needs the application object.
 bool ThisPlatformShowsPerPixelAlpha();
 
+// Whether a shadow, a window of its own, can be shown beside the window it shadows: windows
+// are seen through, and the program places its windows itself. On Wayland the compositor
+// places every top-level window wherever it likes, so there the boxes have no shadow.
+bool ThisPlatformShowsShadowWindows();
+
 }  // namespace zav

@@ -2,6 +2,8 @@
 
 #include <QLabel>
 
+#include "Texts.h"
+
 namespace zav {
 
 void SkinnedBox::OnCreate() {
@@ -13,7 +15,7 @@ void SkinnedBox::OnCreate() {
 }
 
 void SkinnedBox::InitWindow() {
-  if (auto* label = FindControl<QLabel>(QStringLiteral("msgText"))) label->setText(text_);
+  if (auto* label = FindControl<QLabel>(QStringLiteral("msgText"))) label->setText(Tr(text_));
 }
 
 bool SkinnedBox::OnNcActivate(bool) { return true; }

@@ -3,14 +3,17 @@
 #include <glog/logging.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QAbstractSlider>
 #include <QApplication>
+#include <QWindow>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QScreen>
@@ -20,6 +23,7 @@
 #include "Skin.h"
 #include "SkinLoader.h"
 #include "SliderNotifier.h"
+#include "Texts.h"
 
 namespace zav {
 
@@ -66,7 +70,7 @@ WindowImplBase::~WindowImplBase() {
 bool WindowImplBase::Create(QWidget* owner, const QString& caption, WindowStyle style) {
   setParent(owner, FlagsFor(style));
   setObjectName(GetWindowClassName());
-  setWindowTitle(caption);
+  setWindowTitle(Tr(caption));
   OnCreate();
 
   QString error;
@@ -141,6 +145,7 @@ void WindowImplBase::DestroyWindow() {
   if (destroyed_) return;
   destroyed_ = true;
   closing_ = true;
+  ReturnKeyboardToOwner();
   hide();
   OnDestroy();
   OnFinalMessage();  // may delete this
@@ -180,7 +185,15 @@ void WindowImplBase::KillTimer(int id) {
 }
 
 void WindowImplBase::BringToFront() {
-  if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+  if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+    // Wayland lets a client minimise its window but neither restore nor raise it, nor tell
+    // whether it is minimised: a window without the focus is mapped anew, which brings it back
+    // in front. Not while a modal dialog hangs on it.
+    if (isVisible() && !isActiveWindow() && !QApplication::activeModalWidget()) hide();
+    showNormal();
+  } else if (isMinimized()) {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+  }
   QWidget::show();
   raise();
   activateWindow();
@@ -308,11 +321,49 @@ void WindowImplBase::closeEvent(QCloseEvent* event) {
   if (closing_) return;
   closing_ = true;
   result_ = static_cast<int>(param);
+  ReturnKeyboardToOwner();  // the window is hidden once this returns
   if (modalLoop_) {
     modalLoop_->exit();
   } else {
     QMetaObject::invokeMethod(this, &WindowImplBase::DestroyWindow, Qt::QueuedConnection);
   }
+}
+
+// Only keys that the focused control passed on arrive here.
+void WindowImplBase::keyPressEvent(QKeyEvent* event) {
+  const bool dialog = windowType() == Qt::Dialog;
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  if (modifiers == Qt::NoModifier && event->key() == Qt::Key_Escape && dialog) {
+    Close(0);
+    return;
+  }
+  if (modifiers == Qt::NoModifier && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+      !event->isAutoRepeat()) {
+    // Buttons outside a Qt dialog class leave Enter alone; the skin marks a dialog's main one.
+    auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+    // Not from a list, whose rows Enter is about.
+    if (!button && dialog && root_ && !qobject_cast<QAbstractItemView*>(focusWidget())) {
+      for (auto* candidate : root_->findChildren<QAbstractButton*>()) {
+        if (candidate->property("role").toString() == QLatin1String("primary") && candidate->isVisible()) {
+          button = candidate;
+          break;
+        }
+      }
+    }
+    if (button && button->isEnabled() && button->isVisible()) {
+      button->click();
+      return;
+    }
+  }
+  QWidget::keyPressEvent(event);
+}
+
+// The owner takes the keyboard back from a window that goes while it has it, which X11 leaves to
+// a window manager that may not run. Asked while this window is still shown: X11 ignores a
+// request dated before the focus fell back to the root window.
+void WindowImplBase::ReturnKeyboardToOwner() {
+  QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+  if (owner && isVisible() && isActiveWindow() && owner->isVisible()) owner->activateWindow();
 }
 
 void WindowImplBase::timerEvent(QTimerEvent* event) {
@@ -329,6 +380,12 @@ void WindowImplBase::timerEvent(QTimerEvent* event) {
 void WindowImplBase::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton && (windowFlags() & Qt::FramelessWindowHint) &&
       !(windowFlags() & Qt::Popup)) {
+    // Wayland moves only what the compositor moves: it is asked to.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) && windowHandle() &&
+        windowHandle()->startSystemMove()) {
+      event->accept();
+      return;
+    }
     dragging_ = true;
     dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
     event->accept();

@@ -2,6 +2,9 @@
 // WindowImplBase: the base of every window. A Qt top-level widget that builds itself from its
 // skin file, turns its controls' signals into Notify calls, receives posted messages in
 // HandleCustomMessage, runs modal loops and deletes itself (OnFinalMessage) when it is done.
+// Keys its controls leave alone: Escape closes a dialog with 0, as its title bar's close button
+// does (its cancel); Enter clicks the focused button, or in a dialog its "primary" button. A
+// window that closes with the keyboard hands it back to its owner.
 //
 // Windows belong to the UI thread; only PostMessage may be called from other threads.
 
@@ -71,7 +74,8 @@ class WindowImplBase : public QWidget, public IDialogBuilderCallback {
   void KillTimer(int id);
 
   // Restores the window when minimised, shows it, raises and activates it, then raises the
-  // application's open modal dialog, if any, above it.
+  // application's open modal dialog, if any, above it. On Wayland, which lets a client do none
+  // of that to a mapped window, a window without the focus is mapped anew.
   void BringToFront();
 
   // The root control built from the skin (null before Create).
@@ -121,6 +125,7 @@ class WindowImplBase : public QWidget, public IDialogBuilderCallback {
 
   bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
@@ -128,6 +133,7 @@ class WindowImplBase : public QWidget, public IDialogBuilderCallback {
 
  private:
   void Deliver(const QString& type, QWidget* sender, uintptr_t wParam);
+  void ReturnKeyboardToOwner();
 
   QWidget* root_ = nullptr;
   QEventLoop* modalLoop_ = nullptr;

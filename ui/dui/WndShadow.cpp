@@ -76,7 +76,7 @@ class CWndShadow::ParentWatcher : public QObject {
 
 bool CWndShadow::InitShadowSupport() {
   if (Support().initialised) return false;
-  return InitShadowSupport(ThisPlatformShowsPerPixelAlpha());
+  return InitShadowSupport(ThisPlatformShowsShadowWindows());
 }
 
 bool CWndShadow::InitShadowSupport(bool perPixelAlpha) {

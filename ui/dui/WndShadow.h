@@ -29,8 +29,8 @@ class CWndShadow {
   static constexpr unsigned kParentVisible = 4;
 
   // Called once at start-up, after the application object exists. False when it has run
-  // before or when this platform cannot show per-pixel alpha; shadows then stay off and
-  // AttachTo does nothing.
+  // before or when this platform cannot show a shadow window (no per-pixel alpha, or Wayland,
+  // where the compositor places windows); shadows then stay off and AttachTo does nothing.
   static bool InitShadowSupport();
   // The same with the platform's answer given: for the offscreen platform, whose windows are
   // never composed on a screen but are still followed, sized and painted.
