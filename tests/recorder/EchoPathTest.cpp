@@ -22,7 +22,7 @@ constexpr double kEchoPathDb = -6;
 const int kLoopbackVolume = static_cast<int>(65536 * std::pow(10.0, kEchoPathDb / 60));
 const std::string kOutputMonitor = std::string(PulseServer::kOutputSink) + ".monitor";
 
-constexpr double kMinEchoReductionDb = 20;       // measured: 32 dB and more
+constexpr double kMinEchoReductionDb = 20;       // measured at 50 and 100 ms: 27-45 dB
 constexpr double kMaxNearLossDb = 1;             // measured: 0.0-0.1 dB
 constexpr double kMaxDoubleTalkNearLossDb = 7;   // measured: 2.6-5.4 dB
 
