@@ -16,6 +16,8 @@
 #
 # Set before "start":
 #   ZAV_BENCH_OUTPUT=silent      nothing plays into the output (default: the 1 kHz tone)
+#   ZAV_BENCH_MIC=silent         nothing plays into the microphone's feed (default: the 440 Hz
+#                                tone); the benchmark plays what it needs into "feed"
 #   ZAV_BENCH_MIC_SPEED=1.03     the microphone runs on a clock of its own, this much faster
 #                                than real time (a pipe source fed by bench/paced-tone.py)
 #   ZAV_BENCH_OUTPUT_FLOWING=1   a parec keeps the output's monitor flowing too
@@ -43,7 +45,7 @@ start() {
     if [ -n "${ZAV_BENCH_MIC_SPEED:-}" ]; then
       echo "load-module module-pipe-source source_name=mic file=$dir/mic.fifo format=s16le rate=44100 channels=2 source_properties=device.description=BenchMicrophone"
     else
-      echo "load-module module-sine sink=feed frequency=440"
+      [ "${ZAV_BENCH_MIC:-tone}" = silent ] || echo "load-module module-sine sink=feed frequency=440"
       echo "load-module module-remap-source master=feed.monitor source_name=mic source_properties=device.description=BenchMicrophone"
     fi
     echo "set-default-sink out"

@@ -14,7 +14,7 @@ namespace {
 // What the microphone is asked for: what voice processing takes, or else the output's rate
 // and channels in the encoder's sample format. The server converts.
 CaptureFormat WantedMicrophoneFormat(const RecorderCore& core) {
-  if (core.noiseSuppression || core.gainControl) return {kProcessingRate, 1, AV_SAMPLE_FMT_S16};
+  if (core.processesVoice()) return {kProcessingRate, 1, AV_SAMPLE_FMT_S16};
   return {kOutputSampleRate, kOutputChannels, ChooseEncoder(core.settings.format).sampleFormat};
 }
 
@@ -27,7 +27,8 @@ int OpenMicrophone(RecorderCore& core) {
   core.micToOutput = MakeMicrophoneConverter(core, core.microphone->Format());
   if (!core.micToOutput) return -1;
   const EncoderChoice choice = ChooseEncoder(core.settings.format);
-  core.microphonePatienceMs = kMicrophonePatienceMs + core.microphone->DeliveryMs();
+  core.microphonePatienceMs =
+      kMicrophonePatienceMs + core.microphone->DeliveryMs() + (core.echoCancellation ? kEchoHoldMs : 0);
   if (core.micFifo.Create(choice.sampleFormat, kOutputChannels, kOutputSampleRate * kFifoSeconds,
                           &core.encoderWake) != 0) {
     LOG(ERROR) << "Could not allocate audio fifo";
@@ -115,6 +116,10 @@ int AudioRecorder::Init(RecorderSettings settings) {
   core.noiseSuppression = processing && core.settings.noiseSuppression;
   core.gainControl = processing && core.settings.gainControl;
   core.source = core.settings.source;
+  core.echoCancellation = processing && core.settings.echoCancellation && core.recordsMicrophone() &&
+                          core.settings.hasMicrophone;
+  if (core.echoCancellation)
+    core.echoReference = std::make_unique<ReferenceBuffer>(kProcessingRate * kEchoReferenceSeconds);
 
   if (core.output.Allocate(core.settings.folder, core.settings.fileName) != 0) return -1;
   if (const int opened = OpenStep(core); opened != 0) {
@@ -140,7 +145,7 @@ int AudioRecorder::Init(RecorderSettings settings) {
   core.initialized = true;
   core.encoderThread = std::thread([&core] { RunEncoderThread(core); });
   if (core.recordsMicrophone()) core.microphoneThread = std::thread([&core] { RunMicrophoneThread(core); });
-  if (core.recordsSystemSound()) core.speakerThread = std::thread([&core] { RunSpeakerThread(core); });
+  if (core.capturesSystemSound()) core.speakerThread = std::thread([&core] { RunSpeakerThread(core); });
   return 0;
 }
 

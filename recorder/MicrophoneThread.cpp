@@ -1,14 +1,17 @@
 // The microphone thread: wakes every 50 ms and takes what the microphone delivered meanwhile,
-// optionally cleans it (noise suppression, gain control at 32 kHz mono), converts it to the
-// output format and queues it in the microphone FIFO. Idle and paused audio is dropped, so
-// that recording resumes with current sound; Start, Pause and Stop cut the audio at their
-// moment, as the speaker thread does, so that the two sources stay together.
+// optionally cleans it (echo cancellation, noise suppression, gain control at 32 kHz mono),
+// converts it to the output format and queues it in the microphone FIFO. Idle and paused
+// audio is dropped, so that recording resumes with current sound; Start, Pause and Stop cut
+// the audio at their moment, as the speaker thread does, so that the two sources stay together.
 //
 // The microphone's audio is placed on the recording clock by the time it arrived: time without
 // audio (a vanished microphone, a sound server that is frozen or restarting) is left to the
 // encoder, which fills it with silence, while the microphone is looked for again; a failure of
 // the path itself leaves silence in its place for the rest of the recording. A microphone on a
 // clock of its own is stretched or shrunk slightly to stay on the recording's (ClockDrift).
+//
+// With echo cancellation the audio waits in the echo stage (EchoStage) until the system sound
+// of its moment has arrived; the stage keeps the microphone's place on the clock meanwhile.
 
 #include <glog/logging.h>
 
@@ -20,6 +23,7 @@
 #include <vector>
 
 #include "ClockDrift.h"
+#include "EchoStage.h"
 #include "LevelMeter.h"
 #include "RecorderCore.h"
 #include "Resampler.h"
@@ -46,14 +50,20 @@ class MicrophoneLoop {
   explicit MicrophoneLoop(RecorderCore& core)
       : core_(core),
         input_(*core.microphone),
-        processing_(core.noiseSuppression || core.gainControl),
-        outputFormat_(core.output.choice().sampleFormat) {}
+        processing_(core.processesVoice()),
+        outputFormat_(core.output.choice().sampleFormat) {
+    if (core.echoCancellation && core.echoReference) {
+      echo_ = std::make_unique<EchoStage>(*core.echoReference,
+                                          int64_t{kEchoReferencePatienceMs} * kOutputSampleRate / 1000);
+    }
+  }
 
   // Captures until Stop. -1 when the path failed (logged); the caller then waits for Stop.
   int Run() {
     if (processing_) {
       processor_ = std::make_unique<VoiceProcessor>();
-      if (processor_->Create(core_.noiseSuppression, core_.gainControl, core_.settings.boost) != 0) return -1;
+      if (processor_->Create(core_.noiseSuppression, core_.gainControl, core_.settings.boost, echo_ != nullptr) != 0)
+        return -1;
     }
     if (SetUp() != 0) return -1;
     int64_t poll = SteadyNowMs();
@@ -70,7 +80,7 @@ class MicrophoneLoop {
         poll = now;
         wasRunning_ = running;
         if (!running) {
-          if (TakeAudio(now) < 0) return -1;
+          if (TakeAudio(now) < 0 || ReleaseEcho(core_.clock.PositionAt(now), true) < 0) return -1;
           continue;
         }
         input_.Flush();
@@ -87,7 +97,11 @@ class MicrophoneLoop {
       if (gone_ && core_.measuresLevels()) core_.PublishLevel(LevelSource::kMicrophone, SourceLevel{}, poll);
     }
     // What was heard until Stop belongs to the recording.
-    if (wasRunning_ && TakeAudio(SteadyNowMs()) < 0) return -1;
+    if (wasRunning_) {
+      const int64_t now = SteadyNowMs();
+      if (TakeAudio(now) < 0 || ReleaseEcho(core_.clock.PositionAt(now), true) < 0) return -1;
+    }
+    if (echo_) LOG(INFO) << processor_->EchoSummary();
     Trace("micophone audio capture thread exit\n");
     return 0;
   }
@@ -156,6 +170,7 @@ class MicrophoneLoop {
   int Deliver(int64_t now) {
     const int frames = static_cast<int>(gathered_.size() / frameBytes_);
     const int64_t clock = core_.clock.PositionAt(now);
+    if (echo_) return DeliverToEcho(frames, clock);
     SampleFifo& fifo = core_.micFifo;
     bool realigned = fifo.end() != expectedEnd_;
     int result = 0;
@@ -172,6 +187,65 @@ class MicrophoneLoop {
     expectedEnd_ = fifo.end();
     correction_ = drift_.Update(clock, expectedEnd_, frames > 0, realigned);
     return result;
+  }
+
+  // Deliver with echo cancellation: the audio is placed where the echo stage says the
+  // microphone's audio ends (part of it still waits there for its reference), and joins what
+  // waits; what is ready is processed and queued.
+  int DeliverToEcho(int frames, int64_t clock) {
+    SampleFifo& fifo = core_.micFifo;
+    bool realigned = false;
+    bool releaseAll = false;
+    if (frames > 0) {
+      const int64_t count = av_rescale(frames, kOutputSampleRate, device_.sampleRate);
+      const int64_t tolerance = int64_t{kPlacementToleranceMs} * kOutputSampleRate / 1000;
+      // The encoder filled silence past the microphone's audio: what still waits is late.
+      const bool late = fifo.end() != expectedEnd_;
+      const Placement placement = PlaceArrival(echo_->end(), clock, count, tolerance);
+      int cut = 0;
+      if (!echo_->anchored() || late || placement.silence > 0 || placement.drop > 0) {
+        // The piece does not follow on: what waits goes now (unless late), then the piece is
+        // placed afresh.
+        if (!late && ReleaseEcho(clock, true) < 0) return -1;
+        const int64_t dropped = fifo.PlaceArrival(clock, count, tolerance);
+        cut = static_cast<int>(std::min<int64_t>(av_rescale(dropped, device_.sampleRate, kOutputSampleRate), frames));
+        echo_->Anchor(fifo.end());
+        realigned = true;
+        // An encoder that went on without the microphone does not wait for it until it
+        // delivers again: this piece goes at once, and from the next poll on the audio waits
+        // for its reference again, as the encoder then waits for it.
+        releaseAll = late;
+      }
+      if (cut < frames) {
+        const int16_t* mono = nullptr;
+        int count32k = 0;
+        if (ToProcessingRate(gathered_.data() + static_cast<size_t>(cut) * frameBytes_, frames - cut, &mono,
+                             &count32k) < 0)
+          return -1;
+        echo_->Append(mono, count32k);
+      }
+    }
+    if (ReleaseEcho(clock, releaseAll) < 0) return -1;
+    expectedEnd_ = fifo.end();
+    correction_ = drift_.Update(clock, echo_->end(), frames > 0, realigned);
+    return 0;
+  }
+
+  // Processes what waits in the echo stage and is ready (everything when `all`), and queues
+  // it. -1 when the path failed.
+  int ReleaseEcho(int64_t clock, bool all) {
+    if (!echo_) return 0;
+    processed_.clear();
+    const bool ok = echo_->Release(clock, correction_, all,
+                                   [this](int16_t* block, const int16_t* farEnd) {
+                                     return processor_->ProcessBlock(block, farEnd);
+                                   },
+                                   &processed_);
+    if (!ok) {
+      LOG_IF(ERROR, !core_.microphoneFaultReported) << "failed in WebRtcAgc_Process";
+      ReportCaptureFault(core_, RecordingFault::kMicrophoneFailed);
+    }
+    return QueueProcessed();
   }
 
   // A vanished microphone is looked for about once a second. -1 when it came back in a
@@ -197,28 +271,41 @@ class MicrophoneLoop {
       Measure(data, frames, device_.sampleFormat);
       return Convert(data, frames, device_.sampleRate);
     }
-    const int16_t* mono = reinterpret_cast<const int16_t*>(data);
-    int count = frames;
-    if (to32k_) {
-      const int capacity = swr_get_out_samples(to32k_.get(), frames);
-      if (capacity < 0) {
-        LOG(ERROR) << "samples alloc error";
-        return -1;
-      }
-      buffer32k_.resize(static_cast<size_t>(capacity));
-      uint8_t* out = reinterpret_cast<uint8_t*>(buffer32k_.data());
-      count = swr_convert(to32k_.get(), &out, capacity, &data, frames);
-      if (count < 0) {
-        LOG(ERROR) << "Error while converting";
-        return -1;
-      }
-      mono = buffer32k_.data();
-    }
+    const int16_t* mono = nullptr;
+    int count = 0;
+    if (ToProcessingRate(data, frames, &mono, &count) < 0) return -1;
     processed_.clear();
     if (!processor_->Process(mono, count, &processed_)) {
       LOG_IF(ERROR, !core_.microphoneFaultReported) << "failed in WebRtcAgc_Process";
       ReportCaptureFault(core_, RecordingFault::kMicrophoneFailed);
     }
+    return QueueProcessed();
+  }
+
+  // The microphone's audio as voice processing takes it (32 kHz mono 16-bit): *mono and *count
+  // (valid until the next call). -1 when the conversion failed.
+  int ToProcessingRate(const uint8_t* data, int frames, const int16_t** mono, int* count) {
+    *mono = reinterpret_cast<const int16_t*>(data);
+    *count = frames;
+    if (!to32k_) return 0;
+    const int capacity = swr_get_out_samples(to32k_.get(), frames);
+    if (capacity < 0) {
+      LOG(ERROR) << "samples alloc error";
+      return -1;
+    }
+    buffer32k_.resize(static_cast<size_t>(capacity));
+    uint8_t* out = reinterpret_cast<uint8_t*>(buffer32k_.data());
+    *count = swr_convert(to32k_.get(), &out, capacity, &data, frames);
+    if (*count < 0) {
+      LOG(ERROR) << "Error while converting";
+      return -1;
+    }
+    *mono = buffer32k_.data();
+    return 0;
+  }
+
+  // Measures, converts and queues the processed samples. The meter sees what is recorded.
+  int QueueProcessed() {
     if (processed_.empty()) return 0;
     Measure(processed_.data(), static_cast<int>(processed_.size()), AV_SAMPLE_FMT_S16);
     return Convert(reinterpret_cast<const uint8_t*>(processed_.data()), static_cast<int>(processed_.size()),
@@ -283,6 +370,7 @@ class MicrophoneLoop {
   int meterRate_ = kOutputSampleRate;
   int meterChannels_ = kOutputChannels;
   std::unique_ptr<VoiceProcessor> processor_;
+  std::unique_ptr<EchoStage> echo_;  // with echo cancellation
   SwrPtr to32k_;
   std::vector<int16_t> buffer32k_;
   std::vector<int16_t> processed_;
@@ -298,7 +386,7 @@ class MicrophoneLoop {
 }  // namespace
 
 SwrPtr MakeMicrophoneConverter(const RecorderCore& core, const CaptureFormat& device) {
-  const bool processing = core.noiseSuppression || core.gainControl;
+  const bool processing = core.processesVoice();
   const AudioSpec output{kOutputSampleRate, kOutputChannels, ChooseEncoder(core.settings.format).sampleFormat};
   return MakeResampler(processing ? kProcessingSpec : SpecOf(device), output, "Could not allocate resampler context",
                        "Failed to initialize the resampling context");

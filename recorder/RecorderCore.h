@@ -20,7 +20,9 @@
 #include "OutputFile.h"
 #include "RecorderTypes.h"
 #include "RecordingClock.h"
+#include "ReferenceBuffer.h"
 #include "SampleFifo.h"
+#include "VoiceProcessor.h"
 #include "WakeSignal.h"
 
 namespace zav {
@@ -36,6 +38,15 @@ inline constexpr int kSpeakerPatienceMs = 1000;
 inline constexpr int kMicrophonePatienceMs = 500;
 // The encoder reports a fault if the file ever runs further ahead of the clock than this.
 inline constexpr int kAheadOfClockFaultMs = 1000;
+// How long a microphone block waits for the system sound of its moment before it is cancelled
+// without it: the speaker thread delivers within a poll (50 ms) and a 10 ms fragment when
+// sound flows; a sink that plays nothing delivers nothing.
+inline constexpr int kEchoReferencePatienceMs = 200;
+// What echo cancellation may add to the microphone's delay: the patience, and the microphone
+// poll that comes after it.
+inline constexpr int kEchoHoldMs = kEchoReferencePatienceMs + 50;
+// The reference kept: far more than the patience and the delay between a sound and its echo.
+inline constexpr int kEchoReferenceSeconds = 2;
 
 struct RecorderCore {
   RecorderOwner* owner = nullptr;
@@ -49,6 +60,8 @@ struct RecorderCore {
   // Voice processing on the microphone (never for wav).
   bool noiseSuppression = false;
   bool gainControl = false;
+  // Echo cancellation on the microphone (never for wav), with system sound as its reference.
+  bool echoCancellation = false;
 
   std::atomic<int> state{static_cast<int>(RecorderState::Idle)};
   std::atomic<bool> running{false};
@@ -70,6 +83,9 @@ struct RecorderCore {
   MixGraph graph;
   SampleFifo micFifo;
   SampleFifo speakerFifo;
+  // System sound for the echo canceller, written by the speaker thread and read by the
+  // microphone thread; made by Init with echo cancellation only.
+  std::unique_ptr<ReferenceBuffer> echoReference;
   std::unique_ptr<MicrophoneInput> microphone;
   SwrPtr micToOutput;  // microphone (or its processed 32 kHz mono signal) -> output format
   // The time recorded: runs while recording, held while paused and from Stop on.
@@ -115,6 +131,9 @@ struct RecorderCore {
   bool isBoth() const { return source == VoiceSource::Both; }
   bool recordsMicrophone() const { return !settings.mute && source != VoiceSource::Speaker; }
   bool recordsSystemSound() const { return !settings.mute && source != VoiceSource::Microphone; }
+  // System sound is captured when it is recorded, and as the echo canceller's reference.
+  bool capturesSystemSound() const { return recordsSystemSound() || echoCancellation; }
+  bool processesVoice() const { return noiseSuppression || gainControl || echoCancellation; }
   void Post(unsigned message, intptr_t lParam) const {
     if (owner) owner->PostMessage(message, 0, lParam);
   }

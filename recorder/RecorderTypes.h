@@ -64,6 +64,9 @@ struct RecorderSettings {
   bool noiseSuppression = false;  // on the microphone; not for "wav"
   bool gainControl = false;       // on the microphone; not for "wav"
   int boost = 20;                 // the gain control's compression gain, dB
+  // Cancel the sound of the speakers in the microphone (system sound is captured as the echo
+  // canceller's reference, also when only the microphone is recorded); not for "wav".
+  bool echoCancellation = false;
   CaptureDevices devices;         // the defaults unless chosen
   // Measure the live levels of the recorded sources (RecorderOwner::OnLevels). Off only
   // where nobody shows them.

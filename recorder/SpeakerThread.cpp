@@ -1,6 +1,8 @@
 // The speaker thread: polls the system-sound input every few tens of milliseconds, gathers
 // the packets that arrived meanwhile, converts them to the output format and places them in
-// the system-sound FIFO where the recording clock says they were heard.
+// the system-sound FIFO where the recording clock says they were heard. With echo cancellation
+// it also places them, as 32 kHz mono, in the echo canceller's reference; when only the
+// microphone is recorded, that is all it does with them.
 //
 // "No packets" is what an idle or suspended sink, a monitor not yet flowing or a device being
 // switched look like: the thread queues nothing then, and the encoder fills the time with
@@ -14,6 +16,7 @@
 #include <cstring>
 #include <vector>
 
+#include "EchoStage.h"
 #include "LevelMeter.h"
 #include "RecorderCore.h"
 #include "Resampler.h"
@@ -39,7 +42,11 @@ constexpr int kHoleSlackMs = 20;
 class SpeakerLoop {
  public:
   SpeakerLoop(RecorderCore& core, SpeakerInput& input)
-      : core_(core), input_(input), outputFormat_(core.output.choice().sampleFormat) {}
+      : core_(core),
+        input_(input),
+        outputFormat_(core.output.choice().sampleFormat),
+        records_(core.recordsSystemSound()),
+        reference_(core.echoReference.get()) {}
 
   int Open() {
     if (input_.Open(core_.stopRequested) != 0) return -1;
@@ -77,7 +84,7 @@ class SpeakerLoop {
       lastPollMs_ = now;
       if (heard) {
         quietPolls = 0;
-      } else if (++quietPolls >= kQuietAfterPolls && core_.measuresLevels()) {
+      } else if (++quietPolls >= kQuietAfterPolls && records_ && core_.measuresLevels()) {
         core_.PublishLevel(LevelSource::kSystemSound, SourceLevel{true}, now);
       }
       core_.WaitForRunChange(now + kPollMs, true, core_.stopRequested);
@@ -100,9 +107,17 @@ class SpeakerLoop {
     }
     format_ = format;
     const AudioSpec in{format.sampleRate, format.channels, AV_SAMPLE_FMT_S32};
-    resampler_ = MakeResampler(in, {kOutputSampleRate, kOutputChannels, outputFormat_},
-                               "Could not allocate resampler context", "swr_init error");
-    if (!resampler_) return -1;
+    if (records_) {
+      resampler_ = MakeResampler(in, {kOutputSampleRate, kOutputChannels, outputFormat_},
+                                 "Could not allocate resampler context", "swr_init error");
+      if (!resampler_) return -1;
+    }
+    if (reference_) {
+      toReference_ = MakeResampler(in, {kProcessingRate, 1, AV_SAMPLE_FMT_S16}, "Could not allocate resampler context",
+                                   "swr_init error");
+      // The microphone is then recorded without echo cancellation, system sound as before.
+      if (!toReference_) reference_ = nullptr;
+    }
     frameBytes_ = format.channels * kBytesPerSample;
     maxGatherFrames_ = static_cast<size_t>(format.sampleRate) * kMaxGatherMs / 1000;
     meter_.Reset(format.sampleRate, format.channels);
@@ -123,7 +138,8 @@ class SpeakerLoop {
     if (current == format_) return pending;
     // Everything gathered so far is in the old format: it goes with the old converter, with
     // what the converter still holds.
-    if (Deliver(now) < 0 || Queue(swr_convert(resampler_.get(), converted_.planes, converted_.capacity, nullptr, 0)) < 0)
+    if (Deliver(now) < 0 ||
+        (records_ && Queue(swr_convert(resampler_.get(), converted_.planes, converted_.capacity, nullptr, 0)) < 0))
       return -1;
     LOG(INFO) << "system sound format: " << current.sampleRate << " Hz, " << current.channels << " channels";
     return SetUp(current) < 0 ? -1 : pending;
@@ -168,7 +184,7 @@ class SpeakerLoop {
       }
       Gather(static_cast<const uint8_t*>(data), frames);
       // System sound is measured as it arrives.
-      if (core_.measuresLevels() && meter_.Add(data, frames, AV_SAMPLE_FMT_S32))
+      if (records_ && core_.measuresLevels() && meter_.Add(data, frames, AV_SAMPLE_FMT_S32))
         core_.PublishLevel(LevelSource::kSystemSound, meter_.level(), now);
     }
     if (input_.ReleaseBuffer() < 0) {
@@ -197,6 +213,11 @@ class SpeakerLoop {
   int Deliver(int64_t now) {
     const int frames = static_cast<int>(gatheredFrames());
     if (frames == 0) return 0;
+    if (reference_) PlaceReference(now, frames);
+    if (!records_) {
+      gathered_.clear();
+      return 0;
+    }
     const int64_t samples = av_rescale(frames, kOutputSampleRate, format_.sampleRate);
     const int64_t tolerance = int64_t{kPlacementToleranceMs} * kOutputSampleRate / 1000;
     const int64_t dropped = core_.speakerFifo.PlaceArrival(core_.clock.PositionAt(now), samples, tolerance);
@@ -217,6 +238,24 @@ class SpeakerLoop {
     return result;
   }
 
+  // Places what was gathered, as 32 kHz mono, in the echo canceller's reference, where the
+  // clock says it was heard.
+  void PlaceReference(int64_t now, int frames) {
+    const int capacity = swr_get_out_samples(toReference_.get(), frames);
+    if (capacity < 0) return;
+    referenceSamples_.resize(static_cast<size_t>(capacity));
+    uint8_t* out = reinterpret_cast<uint8_t*>(referenceSamples_.data());
+    const uint8_t* in = gathered_.data();
+    const int converted = swr_convert(toReference_.get(), &out, capacity, &in, frames);
+    if (converted <= 0) {
+      LOG_IF(ERROR, converted < 0) << "system sound could not be converted for the echo canceller";
+      return;
+    }
+    const int64_t tolerance = int64_t{kPlacementToleranceMs} * kProcessingRate / 1000;
+    reference_->Place(ReferencePosition(static_cast<double>(core_.clock.PositionAt(now))), referenceSamples_.data(),
+                      converted, tolerance);
+  }
+
   int Queue(int converted) {
     if (converted < 0) {
       LOG(ERROR) << "swr_convert  error";
@@ -229,8 +268,12 @@ class SpeakerLoop {
   RecorderCore& core_;
   SpeakerInput& input_;
   const AVSampleFormat outputFormat_;
+  const bool records_;           // system sound is recorded (not only the echo canceller's reference)
+  ReferenceBuffer* reference_;   // the echo canceller's reference, or nullptr
   CaptureFormat format_;
-  SwrPtr resampler_;
+  SwrPtr resampler_;             // to the output format (when recorded)
+  SwrPtr toReference_;           // to the reference's 32 kHz mono
+  std::vector<int16_t> referenceSamples_;
   SampleBuffer converted_;
   std::vector<uint8_t> gathered_;  // packets of this poll, in the input's format
   size_t maxGatherFrames_ = 0;
@@ -249,8 +292,11 @@ int RunSpeakerThread(RecorderCore& core) {
     SpeakerLoop loop(core, *input);
     return loop.Open() == 0 ? loop.Run() : -1;
   });
-  // No more system sound will come: the encoder fills its time with silence.
-  if (result != 0) ReportCaptureFault(core, RecordingFault::kSystemSoundFailed);
+  // No more system sound will come: the encoder fills its time with silence, the echo canceller
+  // goes on without its reference.
+  if (result != 0 && core.recordsSystemSound()) ReportCaptureFault(core, RecordingFault::kSystemSoundFailed);
+  if (result != 0 && !core.recordsSystemSound())
+    LOG(WARNING) << "system sound could not be captured: the microphone's echo is not cancelled";
   return result;
 }
 

@@ -40,6 +40,8 @@ const char* RecordUsage() {
       "  --noise                     noise suppression on the microphone (not for wav)\n"
       "  --agc                       automatic gain control on the microphone (not for wav)\n"
       "  --boost N                   gain control boost in dB, 0-100 (default 20; not for wav)\n"
+      "  --echo-cancel               remove the sound of the speakers from the microphone, for\n"
+      "                              calls on speakers rather than headphones (not for wav)\n"
       "  --levels                    once a second, print on standard error the RMS level of each\n"
       "                              recorded source over that second in dBFS, for example\n"
       "                              \"mic -12.3 speaker -18.0\" (-60.0: silence)\n"
@@ -69,6 +71,8 @@ const char* RecordUsage() {
       "  --noise                     麦克风降噪(不适用于 wav)\n"
       "  --agc                       麦克风自动增益(不适用于 wav)\n"
       "  --boost N                   自动增益的增幅,单位 dB,0-100(默认 20;不适用于 wav)\n"
+      "  --echo-cancel               从麦克风中去掉扬声器放出的声音,用于外放而不戴耳机\n"
+      "                              的通话(不适用于 wav)\n"
       "  --levels                    每秒在标准错误输出上打印各录音来源在这一秒内的\n"
       "                              RMS 电平(dBFS),例如 \"mic -12.3 speaker -18.0\"\n"
       "                              (-60.0 表示静音)\n"
@@ -91,6 +95,7 @@ std::vector<std::string> IgnoredOptions(const RecordOptions& options) {
   if (options.noise) ignored.push_back("--noise");
   if (options.agc) ignored.push_back("--agc");
   if (options.boostGiven) ignored.push_back("--boost");
+  if (options.echoCancel) ignored.push_back("--echo-cancel");
   return ignored;
 }
 
@@ -115,6 +120,8 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
       options.noise = true;
     } else if (arg == "--agc") {
       options.agc = true;
+    } else if (arg == "--echo-cancel") {
+      options.echoCancel = true;
     } else if (arg == "--levels") {
       options.levels = true;
     } else if (arg == "--verbose") {

@@ -23,6 +23,7 @@ struct RecordOptions {
   bool agc = false;
   int boost = 20;
   bool boostGiven = false;
+  bool echoCancel = false;  // cancel the speakers' sound in the microphone
   bool levels = false;  // print the sources' levels once a second on standard error
   bool verbose = false; // the log on standard error rather than in the Log folder
   CaptureDevices devices;  // --mic, --speaker: the server's device names (empty: the default)
@@ -30,8 +31,8 @@ struct RecordOptions {
   bool help = false;
 };
 
-// The voice-processing options given that the format ignores ("--noise", "--agc", "--boost"
-// with wav, which is recorded without voice processing), in that order.
+// The voice-processing options given that the format ignores ("--noise", "--agc", "--boost",
+// "--echo-cancel" with wav, which is recorded without voice processing), in that order.
 std::vector<std::string> IgnoredOptions(const RecordOptions& options);
 
 // Parses argv[1..]. On an error returns nullopt and sets *error to a message for the user.

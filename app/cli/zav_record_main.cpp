@@ -43,6 +43,7 @@ RecorderSettings SettingsFrom(const RecordOptions& o, const std::string& folder)
   s.noiseSuppression = o.noise;
   s.gainControl = o.agc;
   s.boost = o.boost;
+  s.echoCancellation = o.echoCancel;
   s.measureLevels = o.levels;
   s.devices = o.devices;
   return s;

@@ -118,7 +118,8 @@ int ToneSpeakerInput::Open(const std::atomic<bool>&) {
 }
 
 int64_t ToneSpeakerInput::DueFrames() const {
-  return FramesSince(start_, format_.sampleRate, tone_.speed) - consumed_;
+  const int64_t latency = int64_t{tone_.latencyMs} * format_.sampleRate / 1000;
+  return std::max<int64_t>(FramesSince(start_, format_.sampleRate, tone_.speed) - latency - consumed_, 0);
 }
 
 int ToneSpeakerInput::NextPacketFrames() {

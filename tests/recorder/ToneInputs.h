@@ -38,6 +38,8 @@ struct ToneSettings {
   std::atomic<int> burstPeriodMs{0};
   std::atomic<int> burstMs{0};
   std::atomic<int> burstOffsetMs{0};
+  // Speaker only: packets are handed over this long after their sound was played.
+  std::atomic<int> latencyMs{0};
   // Speaker only: when switchRate > 0, the device changes to this rate and channel count.
   std::atomic<int> switchRate{0};
   std::atomic<int> switchChannels{0};

@@ -146,7 +146,7 @@ TEST(ZavRecord, ABlockedStandardOutputNeverMakesItUnkillable) {
 TEST(ZavRecord, VoiceProcessingOptionsWithWavAreSaidToBeIgnored) {
   TempFolder folder;
   const CommandResult r = RunCommand({ZAV_RECORD_PATH, "--mute", "--format", "wav", "--noise", "--boost", "30",
-                                      "--seconds", "0.3", "--output-dir", folder.path()},
+                                      "--echo-cancel", "--seconds", "0.3", "--output-dir", folder.path()},
                                      {{"XDG_CONFIG_HOME", folder.path() + "/config"}}, 10s);
   ASSERT_TRUE(r.finished);
   EXPECT_EQ(r.exitCode, 0) << r.output;
@@ -156,7 +156,8 @@ TEST(ZavRecord, VoiceProcessingOptionsWithWavAreSaidToBeIgnored) {
     if (line.rfind('/', 0) != 0) said.push_back(line);
   EXPECT_EQ(said, (std::vector<std::string>{
                       "zav-record: --noise does not apply to wav, which is recorded without voice processing; ignored",
-                      "zav-record: --boost does not apply to wav, which is recorded without voice processing; ignored"}));
+                      "zav-record: --boost does not apply to wav, which is recorded without voice processing; ignored",
+                      "zav-record: --echo-cancel does not apply to wav, which is recorded without voice processing; ignored"}));
 }
 
 // The help and the sentences for people follow the user's language (LANGUAGE first, then

@@ -21,6 +21,8 @@ struct FrameFree { void operator()(AVFrame* f) const { av_frame_free(&f); } };
 struct PacketFree { void operator()(AVPacket* p) const { av_packet_free(&p); } };
 struct SwrFree { void operator()(SwrContext* s) const { swr_free(&s); } };
 
+}  // namespace
+
 void Fft(std::vector<std::complex<double>>& a) {
   const size_t n = a.size();
   for (size_t i = 1, j = 0; i < n; ++i) {
@@ -44,8 +46,6 @@ void Fft(std::vector<std::complex<double>>& a) {
     }
   }
 }
-
-}  // namespace
 
 DecodedAudio DecodeFile(const std::string& path) {
   DecodedAudio out;

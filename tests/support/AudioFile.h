@@ -1,6 +1,7 @@
 #pragma once
 // Reads a recorded file back for checks: decoded samples, duration, tone content.
 
+#include <complex>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ struct DecodedAudio {
 };
 
 DecodedAudio DecodeFile(const std::string& path);
+
+// In-place radix-2 FFT; the size must be a power of two.
+void Fft(std::vector<std::complex<double>>& a);
 
 // Root mean square of samples [begin, end).
 double Rms(const std::vector<float>& samples, size_t begin, size_t end);

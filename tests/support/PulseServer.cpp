@@ -306,7 +306,7 @@ bool PulseServer::WaitForPlaybacks(std::chrono::milliseconds timeout) {
   }
 }
 
-bool PulseServer::WaitForRecordingOf(const std::string& source, std::chrono::milliseconds timeout) {
+int PulseServer::RecordStreamsOf(const std::string& source) {
   // The first column of each short listing is an index; sources have their name second,
   // record streams the index of their source.
   const auto column = [](const std::string& line, int n) {
@@ -316,20 +316,24 @@ bool PulseServer::WaitForRecordingOf(const std::string& source, std::chrono::mil
     }
     return field;
   };
+  std::string sources, outputs, line, index;
+  if (!Pactl({"list", "short", "sources"}, &sources)) return -1;
+  std::istringstream sourceLines(sources);
+  while (std::getline(sourceLines, line))
+    if (column(line, 1) == source) index = column(line, 0);
+  if (index.empty()) return 0;
+  if (!Pactl({"list", "short", "source-outputs"}, &outputs)) return -1;
+  int count = 0;
+  std::istringstream outputLines(outputs);
+  while (std::getline(outputLines, line))
+    if (column(line, 1) == index) ++count;
+  return count;
+}
+
+bool PulseServer::WaitForRecordingOf(const std::string& source, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   do {
-    std::string sources, outputs, line;
-    std::string index;
-    if (Pactl({"list", "short", "sources"}, &sources)) {
-      std::istringstream lines(sources);
-      while (std::getline(lines, line))
-        if (column(line, 1) == source) index = column(line, 0);
-    }
-    if (!index.empty() && Pactl({"list", "short", "source-outputs"}, &outputs)) {
-      std::istringstream lines(outputs);
-      while (std::getline(lines, line))
-        if (column(line, 1) == index) return true;
-    }
+    if (RecordStreamsOf(source) > 0) return true;
     std::this_thread::sleep_for(kProbeIntervalMs);
   } while (std::chrono::steady_clock::now() < deadline);
   error_ = "nothing records " + source;

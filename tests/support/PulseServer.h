@@ -77,6 +77,8 @@ class PulseServer {
   bool StartPlayback(const std::string& sink, const std::string& path);
   // Waits until every started player has ended; false when one is still running at timeout.
   bool WaitForPlaybacks(std::chrono::milliseconds timeout);
+  // How many record streams read `source` (a source name) now; -1 when pactl failed.
+  int RecordStreamsOf(const std::string& source);
   // Waits until a record stream reads `source` (a source name, such as "<sink>.monitor").
   // False at timeout.
   bool WaitForRecordingOf(const std::string& source, std::chrono::milliseconds timeout);

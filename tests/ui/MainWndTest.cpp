@@ -24,6 +24,7 @@
 #include "mainwindow/ElapsedTime.h"
 #include "mainwindow/RecordingPrompts.h"
 #include "mainwindow/SettingWrites.h"
+#include "mainwindow/StoredChoices.h"
 #include "tray/TrayMessages.h"
 
 namespace zav::test {
@@ -97,6 +98,7 @@ TEST_F(MainWndTest, StoredChoicesAreShownAndNotWrittenBack) {
   WriteSetting("voice-source", "2");
   WriteSetting("agc-check", "1");
   WriteSetting("noise-check", "0");
+  WriteSetting("echo-cancel", "1");
   const std::string before = SettingsText();
   OpenWindow();
 
@@ -107,9 +109,11 @@ TEST_F(MainWndTest, StoredChoicesAreShownAndNotWrittenBack) {
   EXPECT_EQ(Control<QComboBox>("record-audio-origin")->currentIndex(), 2);
   EXPECT_TRUE(Control<QCheckBox>("agc-check")->isChecked());
   EXPECT_FALSE(Control<QCheckBox>("noise-check")->isChecked());
+  EXPECT_TRUE(Control<QCheckBox>("aec-check")->isChecked());
   // A wav is recorded without voice processing: its switches are greyed out, not changed.
   EXPECT_FALSE(Control<QCheckBox>("agc-check")->isEnabled());
   EXPECT_FALSE(Control<QCheckBox>("noise-check")->isEnabled());
+  EXPECT_FALSE(Control<QCheckBox>("aec-check")->isEnabled());
   EXPECT_EQ(Text("recorder-info"), QStringLiteral("准备录音"));
   WaitForSettings();
   EXPECT_EQ(SettingsText(), before);
@@ -118,6 +122,7 @@ TEST_F(MainWndTest, StoredChoicesAreShownAndNotWrittenBack) {
   QTest::keyClick(format, Qt::Key_Up);
   EXPECT_TRUE(Control<QCheckBox>("agc-check")->isEnabled());
   EXPECT_TRUE(Control<QCheckBox>("noise-check")->isEnabled());
+  EXPECT_TRUE(Control<QCheckBox>("aec-check")->isEnabled());
 }
 
 TEST_F(MainWndTest, ChoicesTheUserMakesAreStoredAtOnceAndComeBackAtTheNextStart) {
@@ -128,6 +133,11 @@ TEST_F(MainWndTest, ChoicesTheUserMakesAreStoredAtOnceAndComeBackAtTheNextStart)
   EXPECT_EQ(quality->currentText(), QStringLiteral("64kbps"));  // nothing stored: item 0
   auto* agc = Control<QCheckBox>("agc-check");
   QTest::mouseClick(agc, Qt::LeftButton, {}, QPoint(6, agc->height() / 2));
+  // Echo cancellation is off unless chosen: a settings file from before it behaves as ever.
+  auto* aec = Control<QCheckBox>("aec-check");
+  EXPECT_FALSE(aec->isChecked());
+  EXPECT_FALSE(ReadStoredRecordingSettings().echoCancellation);
+  QTest::mouseClick(aec, Qt::LeftButton, {}, QPoint(6, aec->height() / 2));
   for (QComboBox* combo : {format, format, quality, quality, quality, origin}) {
     combo->setFocus();
     QTest::keyClick(combo, Qt::Key_Down);
@@ -146,6 +156,8 @@ TEST_F(MainWndTest, ChoicesTheUserMakesAreStoredAtOnceAndComeBackAtTheNextStart)
   EXPECT_EQ(ReadSetting("voice-size"), std::to_string(boostValue));
   EXPECT_EQ(ReadSetting("agc-check"), "1");
   EXPECT_EQ(ReadSetting("noise-check"), "<none>");
+  EXPECT_EQ(ReadSetting("echo-cancel"), "1");
+  EXPECT_TRUE(ReadStoredRecordingSettings().echoCancellation) << "the next recording does not get it";
 
   CloseWindow();
   OpenWindow();
@@ -154,6 +166,7 @@ TEST_F(MainWndTest, ChoicesTheUserMakesAreStoredAtOnceAndComeBackAtTheNextStart)
   EXPECT_EQ(Control<QComboBox>("record-audio-origin")->currentIndex(), 1);
   EXPECT_EQ(Control<QSlider>("mic-strengthen-slider")->value(), boostValue);
   EXPECT_TRUE(Control<QCheckBox>("agc-check")->isChecked());
+  EXPECT_TRUE(Control<QCheckBox>("aec-check")->isChecked());
 }
 
 // A check box changed without the mouse (the keyboard, a screen reader's toggle action) is the

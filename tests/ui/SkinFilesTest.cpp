@@ -69,7 +69,7 @@ const std::vector<SkinSpec>& ProgramSkins() {
         {"record-audio-quality", Kind::kCombo}, {"mic-volume-slider", Kind::kSlider},
         {"mic-volume-label", Kind::kLabel}, {"sys-volume-slider", Kind::kSlider}, {"sys-volume-label", Kind::kLabel},
         {"mic-strengthen-slider", Kind::kSlider}, {"mic-strengthen-label", Kind::kLabel},
-        {"agc-check", Kind::kCheck}, {"noise-check", Kind::kCheck}, {"save-path-eidt", Kind::kEdit},
+        {"agc-check", Kind::kCheck}, {"noise-check", Kind::kCheck}, {"aec-check", Kind::kCheck}, {"save-path-eidt", Kind::kEdit},
         {"change-dir-btn", Kind::kButton}, {"open-dir-btn", Kind::kButton}, {"audio-record-list", Kind::kList},
         {"feedback", Kind::kButton}, {"help", Kind::kButton}, {"hotkey-btn", Kind::kButton},
         {"cron-job-btn", Kind::kButton}, {"mic-level-meter", Kind::kMeter}, {"sys-level-meter", Kind::kMeter}}},

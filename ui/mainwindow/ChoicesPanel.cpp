@@ -38,7 +38,8 @@ ChoicesPanel::ChoicesPanel(WindowImplBase& window, WorkQueue* disk)
       boost_(window.FindControl<QSlider>(QStringLiteral("mic-strengthen-slider"))),
       boostLabel_(window.FindControl<QLabel>(QStringLiteral("mic-strengthen-label"))),
       gainControl_(window.FindControl<QCheckBox>(QStringLiteral("agc-check"))),
-      noiseSuppression_(window.FindControl<QCheckBox>(QStringLiteral("noise-check"))) {}
+      noiseSuppression_(window.FindControl<QCheckBox>(QStringLiteral("noise-check"))),
+      echoCancellation_(window.FindControl<QCheckBox>(QStringLiteral("aec-check"))) {}
 
 void ChoicesPanel::Show(const StoredChoices& stored) {
   if (boost_) boost_->setValue(stored.boost);
@@ -48,6 +49,7 @@ void ChoicesPanel::Show(const StoredChoices& stored) {
   Select(source_, stored.source);
   Check(gainControl_, stored.gainControl);
   Check(noiseSuppression_, stored.noiseSuppression);
+  Check(echoCancellation_, stored.echoCancellation);
   ShowVoiceProcessingForFormat();
 }
 
@@ -56,6 +58,7 @@ void ChoicesPanel::ShowVoiceProcessingForFormat() {
   const bool applies = !format_ || format_->currentText() != QStringLiteral("wav");
   if (gainControl_) gainControl_->setEnabled(applies);
   if (noiseSuppression_) noiseSuppression_->setEnabled(applies);
+  if (echoCancellation_) echoCancellation_->setEnabled(applies);
 }
 
 bool ChoicesPanel::Handle(const TNotifyUI& msg) {
@@ -84,8 +87,18 @@ bool ChoicesPanel::Handle(const TNotifyUI& msg) {
     }
     return true;
   }
-  if (msg.type == kNotifySelectChanged && (sender == gainControl_ || sender == noiseSuppression_)) {
-    Store(sender == gainControl_ ? keys::kGainControl : keys::kNoiseSuppression, msg.wParam != 0 ? "1" : "0");
+  if (msg.type == kNotifySelectChanged) {
+    std::string_view key;
+    if (sender == gainControl_) {
+      key = keys::kGainControl;
+    } else if (sender == noiseSuppression_) {
+      key = keys::kNoiseSuppression;
+    } else if (sender == echoCancellation_) {
+      key = keys::kEchoCancellation;
+    } else {
+      return false;
+    }
+    Store(key, msg.wParam != 0 ? "1" : "0");
     return true;
   }
   return false;

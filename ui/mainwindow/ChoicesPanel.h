@@ -1,7 +1,7 @@
 #pragma once
 // The choices that shape the next recording: sound source, format and bitrate combos, the
-// microphone boost slider, the noise suppression and gain control checks (greyed out while the
-// format is wav, which is recorded without them). Shows the stored choices without writing them
+// microphone boost slider, the noise suppression, gain control and echo cancellation checks
+// (greyed out while the format is wav, which is recorded without them). Shows the stored choices without writing them
 // back, and stores each change the user makes at once (on the disk worker). UI thread only.
 
 #include <string>
@@ -44,6 +44,7 @@ class ChoicesPanel {
   QLabel* boostLabel_;
   QCheckBox* gainControl_;
   QCheckBox* noiseSuppression_;
+  QCheckBox* echoCancellation_;
 };
 
 }  // namespace zav

@@ -36,6 +36,7 @@ StoredChoices ReadStoredChoices() {
   c.boost = Boost(store);
   c.gainControl = store.ReadInt(kGlobalSection, keys::kGainControl, 0) != 0;
   c.noiseSuppression = store.ReadInt(kGlobalSection, keys::kNoiseSuppression, 0) != 0;
+  c.echoCancellation = store.ReadInt(kGlobalSection, keys::kEchoCancellation, 0) != 0;
   c.devices = StoredDevices(store);
   c.outputFolder = GetOutputFolder();
   return c;
@@ -66,6 +67,7 @@ RecorderSettings ReadStoredRecordingSettings() {
   c.noiseSuppression = store.ReadInt(kGlobalSection, keys::kNoiseSuppression, 0) != 0;
   c.gainControl = store.ReadInt(kGlobalSection, keys::kGainControl, 0) != 0;
   c.boost = Boost(store);
+  c.echoCancellation = store.ReadInt(kGlobalSection, keys::kEchoCancellation, 0) != 0;
   c.devices = StoredDevices(store);
   return c;
 }

@@ -25,6 +25,7 @@ inline constexpr std::string_view kBitrate = "voice-bitrate";
 inline constexpr std::string_view kBoost = "voice-size";
 inline constexpr std::string_view kGainControl = "agc-check";
 inline constexpr std::string_view kNoiseSuppression = "noise-check";
+inline constexpr std::string_view kEchoCancellation = "echo-cancel";
 inline constexpr std::string_view kMute = "audio-mute-check";  // written by no window
 inline constexpr std::string_view kWindowClose = "window-close";
 inline constexpr std::string_view kOutputFolder = "output-dir";
@@ -54,6 +55,7 @@ struct StoredChoices {
   int boost = kDefaultBoost;        // "voice-size" as the slider shows it
   bool gainControl = false;         // "agc-check"
   bool noiseSuppression = false;    // "noise-check"
+  bool echoCancellation = false;    // "echo-cancel"
   CaptureDevices devices;           // "mic-device", "speaker-device"
   std::string outputFolder;         // created when missing
 
@@ -78,7 +80,7 @@ std::string BitRateTextOfIndex(int index);
 VoiceSource VoiceSourceAt(int index);
 
 // What the next recording takes from the settings store, read afresh at each start: source,
-// output folder, mute, noise suppression, gain control and boost. The format and bitrate are
+// output folder, mute, noise suppression, gain control, boost and echo cancellation. The format and bitrate are
 // the combos' and are left at their defaults.
 RecorderSettings ReadStoredRecordingSettings();
 

@@ -550,6 +550,10 @@
         <source>hint</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>回声消除</source>
+        <translation>Echo cancellation</translation>
+    </message>
 </context>
 <context>
     <name>MessageBox</name>
