@@ -396,7 +396,7 @@
     </message>
     <message>
         <source>麦克风和系统声音</source>
-        <translation>Microphone and system sound</translation>
+        <translation>Mic and system sound</translation>
     </message>
     <message>
         <source>仅麦克风</source>
@@ -480,11 +480,11 @@
     </message>
     <message>
         <source>降噪</source>
-        <translation>Noise suppression</translation>
+        <translation>Denoise</translation>
     </message>
     <message>
         <source>自动增益</source>
-        <translation>Automatic gain</translation>
+        <translation>Auto gain</translation>
     </message>
     <message>
         <source>音量</source>
@@ -552,7 +552,7 @@
     </message>
     <message>
         <source>回声消除</source>
-        <translation>Echo cancellation</translation>
+        <translation>Echo cancel</translation>
     </message>
 </context>
 <context>
