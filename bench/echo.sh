@@ -101,12 +101,14 @@ for latency in $LATENCIES; do
     off=$("$BENCH_ECHO" measure mic "$(record_scene mic off "$BENCH_WORK/off")" 2>/dev/null)
     on=$("$BENCH_ECHO" measure mic "$(record_scene mic on "$BENCH_WORK/on")" 2>/dev/null)
     delay=$(grep -ho 'echo canceller: delay estimate [0-9-]* ms' "$BENCH_WORK/on.log" | sed 's/.*estimate //' || true)
+    # Where the recorder found the echo when it moved the reference (nothing: it lay in reach).
+    moved=$(grep -ho 'the echo lies [0-9-]* ms' "$BENCH_WORK/on.log" | sed 's/the echo lies //; s/ ms//' | paste -sd, - || true)
     awk -v l="$latency" -v r="$run" -v eoff="$(value "$off" echo)" -v eon="$(value "$on" echo)" \
       -v noff="$(value "$off" near)" -v non="$(value "$on" near)" \
       -v doff="$(value "$off" dt_near)" -v don="$(value "$on" dt_near)" -v lon="$(value "$on" dt_level)" \
-      -v d="$delay" 'BEGIN {
-        printf "%-8s %-4s %8.1f %8.1f %8.1f %+8.2f %+8.2f %+8.2f   (canceller delay estimate %s)\n",
-          l " ms", r, eoff, eon, eoff - eon, non - noff, lon - noff, don - doff, d }'
+      -v d="$delay" -v m="${moved:+$moved ms}" 'BEGIN {
+        printf "%-8s %-4s %8.1f %8.1f %8.1f %+8.2f %+8.2f %+8.2f   (reference moved for an echo at: %s; canceller estimate %s)\n",
+          l " ms", r, eoff, eon, eoff - eon, non - noff, lon - noff, don - doff, m == "" ? "none" : m, d }'
   done
   bench_server_stop
 done

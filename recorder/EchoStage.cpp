@@ -1,5 +1,7 @@
 #include "EchoStage.h"
 
+#include <glog/logging.h>
+
 #include <cmath>
 
 namespace zav {
@@ -23,7 +25,7 @@ bool EchoStage::Release(int64_t clock, double correction, bool all, const BlockP
   bool ok = true;
   size_t taken = 0;
   for (; pending_.size() - taken >= kBlockSamples; taken += kBlockSamples) {
-    const int64_t start = ReferencePosition(position_);
+    const int64_t start = ReferencePosition(position_) - aligner_.shift();
     const int64_t referenceEnd = reference_.end();
     if (quietEnd_ >= 0 && referenceEnd != quietEnd_) quietEnd_ = -1;  // it delivers again
     bool ready = all || quietEnd_ >= 0 || referenceEnd >= start + kBlockSamples;
@@ -36,7 +38,12 @@ bool EchoStage::Release(int64_t clock, double correction, bool all, const BlockP
     const size_t at = out->size();
     out->insert(out->end(), pending_.begin() + static_cast<ptrdiff_t>(taken),
                 pending_.begin() + static_cast<ptrdiff_t>(taken + kBlockSamples));
-    ok = process(out->data() + at, farEnd_.data()) && ok;
+    int16_t* block = out->data() + at;
+    if (aligner_.Add(block, farEnd_.data()))
+      LOG(INFO) << "echo canceller: the echo lies " << aligner_.foundDelayMs()
+                << " ms behind the system sound; its reference is now read "
+                << aligner_.shift() * 1000 / kProcessingRate << " ms back";
+    ok = process(block, farEnd_.data()) && ok;
     position_ += kOutputBlockSamples * (1 + correction);
   }
   pending_.erase(pending_.begin(), pending_.begin() + static_cast<ptrdiff_t>(taken));

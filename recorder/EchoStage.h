@@ -11,6 +11,10 @@
 // microphone's converter stretches it, so that the block and the reference meet at the
 // position the microphone has in the file.
 //
+// Where the echo lies behind the system sound depends on the speakers and on how each source
+// lands on the recording clock: the stage reads the reference as far back as its aligner
+// (EchoAligner) says, so that the echo stays within the canceller's reach.
+//
 // Positions: samples at the output rate on the recording clock; the reference is read at the
 // processing rate. Used by the microphone thread only.
 
@@ -19,6 +23,7 @@
 #include <functional>
 #include <vector>
 
+#include "EchoAligner.h"
 #include "ReferenceBuffer.h"
 #include "VoiceProcessor.h"
 
@@ -59,6 +64,7 @@ class EchoStage {
   bool anchored_ = false;
   int64_t quietEnd_ = -1;    // the reference's end when a block last went without it; -1: it delivers
   std::array<int16_t, kBlockSamples> farEnd_{};
+  EchoAligner aligner_;
 };
 
 // The reference position (at the processing rate) of an output-rate clock position.

@@ -22,10 +22,8 @@ inline constexpr int kAccumulatorSamples = 64000;        // 2 s; 128000 bytes
 inline constexpr int kGainTargetDbfs = 3;                // the level the gain control aims at, in -dBFS
 inline constexpr int kMaxCompressionGainDb = 90;         // the gain control's own upper limit
 // The delay the echo canceller is told at its start. Its adaptive filter (128 ms long) then
-// covers echoes that reach the recording about 50 to 175 ms after the system sound that caused
-// them: a sink's and a microphone's buffers, the way through the room, and where each source's
-// audio lands on the recording clock. Its own delay estimate takes over only after 10 to 15 s
-// of far-end sound, so an echo outside that span is cancelled from then on.
+// covers echoes that reach the recording about 50 to 175 ms after the system sound it is handed
+// with them; EchoAligner moves the system sound so that the echo lands there.
 inline constexpr int kEchoStartDelayMs = 120;
 
 class VoiceProcessor {

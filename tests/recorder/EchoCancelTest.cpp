@@ -8,9 +8,14 @@
 #include <numeric>
 #include <vector>
 
+#include <cmath>
+
+#include "EchoAligner.h"
+#include "EchoScene.h"
 #include "EchoStage.h"
 #include "ReferenceBuffer.h"
 #include "ToneRecorderFixture.h"
+#include "VoiceProcessor.h"
 
 namespace zav::test {
 namespace {
@@ -106,6 +111,53 @@ TEST(EchoStage, BlocksMeetTheSoundOfTheirMomentAndNeverWaitLong) {
   stage.Append(tenBlocks.data(), 4 * kBlockSamples + 100);
   ASSERT_TRUE(stage.Release(200000, 0.02, true, process, &out));
   EXPECT_EQ(stage.end(), 100000 + std::llround(4 * 441 * 1.02 + 100 * 441.0 / 320));
+}
+
+// Speakers whose echo comes back a quarter of a second late (Bluetooth, a network sink),
+// beyond where the canceller starts looking: the stage finds the echo and cancels it within
+// 2 s. A steady tone fits every lag: it does not move the reference.
+TEST(EchoStage, FindsAnEchoFarBehindTheSystemSoundAndCancelsIt) {
+  constexpr int kDelay = kProcessingRate / 4;
+  const auto echoOf = [&](const std::vector<float>& far) {
+    std::vector<int16_t> system(far.size()), microphone(far.size(), 0);
+    for (size_t i = 0; i < far.size(); ++i) {
+      system[i] = static_cast<int16_t>(std::lrint(far[i] * 32767));
+      if (i >= kDelay) microphone[i] = static_cast<int16_t>(system[i - kDelay] / 2);
+    }
+    return std::pair{system, microphone};
+  };
+  const auto [system, microphone] = echoOf(MakeEchoScene(5, 0, 0, kProcessingRate).far);
+
+  ReferenceBuffer reference(kProcessingRate * 2);
+  EchoStage stage(reference, kOutputBlockSamples * 20);
+  VoiceProcessor processor;
+  ASSERT_EQ(processor.Create(false, false, 0, true), 0);
+  const EchoStage::BlockProcessor process = [&](int16_t* block, const int16_t* farEnd) {
+    return processor.ProcessBlock(block, farEnd);
+  };
+  std::vector<int16_t> out;
+  stage.Anchor(0);
+  for (int64_t block = 0; (block + 1) * kBlockSamples <= static_cast<int64_t>(system.size()); ++block) {
+    const int64_t at = block * kBlockSamples;
+    reference.Place(at + kBlockSamples, system.data() + at, kBlockSamples, kBlockSamples);
+    stage.Append(microphone.data() + at, kBlockSamples);
+    ASSERT_TRUE(stage.Release((block + 1) * kOutputBlockSamples, 0, false, process, &out));
+  }
+  const auto power = [](const std::vector<int16_t>& v, size_t from, size_t to) {
+    double sum = 0;
+    for (size_t i = from; i < to && i < v.size(); ++i) sum += static_cast<double>(v[i]) * v[i];
+    return sum;
+  };
+  const size_t from = kProcessingRate * 5 / 2, to = kProcessingRate * 5;
+  EXPECT_GT(10 * std::log10(power(microphone, from, to) / std::max(power(out, from, to), 1.0)), 20)
+      << "the echo, 2.5 s to 5 s";
+
+  std::vector<float> tone(kProcessingRate * 4);
+  for (size_t i = 0; i < tone.size(); ++i) tone[i] = 0.1f * static_cast<float>(std::sin(2 * M_PI * 440 * i / kProcessingRate));
+  const auto [toneOut, toneEcho] = echoOf(tone);
+  EchoAligner aligner;
+  for (size_t at = 0; at + kBlockSamples <= tone.size(); at += kBlockSamples)
+    EXPECT_FALSE(aligner.Add(toneEcho.data() + at, toneOut.data() + at)) << "at " << at;
 }
 
 // A backend of tones that counts the system-sound inputs the recorder opens.

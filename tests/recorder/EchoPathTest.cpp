@@ -22,9 +22,9 @@ constexpr double kEchoPathDb = -6;
 const int kLoopbackVolume = static_cast<int>(65536 * std::pow(10.0, kEchoPathDb / 60));
 const std::string kOutputMonitor = std::string(PulseServer::kOutputSink) + ".monitor";
 
-constexpr double kMinEchoReductionDb = 20;       // measured at 50 and 100 ms: 27-45 dB
+constexpr double kMinEchoReductionDb = 20;       // measured at 50, 100 and 150 ms: 26-38 dB
 constexpr double kMaxNearLossDb = 1;             // measured: 0.0-0.1 dB
-constexpr double kMaxDoubleTalkNearLossDb = 7;   // measured: 2.6-5.4 dB
+constexpr double kMaxDoubleTalkNearLossDb = 7;   // measured: 4.1-5.5 dB
 
 // What a recording of the call holds, in dB.
 struct CallLevels {
@@ -117,10 +117,10 @@ TEST_P(EchoPath, CancelsTheFarEndsEchoAndKeepsTheNearEnd) {
   for (const auto& m : owner.All()) EXPECT_NE(m.message, kWmRecordFault) << "fault " << m.lParam;
 }
 
-// The middle echo path of the benchmark, well inside the canceller's starting span: the 50 ms
-// path lands at its lower edge and the 150 ms one, depending on how the loopback settles,
-// within or beyond its upper edge (bench/README.md).
-INSTANTIATE_TEST_SUITE_P(Latencies, EchoPath, ::testing::Values(100),
+// The longest echo path of the benchmark: its echo settles 160 to 200 ms behind the system
+// sound, at or beyond the end of the canceller's filter, so that the recorder has to find it
+// and move the reference (bench/README.md).
+INSTANTIATE_TEST_SUITE_P(Latencies, EchoPath, ::testing::Values(150),
                          [](const auto& info) { return std::to_string(info.param) + "ms"; });
 
 // The output stops delivering mid-recording (a suspended sink, as an idle or lost device):
