@@ -19,7 +19,13 @@ cmake --build "$asan_dir"
   export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:intercept_strndup=0"
   export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-  ctest --output-on-failure --timeout 900 --parallel "$jobs"
+  ctest --output-on-failure --timeout 900 --parallel "$jobs" -LE a11y
+  # The screen-reader tests, with whole allocation stacks: Qt's accessibility bridge keeps a
+  # copy of each key event until the accessibility registry answers for it, and the copies
+  # still waiting when the program ends are never freed (a leak inside Qt, at exit, seen when
+  # the machine is busy). Only the slow unwinder sees past Qt's own frames to the application
+  # event filter the copy is made in, which lsan.supp names; nothing of ours filters there.
+  ASAN_OPTIONS="$ASAN_OPTIONS:fast_unwind_on_malloc=0" ctest --output-on-failure --timeout 900 --parallel "$jobs" -L a11y
 )
 
 tsan_dir=${ZAV_TSAN_BUILD_DIR:-build-tsan}
