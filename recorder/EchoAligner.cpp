@@ -6,9 +6,6 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
-#include <memory>
-
 #include "VoiceProcessor.h"
 
 namespace zav {
@@ -49,85 +46,86 @@ constexpr double kRunnerUpShare = 0.8;
 // Below this mean square (-60 dBFS) a signal is silent for the search.
 constexpr double kSilentPower = 1e-6;
 
-struct TxDeleter {
-  void operator()(AVTXContext* c) const { av_tx_uninit(&c); }
-};
-using TxPtr = std::unique_ptr<AVTXContext, TxDeleter>;
-
-struct Transform {
-  TxPtr context;
-  av_tx_fn run = nullptr;
-};
-
-Transform MakeTransform(int size, bool inverse) {
-  Transform t;
-  AVTXContext* context = nullptr;
-  const float scale = 1.0f;
-  if (av_tx_init(&context, &t.run, AV_TX_FLOAT_FFT, inverse ? 1 : 0, size, &scale, AV_TX_UNALIGNED) < 0) return {};
-  t.context.reset(context);
-  return t;
-}
-
 int TransformSize(int length) {
   int size = 1;
   while (size < length) size *= 2;
   return size;
 }
 
+double Power(const float* samples, int count) {
+  double sum = 0;
+  for (int i = 0; i < count; ++i) sum += double{samples[i]} * samples[i];
+  return sum;
+}
+
 }  // namespace
 
-std::optional<EchoLag> FindEchoLag(const std::vector<float>& microphone, const std::vector<float>& reference, int from,
-                                   int count, int minLag, int maxLag, int apart) {
-  const int span = count + maxLag - minLag;  // the reference stretch, from `from - maxLag`
-  const int first = from - maxLag;
-  if (count <= 0 || maxLag < minLag || first < 0 || from + count > static_cast<int>(microphone.size()) ||
-      first + span > static_cast<int>(reference.size()))
-    return std::nullopt;
+void EchoLagSearch::TxDeleter::operator()(AVTXContext* context) const { av_tx_uninit(&context); }
 
-  const auto power = [](const float* samples, int n) {
-    double sum = 0;
-    for (int i = 0; i < n; ++i) sum += double{samples[i]} * samples[i];
-    return sum;
-  };
-  const double micPower = power(microphone.data() + from, count);
-  if (micPower / count < kSilentPower || power(reference.data() + first, span) / count < kSilentPower)
+EchoLagSearch::EchoLagSearch(int count, int minLag, int maxLag, int apart)
+    : count_(count),
+      minLag_(minLag),
+      maxLag_(maxLag),
+      apart_(apart),
+      size_(TransformSize(count + maxLag - minLag)),
+      mic_(size_),
+      ref_(size_),
+      micSpectrum_(size_),
+      refSpectrum_(size_),
+      correlations_(static_cast<size_t>(std::max(maxLag - minLag + 1, 0))) {
+  const float scale = 1.0f;
+  AVTXContext* context = nullptr;
+  if (av_tx_init(&context, &runForward_, AV_TX_FLOAT_FFT, 0, size_, &scale, AV_TX_UNALIGNED) >= 0)
+    forward_.reset(context);
+  context = nullptr;
+  if (av_tx_init(&context, &runInverse_, AV_TX_FLOAT_FFT, 1, size_, &scale, AV_TX_UNALIGNED) >= 0)
+    inverse_.reset(context);
+}
+
+EchoLagSearch::~EchoLagSearch() = default;
+
+std::optional<EchoLag> EchoLagSearch::Find(const std::vector<float>& microphone, const std::vector<float>& reference,
+                                           int from) {
+  const int span = count_ + maxLag_ - minLag_;  // the reference stretch, from `from - maxLag`
+  const int first = from - maxLag_;
+  if (!forward_ || !inverse_ || count_ <= 0 || maxLag_ < minLag_ || first < 0 ||
+      from + count_ > static_cast<int>(microphone.size()) || first + span > static_cast<int>(reference.size()))
+    return std::nullopt;
+  const double micPower = Power(microphone.data() + from, count_);
+  if (micPower / count_ < kSilentPower || Power(reference.data() + first, span) / count_ < kSilentPower)
     return std::nullopt;
 
   // Cross-correlation by transform: c[k] = sum over i of mic[i] x ref[i + k], where lag = maxLag - k.
-  const int size = TransformSize(span);
-  Transform forward = MakeTransform(size, false);
-  Transform inverse = MakeTransform(size, true);
-  if (!forward.run || !inverse.run) return std::nullopt;
-  std::vector<std::complex<float>> mic(size), ref(size), micSpectrum(size), refSpectrum(size);
-  for (int i = 0; i < count; ++i) mic[i] = microphone[from + i];
-  for (int j = 0; j < span; ++j) ref[j] = reference[first + j];
-  forward.run(forward.context.get(), micSpectrum.data(), mic.data(), sizeof(std::complex<float>));
-  forward.run(forward.context.get(), refSpectrum.data(), ref.data(), sizeof(std::complex<float>));
-  for (int i = 0; i < size; ++i) micSpectrum[i] = std::conj(micSpectrum[i]) * refSpectrum[i];
-  inverse.run(inverse.context.get(), mic.data(), micSpectrum.data(), sizeof(std::complex<float>));
+  std::fill(mic_.begin(), mic_.end(), 0.0f);
+  std::fill(ref_.begin(), ref_.end(), 0.0f);
+  std::copy_n(microphone.begin() + from, count_, mic_.begin());
+  std::copy_n(reference.begin() + first, span, ref_.begin());
+  constexpr ptrdiff_t kStride = sizeof(std::complex<float>);
+  runForward_(forward_.get(), micSpectrum_.data(), mic_.data(), kStride);
+  runForward_(forward_.get(), refSpectrum_.data(), ref_.data(), kStride);
+  for (int i = 0; i < size_; ++i) micSpectrum_[i] = std::conj(micSpectrum_[i]) * refSpectrum_[i];
+  runInverse_(inverse_.get(), mic_.data(), micSpectrum_.data(), kStride);
 
   // The reference's power under the window at each k, sliding.
-  double refPower = 0;
-  for (int j = 0; j < count; ++j) refPower += double{ref[j].real()} * ref[j].real();
-  std::vector<double> correlations(static_cast<size_t>(maxLag - minLag + 1), 0.0);
+  double refPower = Power(reference.data() + first, count_);
   int best = -1;
-  for (int k = 0; k <= maxLag - minLag; ++k) {
+  for (int k = 0; k <= maxLag_ - minLag_; ++k) {
     if (k > 0) {
-      const double leaving = ref[k - 1].real(), entering = ref[k + count - 1].real();
+      const double leaving = ref_[k - 1].real(), entering = ref_[k + count_ - 1].real();
       refPower += entering * entering - leaving * leaving;
     }
-    if (refPower / count < kSilentPower) continue;
-    correlations[k] = std::fabs(mic[k].real() / size) / std::sqrt(micPower * refPower);
-    if (best < 0 || correlations[k] > correlations[best]) best = k;
+    const bool heard = refPower / count_ >= kSilentPower;
+    correlations_[k] = heard ? std::fabs(mic_[k].real() / size_) / std::sqrt(micPower * refPower) : 0.0;
+    if (heard && (best < 0 || correlations_[k] > correlations_[best])) best = k;
   }
   if (best < 0) return std::nullopt;
-  EchoLag found{maxLag - best, correlations[best], 0};
-  for (int k = 0; k <= maxLag - minLag; ++k)
-    if (std::abs(k - best) >= apart) found.runnerUp = std::max(found.runnerUp, correlations[k]);
+  EchoLag found{maxLag_ - best, correlations_[best], 0};
+  for (int k = 0; k <= maxLag_ - minLag_; ++k)
+    if (std::abs(k - best) >= apart_) found.runnerUp = std::max(found.runnerUp, correlations_[k]);
   return found;
 }
 
-EchoAligner::EchoAligner() {
+EchoAligner::EchoAligner() : search_(kWindow, -kAhead, kBehind, kApartMs * kSearchRate / 1000) {
   microphone_.reserve(kHistory + kBlockAtSearchRate);
   reference_.reserve(kHistory + kBlockAtSearchRate);
 }
@@ -144,38 +142,34 @@ bool EchoAligner::Add(const int16_t* microphone, const int16_t* reference) {
   };
   append(microphone_, microphone);
   append(reference_, reference);
-  moved_ = false;
-  if (++sinceEstimate_ >= kEstimateEveryBlocks && static_cast<int>(microphone_.size()) == kHistory) {
-    sinceEstimate_ = 0;
-    Estimate();
-  }
-  return moved_;
+  if (++sinceEstimate_ < kEstimateEveryBlocks || static_cast<int>(microphone_.size()) < kHistory) return false;
+  sinceEstimate_ = 0;
+  return Estimate();
 }
 
-void EchoAligner::Estimate() {
-  const std::optional<EchoLag> found =
-      FindEchoLag(microphone_, reference_, kBehind, kWindow, -kAhead, kBehind, kApartMs * kSearchRate / 1000);
+bool EchoAligner::Estimate() {
+  const std::optional<EchoLag> found = search_.Find(microphone_, reference_, kBehind);
   // A steady or repeating sound correlates almost as well at many lags: no place for the echo.
   if (!found || found->correlation < kLikelyCorrelation || found->runnerUp > kRunnerUpShare * found->correlation) {
     candidate_.reset();
-    return;
+    return false;
   }
   const bool agrees = candidate_ && MsOf(std::abs(*candidate_ - found->lag)) <= kAgreeMs;
   candidate_ = found->lag;
-  if (found->correlation < kSureCorrelation && !agrees) return;
+  if (found->correlation < kSureCorrelation && !agrees) return false;
 
   const int delayMs = MsOf(found->lag);
-  if (delayMs >= kLowestMs && delayMs <= kHighestMs) return;
+  if (delayMs >= kLowestMs && delayMs <= kHighestMs) return false;
   const int64_t perMs = kProcessingRate / 1000;
   const int64_t shiftMs = std::clamp<int64_t>(shift_ / perMs + delayMs - kTargetMs, -kAheadShiftMs, kLongestShiftMs);
-  if (shiftMs * perMs == shift_) return;
+  if (shiftMs * perMs == shift_) return false;
   foundDelayMs_ = static_cast<int>(shift_ / perMs) + delayMs;
   shift_ = shiftMs * perMs;
-  moved_ = true;
   // What was gathered was handed with the old shift.
   microphone_.clear();
   reference_.clear();
   candidate_.reset();
+  return true;
 }
 
 }  // namespace zav

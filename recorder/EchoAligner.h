@@ -11,9 +11,14 @@
 //
 // Samples at kProcessingRate; the search runs at 2 kHz. Used by the microphone thread only.
 
+#include <complex>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
+
+struct AVTXContext;
 
 namespace zav {
 
@@ -28,10 +33,31 @@ struct EchoLag {
 
 // Where the reference best explains the microphone: the lag in [minLag, maxLag] that
 // maximises the normalised correlation of microphone[i] with reference[i - lag], over
-// microphone[from, from + count). The reference is indexed like the microphone and must hold
-// [from - maxLag, from + count - minLag). Nothing when either signal is silent over the stretch.
-std::optional<EchoLag> FindEchoLag(const std::vector<float>& microphone, const std::vector<float>& reference, int from,
-                                   int count, int minLag, int maxLag, int apart);
+// microphone[from, from + count). Its transforms and working buffers are made once, for
+// stretches of one length.
+class EchoLagSearch {
+ public:
+  EchoLagSearch(int count, int minLag, int maxLag, int apart);
+  ~EchoLagSearch();
+  EchoLagSearch(const EchoLagSearch&) = delete;
+  EchoLagSearch& operator=(const EchoLagSearch&) = delete;
+
+  // The reference is indexed like the microphone and must hold [from - maxLag, from + count -
+  // minLag). Nothing when either signal is silent over the stretch, or it does not fit.
+  std::optional<EchoLag> Find(const std::vector<float>& microphone, const std::vector<float>& reference, int from);
+
+ private:
+  struct TxDeleter {
+    void operator()(AVTXContext* context) const;
+  };
+  using TxFunction = void (*)(AVTXContext*, void*, void*, ptrdiff_t);
+
+  const int count_, minLag_, maxLag_, apart_, size_;
+  std::unique_ptr<AVTXContext, TxDeleter> forward_, inverse_;
+  TxFunction runForward_ = nullptr, runInverse_ = nullptr;
+  std::vector<std::complex<float>> mic_, ref_, micSpectrum_, refSpectrum_;
+  std::vector<double> correlations_;
+};
 
 class EchoAligner {
  public:
@@ -48,15 +74,16 @@ class EchoAligner {
   int foundDelayMs() const { return foundDelayMs_; }
 
  private:
-  void Estimate();
+  // Looks for the echo; true when the shift changed.
+  bool Estimate();
 
+  EchoLagSearch search_;
   std::vector<float> microphone_;  // at 2 kHz, the newest at the back
   std::vector<float> reference_;
   int sinceEstimate_ = 0;          // blocks
   std::optional<int> candidate_;   // the last estimate's delay (2 kHz samples), waiting to be confirmed
   int64_t shift_ = 0;
   int foundDelayMs_ = 0;
-  bool moved_ = false;
 };
 
 }  // namespace zav
