@@ -65,10 +65,14 @@ class ProgramHome {
   QTemporaryDir dir_;
 };
 
-// The desktop program, started with home's folders on platform (and display).
-inline std::unique_ptr<QProcess> StartProgram(const ProgramHome& home, const QString& platform, const QString& display = {}) {
+// The desktop program, started with home's folders on platform (and display), with the
+// variables of `more` set besides.
+inline std::unique_ptr<QProcess> StartProgram(const ProgramHome& home, const QString& platform, const QString& display = {},
+                                              const QProcessEnvironment& more = {}) {
   auto process = std::make_unique<QProcess>();
-  process->setProcessEnvironment(home.Environment(platform, display));
+  QProcessEnvironment env = home.Environment(platform, display);
+  env.insert(more);
+  process->setProcessEnvironment(env);
   process->setProcessChannelMode(QProcess::ForwardedChannels);
   process->start(QStringLiteral(ZAV_PROGRAM_PATH), {});
   return process;

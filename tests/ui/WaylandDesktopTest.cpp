@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDBusConnection>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QWindow>
 
@@ -26,6 +28,7 @@
 #include "PlatformChoice.h"
 #include "ProgramUnderTest.h"
 #include "PulseServer.h"
+#include "SessionBus.h"
 #include "UiTestSupport.h"
 #include "WaylandTestEnvironment.h"
 #include "dui/PromptBoxDialog.h"
@@ -334,6 +337,56 @@ TEST_F(WaylandDesktopTest, TheTrayIconRegistersItsClickBringsTheWindowBackAndThe
   ASSERT_TRUE(CallTray(QStringLiteral("ClickMenu"), {QStringLiteral("退出")}).arguments().value(0).toBool());
   EXPECT_TRUE(WaitUntil([&] { return window.isNull(); }));
   EXPECT_TRUE(WaitUntil([] { return CallTray(QStringLiteral("Items")).arguments().value(0).toStringList().isEmpty(); }));
+}
+
+// The program as the user runs it, on a desktop whose portal gives global shortcuts but whose
+// panel hosts no tray icons: the portal is a process of its own that sends each press as the
+// desktop's does (Activated and Deactivated at once, to the program alone), and the test only
+// speaks to the portal. The shortcuts were bound but every press was dropped (Qt could not
+// connect the press signal until something else had registered the object-path type).
+TEST(WaylandProgramTest, ThePortalsShortcutsStartAndStopARecordingOnADesktopWithoutATray) {
+  ASSERT_TRUE(WaylandTestProblem().empty()) << "no Wayland desktop for the test: " << WaylandTestProblem();
+  PulseServerOptions options;
+  options.outputToneHz = kSpeakerHz;
+  options.keepOutputFlowing = true;
+  PulseServer sound(options);
+  ASSERT_TRUE(sound.running()) << sound.error();
+  SessionBus desktopBus;  // the portal, and no tray watcher
+  ASSERT_TRUE(desktopBus.running()) << desktopBus.error();
+  BusService portal(ZAV_TEST_PORTAL_PATH, {}, desktopBus.address());
+  ASSERT_TRUE(portal.running()) << portal.error();
+  QDBusConnection bus = QDBusConnection::connectToBus(QString::fromStdString(desktopBus.address()), QStringLiteral("desktop"));
+  auto press = [&](const char* shortcut) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
+        QStringLiteral("org.zav.TestPortal"), QStringLiteral("Activate"));
+    call << QString::fromLatin1(shortcut);
+    return bus.call(call).arguments().value(0).toBool();
+  };
+
+  ProgramHome home;
+  QProcessEnvironment desktop;
+  desktop.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromStdString(desktopBus.address()));
+  std::unique_ptr<QProcess> program = StartProgram(home, {}, {}, desktop);
+  ASSERT_TRUE(WaitForLog(home, QStringLiteral("hotkeys registered: start/pause yes, stop yes")))
+      << home.LogText().toStdString();
+  ASSERT_TRUE(press("start-pause"));
+  ASSERT_TRUE(WaitForLog(home, QStringLiteral("recording /"), 5000)) << "the press was dropped";
+  const auto started = Clock::now();
+  WaitUntil([] { return false; }, 2000);
+  ASSERT_TRUE(press("stop"));
+  const auto stopped = Clock::now();
+  ASSERT_TRUE(WaitForLog(home, QStringLiteral("recording finished"), 5000));
+  StopProgram(*program);
+  QDBusConnection::disconnectFromBus(QStringLiteral("desktop"));
+
+  const QRegularExpressionMatch path =
+      QRegularExpression(QStringLiteral("recording finished (\\S+)")).match(home.LogText());
+  ASSERT_TRUE(path.hasMatch());
+  const DecodedAudio audio = DecodeFile(path.captured(1).toStdString());
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_NEAR(audio.seconds(), Seconds(stopped - started), 0.3);
+  EXPECT_GT(ToneAmplitude(audio.left, kRate, kSpeakerHz, kRate / 2, kRate * 3 / 2), 0.05);
 }
 
 }  // namespace

@@ -56,6 +56,11 @@ constexpr uint kResponseCancelled = 1;  // the user said no
 
 void RegisterTypes() {
   static const bool registered = [] {
+    // Signals are connected by the slot's text, whose parameter types Qt looks up by name: a
+    // type not registered under its name yet makes the connection fail. QDBusObjectPath is
+    // registered so only once something else has used it (Qt's tray icon does, where a tray
+    // watcher runs), so without a tray every press was dropped.
+    qRegisterMetaType<QDBusObjectPath>("QDBusObjectPath");
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<QList<PortalShortcut>>();
     return true;
@@ -109,8 +114,11 @@ PortalGlobalHotkeys::PortalGlobalHotkeys(QDBusConnection bus) : bus_(std::move(b
     MarkUnsupported("no session bus to reach the desktop portal");
     return;
   }
-  bus_.connect(kPortalService, kPortalPath, kShortcutsInterface, QStringLiteral("Activated"), this,
-               SLOT(OnActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+  if (!bus_.connect(kPortalService, kPortalPath, kShortcutsInterface, QStringLiteral("Activated"), this,
+                    SLOT(OnActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)))) {
+    MarkUnsupported("cannot listen for the desktop portal's shortcut presses");
+    return;
+  }
   portalWatcher_ = new QDBusServiceWatcher(kPortalService, bus_, QDBusServiceWatcher::WatchForUnregistration, this);
   connect(portalWatcher_, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
     if (probe_ != Probe::kReady) return;
@@ -238,8 +246,10 @@ void PortalGlobalHotkeys::Request(const QString& method, const QVariantList& arg
 void PortalGlobalHotkeys::ListenForResponse(const QString& requestPath) {
   StopListening();
   requestPath_ = requestPath;
-  bus_.connect(kPortalService, requestPath_, kRequestInterface, QStringLiteral("Response"), this,
-               SLOT(OnResponse(uint, QVariantMap)));
+  if (!bus_.connect(kPortalService, requestPath_, kRequestInterface, QStringLiteral("Response"), this,
+                    SLOT(OnResponse(uint, QVariantMap)))) {
+    LOG(ERROR) << "hotkeys: cannot listen for the desktop portal's answer on " << requestPath_.toStdString();
+  }
 }
 
 void PortalGlobalHotkeys::StopListening() {

@@ -9,7 +9,9 @@
 //   zav_test_portal --without-shortcuts  the portal, without the GlobalShortcuts interface
 //
 // The test drives it through org.zav.TestPortal on the same object:
-//   Activate(s id) -> b    the Activated signal for the shortcut id of the open session
+//   Activate(s id) -> b    a press of the shortcut id of the open session, as the desktop's
+//                          portal sends it: Activated and Deactivated at once, to the session's
+//                          owner only
 //   Bound() -> as          "id=preferred trigger" of the last BindShortcuts
 //   Calls() -> as          the GlobalShortcuts and Session methods called so far, in order
 // Prints "ready" once it owns org.freedesktop.portal.Desktop.
@@ -83,6 +85,7 @@ class Portal final : public QDBusVirtualObject {
           "<method name=\"BindShortcuts\"><arg type=\"o\" direction=\"in\"/><arg type=\"a(sa{sv})\" direction=\"in\"/>"
           "<arg type=\"s\" direction=\"in\"/><arg type=\"a{sv}\" direction=\"in\"/><arg type=\"o\" direction=\"out\"/></method>"
           "<signal name=\"Activated\"><arg type=\"o\"/><arg type=\"s\"/><arg type=\"t\"/><arg type=\"a{sv}\"/></signal>"
+          "<signal name=\"Deactivated\"><arg type=\"o\"/><arg type=\"s\"/><arg type=\"t\"/><arg type=\"a{sv}\"/></signal>"
           "<property name=\"version\" type=\"u\" access=\"read\"/>"
           "</interface>");
     }
@@ -121,13 +124,16 @@ class Portal final : public QDBusVirtualObject {
       if (member == QLatin1String("Activate")) {
         const QString id = message.arguments().value(0).toString();
         const bool known = !session_.isEmpty() && boundIds_.contains(id);
-        if (known) {
-          QDBusMessage signal = QDBusMessage::createSignal(kPath, kShortcuts, QStringLiteral("Activated"));
-          signal << QVariant::fromValue(QDBusObjectPath(session_)) << id
-                 << static_cast<qulonglong>(QDateTime::currentMSecsSinceEpoch()) << QVariantMap();
-          bus_.send(signal);
-        }
         bus_.send(message.createReply(known));
+        if (known) {
+          const auto pressedAt = static_cast<qulonglong>(QDateTime::currentMSecsSinceEpoch());
+          for (const char* name : {"Activated", "Deactivated"}) {
+            QDBusMessage signal =
+                QDBusMessage::createTargetedSignal(sessionOwner_, kPath, kShortcuts, QString::fromLatin1(name));
+            signal << QVariant::fromValue(QDBusObjectPath(session_)) << id << pressedAt << QVariantMap();
+            bus_.send(signal);
+          }
+        }
         return true;
       }
       if (member == QLatin1String("Bound")) {
@@ -164,6 +170,7 @@ class Portal final : public QDBusVirtualObject {
     session_ = kPath + QStringLiteral("/session/") + SenderElement(message.service()) + QLatin1Char('/') +
                options.value(QStringLiteral("session_handle_token"), QStringLiteral("s%1").arg(++tokens_)).toString();
     boundIds_.clear();
+    sessionOwner_ = message.service();
     // xdg-desktop-portal names the session in a string.
     Answer(message, RequestPath(message, options), 0, {{QStringLiteral("session_handle"), session_}});
     return true;
@@ -200,6 +207,7 @@ class Portal final : public QDBusVirtualObject {
   const bool refuse_;
   const bool withShortcuts_;
   QString session_;
+  QString sessionOwner_;
   QStringList boundIds_;
   QStringList bound_;
   QStringList calls_;
