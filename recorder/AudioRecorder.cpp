@@ -196,6 +196,8 @@ int AudioRecorder::Finish(FinishResult* result) {
     core.finishResult.removed = core.output.removed();
     core.finishResult.samplesWritten = core.output.writtenSamples();
     core.finishResult.samplesRecorded = core.ClockNow();
+    core.finishResult.microphoneLost = core.recordsMicrophone() && core.microphoneAway;
+    core.finishResult.systemSoundLost = core.recordsSystemSound() && core.systemSoundAway;
     // The check of the rule the encoder keeps: a file longer than the time recorded is a fault.
     if (core.finishResult.samplesWritten - core.finishResult.samplesRecorded >
         int64_t{kAheadOfClockFaultMs} * kOutputSampleRate / 1000) {

@@ -73,6 +73,8 @@ class SpeakerInput {
   virtual int GetBuffer(const void** data, int* frames) = 0;
   // Releases the packet taken by GetBuffer. 0 or negative on error.
   virtual int ReleaseBuffer() = 0;
+  // False while the device is away (unplugged, or the sound server gone) and being looked for.
+  virtual bool Present() const { return true; }
 };
 
 // Creates the inputs of one recording. device: the server's name of the source (microphone)

@@ -152,12 +152,12 @@ class MicrophoneLoop {
       if (read == MicrophoneInput::kGone) {
         if (!gone_) {
           LOG(ERROR) << "read audio packet err";
-          gone_ = true;
+          SetGone(true);
           lastReopenMs_ = now;
         }
         break;
       }
-      gone_ = false;
+      SetGone(false);
       const auto* bytes = static_cast<const uint8_t*>(data);
       gathered_.insert(gathered_.end(), bytes, bytes + static_cast<size_t>(frames) * frameBytes_);
       input_.Release();
@@ -248,13 +248,18 @@ class MicrophoneLoop {
     return QueueProcessed();
   }
 
+  void SetGone(bool gone) {
+    gone_ = gone;
+    core_.microphoneAway = gone;
+  }
+
   // A vanished microphone is looked for about once a second. -1 when it came back in a
   // format the path cannot take.
   int LookForMicrophone(int64_t now) {
     if (now - lastReopenMs_ < kReopenEveryMs) return 0;
     lastReopenMs_ = now;
     if (input_.Reopen() != 0) return 0;
-    gone_ = false;
+    SetGone(false);
     if (input_.Format() == device_) return 0;
     LOG(INFO) << "the microphone came back in another format";
     if (SetUp() != 0) return -1;

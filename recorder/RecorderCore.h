@@ -75,6 +75,9 @@ struct RecorderCore {
   std::atomic<int> microphonePatienceMs{kMicrophonePatienceMs};
   std::atomic<bool> microphoneFaultReported{false};
   std::atomic<bool> speakerFaultReported{false};
+  // A device that went away and is being looked for (set by its capture thread).
+  std::atomic<bool> microphoneAway{false};
+  std::atomic<bool> systemSoundAway{false};
 
   // The newest level of each captured source, reported to the owner by the capture threads.
   LevelReporter levels;

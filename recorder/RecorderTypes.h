@@ -32,6 +32,10 @@ struct FinishResult {
   bool fileGone = false;     // the file was deleted or moved while recording
   bool aheadOfClock = false; // the file ran ahead of the time recorded (a fault of the engine)
   bool removed = false;      // no audio reached the file, so it was removed
+  // The device was away when the recording ended: silence stands in for it from when it went.
+  // One that came back before the end is not lost (silence stands in for the time it was away).
+  bool microphoneLost = false;
+  bool systemSoundLost = false;
   int64_t samplesWritten = 0;  // audio in the file, in samples at the output rate
   int64_t samplesRecorded = 0; // the time recorded (unpaused), in samples at the output rate
 };

@@ -179,6 +179,8 @@ void RecordingController::RunFinish(std::shared_ptr<Session> session) {
   report.fileGone = result.fileGone;
   report.aheadOfClock = result.aheadOfClock;
   report.removed = result.removed;
+  report.microphoneLost = result.microphoneLost;
+  report.systemSoundLost = result.systemSoundLost;
   report.hasAudio = result.samplesWritten > 0 && !result.removed;
   report.seconds = static_cast<double>(result.samplesWritten) / kOutputSampleRate;
   if (!report.good()) {
@@ -188,6 +190,8 @@ void RecordingController::RunFinish(std::shared_ptr<Session> session) {
                << (report.fileGone ? "after it was deleted or moved " : "") << (report.hasAudio ? "" : "without audio")
                << (report.removed ? " (removed)" : "");
   }
+  LOG_IF(ERROR, report.microphoneLost) << "recording " << report.path << ": the microphone went away and did not come back";
+  LOG_IF(ERROR, report.systemSoundLost) << "recording " << report.path << ": system sound went away and did not come back";
   if (listener_) listener_->OnFinished(report);
 }
 

@@ -67,6 +67,8 @@ struct FinishReport {
   bool aheadOfClock = false;  // the file ran ahead of the time recorded (an engine fault)
   bool removed = false;       // no audio reached the file, so it was removed (nothing to list)
   bool hasAudio = false;      // at least one packet of audio reached the file
+  bool microphoneLost = false;   // the microphone went away and was not back at the end
+  bool systemSoundLost = false;  // the system sound's device went away and was not back at the end
   double seconds = 0;         // audio in the file
   bool good() const { return complete && !writeFailed && !aheadOfClock && hasAudio; }
 };

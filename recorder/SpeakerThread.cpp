@@ -79,6 +79,7 @@ class SpeakerLoop {
         continue;
       }
       if (TakePending(now) < 0) return -1;
+      core_.systemSoundAway = !input_.Present();
       const bool heard = gatheredFrames() > 0;
       if (Deliver(now) < 0) return -1;
       lastPollMs_ = now;

@@ -61,6 +61,13 @@ constexpr CliText kTexts[] = {
      "麦克风和系统声音都无法录制;{} 中以静音代替"},
     {"the microphone could not be recorded; {} holds silence in its place", "麦克风无法录制;{} 中以静音代替"},
     {"system sound could not be recorded; {} holds silence in its place", "系统声音无法录制;{} 中以静音代替"},
+    {"the microphone and system sound went away during the recording and did not come back; {} holds silence from "
+     "then on",
+     "录音中麦克风和系统声音设备都已断开且未恢复;{} 中此后为静音"},
+    {"the microphone went away during the recording and did not come back; {} holds silence from then on",
+     "录音中麦克风已断开且未恢复;{} 中此后为静音"},
+    {"system sound went away during the recording and did not come back; {} holds silence from then on",
+     "录音中系统声音设备已断开且未恢复;{} 中此后为静音"},
     {"could not print the path of {}", "无法输出 {} 的路径"},
 };
 

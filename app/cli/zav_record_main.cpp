@@ -342,6 +342,16 @@ int main(int argc, char** argv) {
         : failed == CliListener::kMicrophone ? "the microphone could not be recorded; {} holds silence in its place"
                                              : "system sound could not be recorded; {} holds silence in its place";
     status = Fail(Say(message, {finished->path}));
+  } else if (finished->microphoneLost || finished->systemSoundLost) {
+    // A device that came back before the end is no failure: the time it was away is silence.
+    const char* message =
+        finished->microphoneLost && finished->systemSoundLost
+            ? "the microphone and system sound went away during the recording and did not come back; {} holds "
+              "silence from then on"
+        : finished->microphoneLost
+            ? "the microphone went away during the recording and did not come back; {} holds silence from then on"
+            : "system sound went away during the recording and did not come back; {} holds silence from then on";
+    status = Fail(Say(message, {finished->path}));
   } else if (!PrintOut(finished->path + "\n")) {
     status = Fail(Say("could not print the path of {}", {finished->path}));
   }

@@ -112,6 +112,8 @@ int PulseSpeakerInput::GetBuffer(const void** data, int* frames) {
   return 0;
 }
 
+bool PulseSpeakerInput::Present() const { return stream_ && stream_->ready(); }
+
 int PulseSpeakerInput::ReleaseBuffer() {
   if (pendingBytes_ == 0) return 0;
   pending_ = nullptr;

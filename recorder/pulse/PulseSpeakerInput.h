@@ -27,6 +27,7 @@ class PulseSpeakerInput final : public SpeakerInput {
   int NextPacketFrames() override;
   int GetBuffer(const void** data, int* frames) override;
   int ReleaseBuffer() override;
+  bool Present() const override;
 
  private:
   bool OpenMonitor(std::chrono::milliseconds timeout, bool logFailures);

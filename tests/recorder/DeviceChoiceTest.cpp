@@ -115,6 +115,34 @@ TEST_F(DeviceChoice, AChosenMicrophoneThatGoesAwayLeavesSilenceAndComesBackIntoT
   EXPECT_LT(Rms(left, At(1.8), At(2.9)), kQuiet) << "the time without the microphone is not silent";
   EXPECT_GT(ToneAmplitude(left, kRate, kOtherMicrophoneHz, n - At(0.8), n - At(0.1)), kHeard) << "it did not come back";
   EXPECT_LT(ToneAmplitude(left, kRate, kMicrophoneHz, 0, n), kQuiet) << "another microphone stood in";
+  EXPECT_FALSE(r.finish.microphoneLost) << "a microphone that came back counts as lost";
+}
+
+// Gone for good: the recording goes on to its end with silence in the microphone's place, the
+// file is kept, and zav-record says so and fails.
+TEST_F(DeviceChoice, AMicrophoneGoneForGoodIsSaidAndTheFileKept) {
+  if (!StartTwoOfEach()) GTEST_SKIP() << (server ? server->error() : "");
+  const EnvironmentChanges environment = {{"PULSE_SERVER", server->address()},
+                                          {"XDG_CONFIG_HOME", folder.path() + "/config"}};
+  std::thread unplug([this] {
+    std::this_thread::sleep_for(1500ms);
+    RemoveOtherMicrophone();
+  });
+  const CommandResult run = RunCommand({ZAV_RECORD_PATH, "--source", "mic", "--mic", kOtherMicrophone, "--format",
+                                        "wav", "--seconds", "3", "--output-dir", folder.path()},
+                                       environment, 20s);
+  unplug.join();
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 1) << run.output;
+  EXPECT_NE(run.output.find("the microphone went away during the recording and did not come back"), std::string::npos)
+      << run.output;
+  const std::vector<std::string> files = Recordings(folder.path());
+  ASSERT_EQ(files.size(), 1u);
+  const DecodedAudio audio = DecodeFile(files[0]);
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_NEAR(audio.seconds(), 3.0, 0.1);
+  EXPECT_GT(ToneAmplitude(audio.left, kRate, kOtherMicrophoneHz, At(0.3), At(1.3)), kHeard);
+  EXPECT_LT(Rms(audio.left, At(2.0), At(2.9)), kQuiet);
 }
 
 TEST_F(DeviceChoice, CommandLineListsTheDevicesAndRecordsTheOnesNamed) {

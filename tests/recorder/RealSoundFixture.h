@@ -73,6 +73,7 @@ class RealSound : public ::testing::Test {
     DecodedAudio audio;
     double recorded = 0;     // wall-clock seconds from Start to Stop
     double stopSeconds = 0;  // how long Stop took
+    FinishResult finish;
   };
 
   // Starts a recording, then waits and acts step by step, then stops it after the last wait.
@@ -93,7 +94,7 @@ class RealSound : public ::testing::Test {
     recorder.Stop();
     out.stopSeconds = std::chrono::duration<double>(Clock::now() - stop).count();
     out.recorded = std::chrono::duration<double>(stop - start).count();
-    recorder.Finish();
+    recorder.Finish(&out.finish);
     out.audio = DecodeFile(recorder.outputPath());
     return out;
   }
