@@ -14,7 +14,10 @@ struct CronJob {
   std::string cronJobName;  // UTF-8, trimmed
   std::string starttime;    // UTF-8, "YYYY-MM-DD HH:MM:SS" as typed
   std::string endtime;
-  int32_t status = 0;  // 1 marks a completed job; the program itself only ever stores 0
+  int32_t status = 0;  // 1 marks a completed job: one whose recording has ended
+  // Recorded from its start to its end ("record" in the file). Jobs of files written before
+  // jobs recorded lack the key and are only listed.
+  bool record = false;
 
   bool operator==(const CronJob&) const = default;
 };
@@ -27,5 +30,11 @@ struct StoredJob {
 
   bool operator==(const StoredJob&) const = default;
 };
+
+// The same job, whatever its status and recording choice say now: its number, name and times.
+inline bool SameJob(const StoredJob& a, const StoredJob& b) {
+  return a.cronJobId == b.cronJobId && a.job.cronJobName == b.job.cronJobName &&
+         a.job.starttime == b.job.starttime && a.job.endtime == b.job.endtime;
+}
 
 }  // namespace zav

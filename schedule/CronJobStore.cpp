@@ -51,7 +51,8 @@ CronJobStore::Added CronJobStore::Add(const CronJob& job) {
   return {appended->cronJobId, ReplaceFileAtomically(path_, appended->text)};
 }
 
-bool CronJobStore::Remove(const StoredJob& job, std::size_t position) {
+template <typename Change>
+bool CronJobStore::Rewrite(Change change) {
   std::string text;
   switch (ReadWholeFile(path_, &text)) {
     case ReadResult::kMissing: return true;
@@ -59,10 +60,22 @@ bool CronJobStore::Remove(const StoredJob& job, std::size_t position) {
     case ReadResult::kOk: break;
   }
   if (text.empty()) return true;
-  const std::optional<std::string> updated = RemoveJob(text, position, job);
-  // A file that is not a job document holds no job to remove; it is left as it is.
+  const std::optional<std::string> updated = change(text);
+  // A file that is not a job document holds no job to change; it is left as it is.
   if (!updated) return true;
   return ReplaceFileAtomically(path_, *updated);
+}
+
+bool CronJobStore::Remove(const StoredJob& job, std::size_t position) {
+  return Rewrite([&](const std::string& text) { return RemoveJob(text, position, job); });
+}
+
+bool CronJobStore::MarkDone(const StoredJob& job, std::size_t position) {
+  return Rewrite([&](const std::string& text) { return MarkJobDone(text, position, job); });
+}
+
+bool CronJobStore::SetRecord(const StoredJob& job, std::size_t position, bool record) {
+  return Rewrite([&](const std::string& text) { return SetJobRecord(text, position, job, record); });
 }
 
 bool CronJobStore::Clear() {

@@ -47,12 +47,20 @@ class CronJobStore {
   // the old one then stays.
   bool Remove(const StoredJob& job, std::size_t position);
 
+  // Marks job (found as Remove finds it) completed, or sets whether it is recorded. True when
+  // the file says so now (or no longer holds the job); false when it could not be written.
+  bool MarkDone(const StoredJob& job, std::size_t position);
+  bool SetRecord(const StoredJob& job, std::size_t position, bool record);
+
   // Deletes the job file; a file that is not a job document (or cannot be read) is kept aside
   // instead. lastCronJobId keeps its value. False when the file is still there.
   bool Clear();
 
  private:
   bool KeepAside();
+  // Rewrites the file with change(text) when the file is a job document; see MarkDone.
+  template <typename Change>
+  bool Rewrite(Change change);
 
   std::string path_;
   int32_t lastCronJobId_ = 0;

@@ -63,10 +63,16 @@ std::string TextMember(const Json::Value& job, const char* key) {
   return value.isString() ? value.asString() : std::string();
 }
 
+bool BoolMember(const Json::Value& job, const char* key) {
+  if (!job.isObject()) return false;
+  const Json::Value& value = job[key];
+  return value.isBool() && value.asBool();
+}
+
 StoredJob ReadJob(const Json::Value& element) {
   return {IntMember(element, "cronJobId"),
           {TextMember(element, "cronJobName"), TextMember(element, "starttime"), TextMember(element, "endtime"),
-           IntMember(element, "status")}};
+           IntMember(element, "status"), BoolMember(element, "record")}};
 }
 
 // wanted, or the first number after it that is not taken; never 0. Ends: there are fewer
@@ -84,6 +90,8 @@ Json::Value ToJson(const StoredJob& stored) {
   value["starttime"] = stored.job.starttime;
   value["endtime"] = stored.job.endtime;
   value["status"] = stored.job.status;
+  // Written only where true: a job without it is not recorded, as in older files.
+  if (stored.job.record) value["record"] = true;
   return value;
 }
 
@@ -113,23 +121,53 @@ std::optional<AppendedJob> AppendJob(std::string_view text, int32_t wantedId, co
   return AppendedJob{Write(document), stored.cronJobId};
 }
 
-std::optional<std::string> RemoveJob(std::string_view text, std::size_t position, const StoredJob& expected) {
+// The job of the list: the one at position when it is the expected job, else the first that is.
+std::optional<Json::ArrayIndex> FindJob(const Json::Value& list, std::size_t position, const StoredJob& expected) {
+  auto matches = [&](Json::ArrayIndex i) { return SameJob(ReadJob(list[i]), expected); };
+  if (position < list.size() && matches(static_cast<Json::ArrayIndex>(position)))
+    return static_cast<Json::ArrayIndex>(position);
+  for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
+    if (matches(i)) return i;
+  }
+  return std::nullopt;
+}
+
+// The text with change applied to the expected job's element (when it is there).
+template <typename Change>
+std::optional<std::string> ChangeJob(std::string_view text, std::size_t position, const StoredJob& expected,
+                                     Change change) {
   Json::Value document;
   if (!ParseJobDocument(text, &document)) return std::nullopt;
   if (document.isMember(kList)) {
     Json::Value& list = document[kList];
-    auto matches = [&](Json::ArrayIndex i) { return ReadJob(list[i]) == expected; };
-    std::optional<Json::ArrayIndex> found;
-    if (position < list.size() && matches(static_cast<Json::ArrayIndex>(position))) {
-      found = static_cast<Json::ArrayIndex>(position);
-    }
-    for (Json::ArrayIndex i = 0; !found && i < list.size(); ++i) {
-      if (matches(i)) found = i;
-    }
-    Json::Value removed;
-    if (found) list.removeIndex(*found, &removed);
+    if (const std::optional<Json::ArrayIndex> found = FindJob(list, position, expected)) change(list, *found);
   }
   return Write(document);
+}
+
+std::optional<std::string> RemoveJob(std::string_view text, std::size_t position, const StoredJob& expected) {
+  return ChangeJob(text, position, expected, [](Json::Value& list, Json::ArrayIndex i) {
+    Json::Value removed;
+    list.removeIndex(i, &removed);
+  });
+}
+
+std::optional<std::string> MarkJobDone(std::string_view text, std::size_t position, const StoredJob& expected) {
+  return ChangeJob(text, position, expected, [](Json::Value& list, Json::ArrayIndex i) {
+    if (list[i].isObject()) list[i]["status"] = 1;
+  });
+}
+
+std::optional<std::string> SetJobRecord(std::string_view text, std::size_t position, const StoredJob& expected,
+                                        bool record) {
+  return ChangeJob(text, position, expected, [record](Json::Value& list, Json::ArrayIndex i) {
+    if (!list[i].isObject()) return;
+    if (record) {
+      list[i]["record"] = true;
+    } else {
+      list[i].removeMember("record");
+    }
+  });
 }
 
 }  // namespace zav

@@ -1,6 +1,7 @@
 #pragma once
 // The job file's text: an object whose "list" holds the jobs in the order they were added,
-// each with "cronJobId", "cronJobName", "starttime", "endtime" and "status". Texts are written
+// each with "cronJobId", "cronJobName", "starttime", "endtime", "status" and, on a job that
+// records, "record": true (a job without it, as every job of older files, is only listed). Texts are written
 // with jsoncpp's StyledWriter (members in key order, non-ASCII as \u escapes) and keep any
 // member this program does not know.
 
@@ -33,10 +34,17 @@ struct AppendedJob {
 // nullopt when text is not a job document.
 std::optional<AppendedJob> AppendJob(std::string_view text, int32_t wantedId, const CronJob& job);
 
-// The text without one job: the one at position (in file order) when it reads as expected,
-// else the first one that does, so a list that shows the file's jobs in order removes exactly
-// the job of its row even where numbers repeat. The same document when no job reads as
-// expected. nullopt when text is not a job document.
+// The text without one job: the one at position (in file order) when it is the expected job
+// (SameJob), else the first one that is, so a list that shows the file's jobs in order removes
+// exactly the job of its row even where numbers repeat. The same document when no job is the
+// expected one. nullopt when text is not a job document.
 std::optional<std::string> RemoveJob(std::string_view text, std::size_t position, const StoredJob& expected);
+
+// The text with one job (found as RemoveJob finds it) marked completed ("status" 1), or with
+// its "record" set. Every other member stays as it was. The same document when the job is not
+// there; nullopt when text is not a job document.
+std::optional<std::string> MarkJobDone(std::string_view text, std::size_t position, const StoredJob& expected);
+std::optional<std::string> SetJobRecord(std::string_view text, std::size_t position, const StoredJob& expected,
+                                        bool record);
 
 }  // namespace zav

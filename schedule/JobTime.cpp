@@ -34,7 +34,7 @@ int64_t ParseJobTime(std::string_view text) {
   calendar.tm_hour = ReadField(text, 11, 2);
   calendar.tm_min = ReadField(text, 14, 2);
   calendar.tm_sec = ReadField(text, 17, 2);
-  calendar.tm_isdst = 0;
+  calendar.tm_isdst = -1;  // whatever daylight saving says at that time
   return static_cast<int64_t>(std::mktime(&calendar));
 }
 
@@ -51,11 +51,24 @@ JobState WorkOutJobState(int32_t status, std::string_view starttime, int64_t now
   return ParseJobTime(starttime) < now ? JobState::kExpired : JobState::kNotStarted;
 }
 
+std::optional<JobSpan> SpanOf(const CronJob& job) {
+  if (!IsValidJobPeriod(job.starttime, job.endtime)) return std::nullopt;
+  return JobSpan{ParseJobTime(job.starttime), ParseJobTime(job.endtime)};
+}
+
+JobState StateOfJob(const CronJob& job, int64_t now) {
+  if (job.status == 1 || !job.record) return WorkOutJobState(job.status, job.starttime, now);
+  const std::optional<JobSpan> span = SpanOf(job);
+  if (!span) return WorkOutJobState(job.status, job.starttime, now);
+  return span->end <= now ? JobState::kExpired : JobState::kNotStarted;
+}
+
 const char* JobStateText(JobState state) {
   switch (state) {
     case JobState::kNotStarted: return "未开始";
     case JobState::kDone: return "已完成";
     case JobState::kExpired: return "已失效";
+    case JobState::kRecording: return "进行中";
   }
   return "";
 }
