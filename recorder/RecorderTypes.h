@@ -76,6 +76,8 @@ struct RecorderSettings {
   // where nobody shows them.
   bool measureLevels = true;
 
+  // The file's name before "-<local time>.<ext>" (FileStemOf); empty for "新录音".
+  std::string fileStem;
   std::string fileName;  // with its extension, which selects the container
   bool hasMicrophone = false;
   std::u16string micEndpointName;

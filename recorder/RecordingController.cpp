@@ -132,7 +132,7 @@ void RecordingController::RunStart(std::shared_ptr<Session> session) {
     }
   }
 
-  settings.fileName = MakeRecordingFileName(std::time(nullptr), c.format);
+  settings.fileName = MakeRecordingFileName(std::time(nullptr), c.format, c.fileStem);
   session->owner = std::make_unique<SessionOwner>(listener_, session.get());
   auto recorder = std::make_unique<AudioRecorder>(session->owner.get(), backend_);
   if (const int init = recorder->Init(settings); init != 0) {

@@ -60,11 +60,15 @@ bool JobScheduler::Handled(const StoredJob& stored, bool* recorded) const {
   return false;
 }
 
-JobState JobScheduler::StateOf(const StoredJob& stored, int64_t now) const {
-  if (stored.job.status == 1) return JobState::kDone;
+std::optional<JobState> JobScheduler::KnownState(const StoredJob& stored) const {
   if (running_ && SameJob(running_->job.stored, stored)) return JobState::kRecording;
   if (bool recorded = false; Handled(stored, &recorded)) return recorded ? JobState::kDone : JobState::kExpired;
-  return StateOfJob(stored.job, now);
+  return std::nullopt;
+}
+
+JobState JobScheduler::StateOf(const StoredJob& stored, int64_t now) const {
+  if (stored.job.status == 1) return JobState::kDone;
+  return KnownState(stored).value_or(StateOfJob(stored.job, now));
 }
 
 }  // namespace zav

@@ -64,6 +64,9 @@ class JobScheduler {
   // The job that records (or is starting to) now.
   const std::optional<Start>& running() const { return running_; }
 
+  // What the scheduler knows of stored beyond what the file says: it records now, it recorded
+  // in this run (done), or it could not (expired). nullopt for every other job.
+  std::optional<JobState> KnownState(const StoredJob& stored) const;
   // What the job list shows for stored at now.
   JobState StateOf(const StoredJob& stored, int64_t now) const;
 

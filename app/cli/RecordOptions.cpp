@@ -56,8 +56,9 @@ const char* RecordUsage() {
       "  --help                      show this text\n"
       "\n"
       "Prints the path of the finished file, and nothing else, on standard output.\n"
-      "Exit status: 0 recorded; 1 not started, or the file is incomplete, empty or gone;\n"
-      "2 usage error; 3 the file could not be written (a full disk).\n";
+      "Exit status: 0 recorded; 1 not started, or the file is incomplete, empty or gone,\n"
+      "or a device went away and was not back at the end (the file is kept); 2 usage\n"
+      "error; 3 the file could not be written (a full disk).\n";
   static constexpr const char* kChinese =
       "用法:zav-record [选项]\n"
       "把麦克风、电脑播放的声音或两者的混音录制到文件。\n"
@@ -84,8 +85,8 @@ const char* RecordUsage() {
       "  --help                      显示本说明\n"
       "\n"
       "在标准输出上只打印录好的文件的路径。\n"
-      "退出状态:0 录音成功;1 未能开始,或文件不完整、为空或已不在;\n"
-      "2 用法错误;3 文件无法写入(磁盘已满)。\n";
+      "退出状态:0 录音成功;1 未能开始,或文件不完整、为空或已不在,或设备断开后\n"
+      "到结束时仍未恢复(文件保留);2 用法错误;3 文件无法写入(磁盘已满)。\n";
   return ChineseTextsInUse() ? kChinese : kEnglish;
 }
 

@@ -13,13 +13,16 @@ extern "C" {
 #include <QMessageBox>
 #include <QStyleFactory>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
 #include <unistd.h>
 
+#include "Autostart.h"
 #include "DisplayCheck.h"
 #include "InstanceChannel.h"
 #include "InstanceLock.h"
@@ -60,6 +63,9 @@ std::vector<std::filesystem::path> InstalledSkinFolders(const std::filesystem::p
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool startHidden = std::any_of(argv + 1, argv + argc, [](const char* arg) {
+    return std::strcmp(arg, zav::kStartHiddenOption) == 0;
+  });
   // Wayland's own platform in a Wayland session, X11 otherwise; only this process is told, the
   // programs it opens choose for themselves.
   const std::string chosenPlatform = zav::ChooseQtPlatform(&EnvironmentValue);
@@ -162,8 +168,13 @@ int main(int argc, char** argv) {
       exitCode = kExitCannotStart;
     } else {
       mainWnd->CenterWindow();
-      mainWnd->ShowWindow(true, true);
-      LOG(INFO) << "main window shown";
+      // Started with the desktop: the window stays in the tray, where its icon brings it back.
+      if (startHidden && mainWnd->HasTrayIcon()) {
+        LOG(INFO) << "main window hidden in the tray";
+      } else {
+        mainWnd->ShowWindow(true, true);
+        LOG(INFO) << "main window shown";
+      }
 
       zav::TerminationSignals terminationSignals([] {
         LOG(INFO) << "termination signal";

@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "ConfigStore.h"
+#include "CronJobStore.h"
 #include "UiTestSupport.h"
 #include "dui/Skin.h"
 #include "recordings/RecordingsList.h"
@@ -83,6 +84,7 @@ void MainWndTestBase::SetUp() {
   PickFolderNext({});
   SetSkinFolder(SourceSkinFolder());
   std::filesystem::remove(ConfigStore::Instance().path());
+  std::filesystem::remove(DefaultJobFilePath());  // no job records unless the test asks
   WriteSetting("output-dir", folder());
 }
 
@@ -93,8 +95,8 @@ void MainWndTestBase::TearDown() {
   std::filesystem::remove(ConfigStore::Instance().path());
 }
 
-CMainWnd* MainWndTestBase::OpenWindow() {
-  auto* created = new CMainWnd(&shell);
+CMainWnd* MainWndTestBase::OpenWindow(JobRunner::Clock jobClock) {
+  auto* created = new CMainWnd(&shell, nullptr, std::move(jobClock));
   window = created;
   EXPECT_TRUE(created->Create(nullptr, CMainWnd::kCaption, WindowStyle::kMainFrame));
   created->CenterWindow();

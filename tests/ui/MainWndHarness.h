@@ -76,8 +76,9 @@ class MainWndTestBase : public ::testing::Test {
   void TearDown() override;
 
   // Creates and shows the main window, and waits until it has shown the stored choices, the
-  // volumes and the listed recordings with their durations.
-  CMainWnd* OpenWindow();
+  // volumes and the listed recordings with their durations. jobClock: what its scheduled jobs
+  // go by.
+  CMainWnd* OpenWindow(JobRunner::Clock jobClock = JobRunner::SystemClock());
   void CloseWindow();
 
   static void WriteSetting(const std::string& key, const std::string& value);

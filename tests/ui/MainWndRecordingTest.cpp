@@ -325,5 +325,21 @@ TEST_F(MainWndRecordingTest, AFullDiskStopsTheRecordingKeepsWhatWasWrittenAndSay
   EXPECT_NE(row->findChild<QLabel*>(QStringLiteral("durationLabel"))->text(), QStringLiteral("--:--:--"));
 }
 
+// The microphone unplugged for good while the window is on screen: the recording goes on with
+// system sound, and when it stops the window says the rest is silent.
+TEST_F(MainWndRecordingTest, AMicrophoneGoneForGoodIsPromptedForWhenTheRecordingStops) {
+  START_SERVER_OR_SKIP();
+  OpenWindow();
+  Click("recorder-start");
+  ASSERT_TRUE(WaitForInfo("正在录音"));
+  WaitUntil([] { return false; }, 700);
+  ASSERT_TRUE(server->UnloadMicrophone());
+  WaitUntil([] { return false; }, 700);
+  Click("recorder-stop");
+  ASSERT_TRUE(WaitForBox("录音中麦克风已断开,此后的录音为静音!"));
+  EXPECT_EQ(BoxSize("录音中麦克风已断开,此后的录音为静音!"), QSize(250, 100));
+  EXPECT_TRUE(WaitUntil([&] { return window->recordings().RowCount() == 1; })) << "the file was not kept";
+}
+
 }  // namespace
 }  // namespace zav::test

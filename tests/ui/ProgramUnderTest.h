@@ -66,15 +66,15 @@ class ProgramHome {
 };
 
 // The desktop program, started with home's folders on platform (and display), with the
-// variables of `more` set besides.
+// variables of `more` set besides, and arguments.
 inline std::unique_ptr<QProcess> StartProgram(const ProgramHome& home, const QString& platform, const QString& display = {},
-                                              const QProcessEnvironment& more = {}) {
+                                              const QProcessEnvironment& more = {}, const QStringList& arguments = {}) {
   auto process = std::make_unique<QProcess>();
   QProcessEnvironment env = home.Environment(platform, display);
   env.insert(more);
   process->setProcessEnvironment(env);
   process->setProcessChannelMode(QProcess::ForwardedChannels);
-  process->start(QStringLiteral(ZAV_PROGRAM_PATH), {});
+  process->start(QStringLiteral(ZAV_PROGRAM_PATH), arguments);
   return process;
 }
 

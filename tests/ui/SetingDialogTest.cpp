@@ -2,6 +2,7 @@
 // files can be made in it, and never at the cost of a user's file.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "Autostart.h"
 #include "ConfigStore.h"
 #include "UiTestSupport.h"
 #include "dui/Skin.h"
@@ -96,7 +98,8 @@ class SetingDialogTest : public ::testing::Test {
   QLineEdit* field_ = nullptr;
 };
 
-TEST_F(SetingDialogTest, CloseOptionsAreStoredAtOnce) {
+TEST_F(SetingDialogTest, CloseAutostartAndNotifyOptionsAreStoredAtOnce) {
+  std::filesystem::remove(AutostartEntryPath());
   Open();
   auto* exit = dialog_->FindControl<QRadioButton>(QStringLiteral("window-close-exit"));
   auto* tray = dialog_->FindControl<QRadioButton>(QStringLiteral("window-close-tray"));
@@ -112,6 +115,28 @@ TEST_F(SetingDialogTest, CloseOptionsAreStoredAtOnce) {
   exit->click();
   WaitForDisk();
   EXPECT_EQ(GlobalValue("window-close"), "0");
+
+  // Starting with the desktop is the autostart entry; notices are on until turned off.
+  auto* autostart = dialog_->FindControl<QCheckBox>(QStringLiteral("autostart-check"));
+  auto* notify = dialog_->FindControl<QCheckBox>(QStringLiteral("notify-check"));
+  ASSERT_TRUE(autostart && notify);
+  EXPECT_FALSE(autostart->isChecked());
+  EXPECT_TRUE(notify->isChecked());
+  autostart->click();
+  WaitForDisk();
+  EXPECT_TRUE(AutostartEnabled());
+  notify->click();
+  WaitForDisk();
+  EXPECT_EQ(GlobalValue("notify-check"), "0");
+  dialog_->DestroyWindow();
+  Open();
+  ASSERT_TRUE(WaitUntil([&] {
+    return dialog_->FindControl<QCheckBox>(QStringLiteral("autostart-check"))->isChecked() &&
+           !dialog_->FindControl<QCheckBox>(QStringLiteral("notify-check"))->isChecked();
+  }));
+  dialog_->FindControl<QCheckBox>(QStringLiteral("autostart-check"))->click();
+  WaitForDisk();
+  EXPECT_FALSE(AutostartEnabled());
 }
 
 TEST_F(SetingDialogTest, AFolderThatRefusesNewFilesIsRefusedAndNothingChanges) {

@@ -16,6 +16,8 @@
 #include <QWindow>
 
 #include <chrono>
+#include <cmath>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -27,6 +29,7 @@
 #include "MainWndHarness.h"
 #include "PlatformChoice.h"
 #include "ProgramUnderTest.h"
+#include "CronJobStore.h"
 #include "PulseServer.h"
 #include "SessionBus.h"
 #include "UiTestSupport.h"
@@ -79,6 +82,14 @@ TEST(WaylandPlatformTest, TheProgramRunsOnWaylandInAWaylandSessionAndOnX11Otherw
   std::unique_ptr<QProcess> program = StartProgram(home, {});
   ASSERT_TRUE(WaitForLog(home, QStringLiteral("main window shown"))) << home.LogText().toStdString();
   EXPECT_TRUE(home.LogText().contains(QStringLiteral("platform wayland"))) << home.LogText().toStdString();
+  StopProgram(*program);
+  EXPECT_EQ(program->exitCode(), 0);
+
+  // Started with the desktop (the autostart entry's option), it stays in the tray.
+  ProgramHome autostarted;
+  program = StartProgram(autostarted, {}, {}, {}, {QStringLiteral("--hidden")});
+  ASSERT_TRUE(WaitForLog(autostarted, QStringLiteral("main window hidden in the tray"))) << autostarted.LogText().toStdString();
+  EXPECT_FALSE(autostarted.LogText().contains(QStringLiteral("main window shown")));
   StopProgram(*program);
   EXPECT_EQ(program->exitCode(), 0);
 }
@@ -337,6 +348,93 @@ TEST_F(WaylandDesktopTest, TheTrayIconRegistersItsClickBringsTheWindowBackAndThe
   ASSERT_TRUE(CallTray(QStringLiteral("ClickMenu"), {QStringLiteral("退出")}).arguments().value(0).toBool());
   EXPECT_TRUE(WaitUntil([&] { return window.isNull(); }));
   EXPECT_TRUE(WaitUntil([] { return CallTray(QStringLiteral("Items")).arguments().value(0).toStringList().isEmpty(); }));
+}
+
+// What the notification stand-in was shown: number, summary, body and actions, a note a line.
+QStringList Notes() {
+  return CallOnBus(QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+                   QStringLiteral("org.zav.TestNotifications"), QStringLiteral("Notes"))
+      .arguments()
+      .value(0)
+      .toStringList();
+}
+
+// The largest step from one sample to the next: a sum of tones moves at most by 2 pi f a / rate
+// per sample, a click (a gap, a jump) by far more.
+double LargestStep(const std::vector<float>& samples, size_t from, size_t to) {
+  double largest = 0;
+  for (size_t i = from + 1; i < to; ++i) largest = std::max(largest, std::fabs(double{samples[i]} - samples[i - 1]));
+  return largest;
+}
+
+// With the window hidden, as in the tray: a scheduled job records both sounds on its own, the
+// desktop's notification service hears that it started and where its file was saved (whose
+// action shows the file), and the file is listed. A microphone that goes away for good while
+// the user records is said in a notification too.
+TEST_F(WaylandDesktopTest, AJobRecordsWhileTheWindowIsHiddenAndTheNotificationsSayWhatHappened) {
+  START_SERVER_OR_SKIP();
+  BusService notifications(ZAV_TEST_NOTIFICATIONS_PATH, {}, TestBusAddress());
+  ASSERT_TRUE(notifications.running()) << notifications.error();
+  WriteSetting("audio-format", "2");  // wav: the samples as recorded
+  const std::time_t start = std::time(nullptr) + 2;
+  auto text = [](std::time_t t) {
+    std::tm local{};
+    localtime_r(&t, &local);
+    char out[32];
+    std::strftime(out, sizeof out, "%Y-%m-%d %H:%M:%S", &local);
+    return std::string(out);
+  };
+  CronJobStore store(DefaultJobFilePath());
+  ASSERT_TRUE(store.Add({"Lecture", text(start), text(start + 5), 0, true}).written);
+  OpenWindow();
+  window->hide();
+
+  ASSERT_TRUE(WaitUntil([] { return Notes().size() == 2; }, 15000)) << Notes().join(QLatin1Char('|')).toStdString();
+  ASSERT_TRUE(WaitUntil([&] { return window->recordings().RowCount() == 1; }));
+  const QStringList notes = Notes();
+  const QStringList started = notes[0].split(QLatin1Char('\t'));
+  const QStringList saved = notes[1].split(QLatin1Char('\t'));
+  EXPECT_EQ(started.value(1), QStringLiteral("开始录音"));
+  EXPECT_TRUE(started.value(2).startsWith(QStringLiteral("定时任务“Lecture”开始录音"))) << started.value(2).toStdString();
+  EXPECT_EQ(saved.value(1), QStringLiteral("录音已保存"));
+  EXPECT_EQ(saved.value(0), started.value(0)) << "the saved note does not take the started one's place";
+  const std::string path = saved.value(2).toStdString();
+  EXPECT_EQ(std::filesystem::path(path).parent_path(), folder());
+  EXPECT_EQ(std::filesystem::path(path).filename().string().rfind("Lecture-", 0), 0u) << path;
+
+  const DecodedAudio audio = DecodeFile(path);
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_NEAR(audio.seconds(), 5.0, 0.3);
+  const size_t n = audio.left.size();
+  const double speaker = ToneAmplitude(audio.left, kRate, kSpeakerHz, kRate / 5, n - kRate / 5);
+  const double microphone = ToneAmplitude(audio.left, kRate, kMicrophoneHz, kRate / 5, n - kRate / 5);
+  for (size_t from = kRate / 5; from + kRate / 2 <= n - kRate / 5; from += kRate / 2) {
+    EXPECT_GT(ToneAmplitude(audio.left, kRate, kSpeakerHz, from, from + kRate / 2), speaker * 0.8) << from;
+    EXPECT_GT(ToneAmplitude(audio.left, kRate, kMicrophoneHz, from, from + kRate / 2), microphone * 0.8) << from;
+  }
+  const double smooth = 2 * M_PI * (kSpeakerHz * speaker + kMicrophoneHz * microphone) / kRate;
+  EXPECT_LT(LargestStep(audio.left, kRate / 20, n - kRate / 20), smooth * 1.5 + 0.01) << "a click in the recording";
+
+  // The saved note's action shows the file.
+  const QDBusMessage invoked =
+      CallOnBus(QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+                QStringLiteral("org.zav.TestNotifications"), QStringLiteral("Invoke"), {saved.value(0).toUInt()});
+  ASSERT_TRUE(invoked.arguments().value(0).toBool());
+  ASSERT_TRUE(WaitUntil([&] { return !shell.shown.empty(); }));
+  EXPECT_EQ(shell.shown.back(), LocalFileUrl(path));
+
+  // A hotkey starts a recording with the window hidden, and the microphone goes for good.
+  window->StartRecording();
+  ASSERT_TRUE(WaitUntil([] { return Notes().size() == 3; }));
+  WaitUntil([] { return false; }, 1000);
+  ASSERT_TRUE(server->UnloadMicrophone());
+  WaitUntil([] { return false; }, 1000);
+  window->StopRecording();
+  ASSERT_TRUE(WaitUntil([] { return Notes().size() == 4; })) << Notes().join(QLatin1Char('|')).toStdString();
+  const QStringList lost = Notes()[3].split(QLatin1Char('\t'));
+  EXPECT_EQ(lost.value(1), QStringLiteral("录音出错"));
+  EXPECT_EQ(lost.value(2), QStringLiteral("录音中麦克风已断开,此后的录音为静音!"));
+  EXPECT_TRUE(boxes.seen.empty()) << "a box opened over a hidden window: " << boxes.Texts().join('|').toStdString();
 }
 
 // The program as the user runs it, on a desktop whose portal gives global shortcuts but whose

@@ -2,15 +2,20 @@
 
 #include <glog/logging.h>
 
+#include <QCoreApplication>
 #include <QListWidget>
 
 #include <cstdio>
 #include <memory>
 
+#include "Autostart.h"
 #include "JobRows.h"
+#include "JobRunner.h"
 #include "NewCronJobDialog.h"
 #include "dui/DialogPattern.h"
 #include "dui/ListKeys.h"
+#include "dui/MessageBoxDialog.h"
+#include "dui/Texts.h"
 #include "dui/PromptBoxDialog.h"
 #include "dui/WorkQueue.h"
 
@@ -26,8 +31,8 @@ void ReportWriteFailure(QWidget* window, const char* what, const QString& text) 
 
 }  // namespace
 
-CronJobDialog::CronJobDialog(WorkQueue& disk, std::string jobFilePath)
-    : disk_(disk), store_(std::make_shared<StoreOnWorker>(StoreOnWorker{std::move(jobFilePath), std::nullopt})) {}
+CronJobDialog::CronJobDialog(WorkQueue& disk, JobRunner* runner, std::string jobFilePath)
+    : disk_(disk), runner_(runner), store_(std::make_shared<StoreOnWorker>(StoreOnWorker{std::move(jobFilePath), std::nullopt})) {}
 
 CronJobDialog::~CronJobDialog() = default;
 
@@ -45,6 +50,7 @@ void CronJobDialog::InitWindow() {
   auto* list = FindControl<QListWidget>(QStringLiteral("cron-job-list"));
   rows_ = std::make_unique<JobRows>(list, this);
   if (list) new ListKeys(list, {{}, [this](int row) { Remove(row); }, {}});
+  if (runner_) connect(runner_, &JobRunner::StatesChanged, this, &CronJobDialog::FollowRunner);
   Load();
 }
 
@@ -58,6 +64,9 @@ void CronJobDialog::Notify(TNotifyUI& msg) {
     } else if (name == QLatin1String("cron-job-remove")) {
       Remove(rows_->RowOf(msg.sender));
     }
+  } else if (msg.type == kNotifySelectChanged && msg.sender &&
+             msg.sender->objectName() == QLatin1String("cron-job-record")) {
+    SetRecord(rows_->RowOf(msg.sender), msg.wParam == 1);
   }
   WindowImplBase::Notify(msg);
 }
@@ -78,18 +87,68 @@ int CronJobDialog::RowCount() const { return rows_ ? rows_->Count() : 0; }
 // jobs takes a few hundred milliseconds there, during which the window goes on answering.
 void CronJobDialog::Load() {
   RunOnStore(
-      [](CronJobStore& store) {
-        const int64_t now = NowSeconds();
+      [now = Now()](CronJobStore& store) {
         std::vector<JobRows::Row> rows;
         std::vector<StoredJob> jobs = store.Load();
         rows.reserve(jobs.size());
         for (StoredJob& stored : jobs) {
-          const JobState state = WorkOutJobState(stored.job.status, stored.job.starttime, now);
+          const JobState state = StateOfJob(stored.job, now);
           rows.push_back({std::move(stored), state});
         }
         return rows;
       },
-      [this](std::vector<JobRows::Row>& rows) { rows_->Append(std::move(rows)); });
+      [this](std::vector<JobRows::Row>& rows) {
+        if (runner_) {
+          for (JobRows::Row& row : rows) row.state = runner_->KnownState(row.stored).value_or(row.state);
+        }
+        rows_->Append(std::move(rows));
+      });
+}
+
+int64_t CronJobDialog::Now() const { return runner_ ? runner_->Now() : NowSeconds(); }
+
+void CronJobDialog::FollowRunner() {
+  const int64_t now = Now();
+  for (int index = 0; index < rows_->Count(); ++index) {
+    JobRows::Row row = rows_->At(index);
+    const JobState state = runner_->KnownState(row.stored).value_or(StateOfJob(row.stored.job, now));
+    if (state == row.state) continue;
+    row.state = state;
+    rows_->Update(index, std::move(row));
+  }
+}
+
+void CronJobDialog::SetRecord(int index, bool record) {
+  if (index < 0 || index >= rows_->Count() || rows_->Removing(index)) return;
+  const StoredJob stored = rows_->At(index).stored;
+  const size_t position = rows_->FilePosition(index);
+  const uint64_t key = rows_->KeyAt(index);
+  RunOnStore([stored, position, record](CronJobStore& store) { return store.SetRecord(stored, position, record); },
+             [this, key, record](bool written) {
+               const int row = rows_->IndexOf(key);
+               if (row < 0) return;
+               JobRows::Row shown = rows_->At(row);
+               if (written) shown.stored.job.record = record;
+               shown.state = StateOfJob(shown.stored.job, Now());
+               if (runner_) shown.state = runner_->KnownState(shown.stored).value_or(shown.state);
+               // A box the file did not follow goes back to what the file says.
+               rows_->Update(row, std::move(shown));
+               if (!written) {
+                 ReportWriteFailure(this, "switch recording", kJobNotSavedText);
+               } else if (record) {
+                 OfferAutostart();
+               }
+             });
+}
+
+void CronJobDialog::OfferAutostart() {
+  disk_.Run(this, [] { return AutostartEnabled(); }, [this](bool enabled) {
+    if (enabled || MessageBoxDialog::Ask(this, kOfferAutostartText) != 1) return;
+    const std::string program = QCoreApplication::applicationFilePath().toStdString();
+    disk_.Run(this, [program] { return SetAutostart(true, program); }, [this](bool set) {
+      if (!set) PromptBoxDialog::Show(this, kAutostartNotSetText);
+    });
+  });
 }
 
 void CronJobDialog::AddJob(const CronJob& job) {
@@ -100,8 +159,8 @@ void CronJobDialog::AddJob(const CronJob& job) {
                  return;
                }
                // Worked out like a loaded job's, so a start already past shows as expired at once.
-               const JobState state = WorkOutJobState(job.status, job.starttime, NowSeconds());
-               rows_->Append({{{added.cronJobId, job}, state}});
+               rows_->Append({{{added.cronJobId, job}, StateOfJob(job, Now())}});
+               if (job.record) OfferAutostart();
              });
 }
 
@@ -142,8 +201,8 @@ void CronJobDialog::NewJob() {
   ShowDialog(new NewCronJobDialog(this), this, QStringLiteral(QT_TRANSLATE_NOOP("Zav", "新建定时任务")));
 }
 
-void ShowCronJobDialog(QWidget* owner, WorkQueue& disk) {
-  ShowDialog(new CronJobDialog(disk), owner, QStringLiteral(QT_TRANSLATE_NOOP("Zav", "定时任务")));
+void ShowCronJobDialog(QWidget* owner, WorkQueue& disk, JobRunner* runner) {
+  ShowDialog(new CronJobDialog(disk, runner), owner, QStringLiteral(QT_TRANSLATE_NOOP("Zav", "定时任务")));
 }
 
 }  // namespace zav

@@ -2,8 +2,10 @@
 
 #include <glog/logging.h>
 
+#include <QCheckBox>
 #include <QEvent>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QTimer>
@@ -21,9 +23,9 @@
 namespace zav {
 
 // The job store's state texts, for translation where they are shown.
-[[maybe_unused]] constexpr const char* kJobStateTexts[] = {QT_TRANSLATE_NOOP("Zav", "未开始"),
-                                                           QT_TRANSLATE_NOOP("Zav", "已完成"),
-                                                           QT_TRANSLATE_NOOP("Zav", "已失效")};
+[[maybe_unused]] constexpr const char* kJobStateTexts[] = {
+    QT_TRANSLATE_NOOP("Zav", "未开始"), QT_TRANSLATE_NOOP("Zav", "已完成"), QT_TRANSLATE_NOOP("Zav", "已失效"),
+    QT_TRANSLATE_NOOP("Zav", "进行中")};
 namespace {
 
 const QString kRowTemplate = QStringLiteral("CronJobListContainerElement.xml");
@@ -197,6 +199,11 @@ QWidget* JobRows::Build(const Entry& entry) {
   SetLabel(widget, QStringLiteral("starttime"), QString::fromStdString(job.starttime));
   SetLabel(widget, QStringLiteral("endtime"), QString::fromStdString(job.endtime));
   SetLabel(widget, QStringLiteral("status"), ShownState(entry.row.state));
+  if (auto* record = qobject_cast<QCheckBox*>(FindSubControl(widget, QStringLiteral("cron-job-record")))) {
+    SetTag(record, id);
+    record->setChecked(job.record);
+    record->setAccessibleDescription(QString::fromStdString(job.cronJobName));
+  }
   if (QWidget* button = FindSubControl(widget, QStringLiteral("cron-job-remove"))) {
     SetTag(button, id);
     button->setAccessibleDescription(QString::fromStdString(job.cronJobName));  // which job it removes
@@ -204,6 +211,18 @@ QWidget* JobRows::Build(const Entry& entry) {
   }
   window_->BindNotifications(widget);
   return widget;
+}
+
+void JobRows::Update(int index, Row row) {
+  Entry& entry = entries_[static_cast<size_t>(index)];
+  entry.row = std::move(row);
+  QWidget* widget = BuiltWidget(index);
+  if (!widget) return;
+  SetLabel(widget, QStringLiteral("status"), ShownState(entry.row.state));
+  if (auto* record = qobject_cast<QCheckBox*>(FindSubControl(widget, QStringLiteral("cron-job-record")))) {
+    const QSignalBlocker quiet(record);
+    record->setChecked(entry.row.stored.job.record);
+  }
 }
 
 QString JobRows::AccessibleTextAt(int index) const {

@@ -2,8 +2,8 @@
 // The rows of the job list. Every job is an item of the list, added in batches so the window
 // answers while a long list fills; only the rows in view (and a few around them) are built from
 // the row template "CronJobListContainerElement.xml", so a list of 100,000 jobs holds a few
-// dozen row widgets. A built row is named "item-<job number>", and the row and its
-// "cron-job-remove" button carry the job number as their tag. A hand-edited file may repeat
+// dozen row widgets. A built row is named "item-<job number>", and the row, its
+// "cron-job-remove" button and its "cron-job-record" box carry the job number as their tag. A hand-edited file may repeat
 // numbers, so a row is found again by its place in the list (RowOf) or by its key, never by
 // that number. Every item gives screen readers its row's texts, built or not; the current row's
 // button follows the list in the Tab chain. UI thread only.
@@ -61,6 +61,8 @@ class JobRows : public QObject {
 
   void RemoveAt(int index);
   void Clear();
+  // Shows row in the place of the row at index (its state, whether it records).
+  void Update(int index, Row row);
 
   // What a screen reader reads for the row at index: the job's name, start, end and state.
   QString AccessibleTextAt(int index) const;

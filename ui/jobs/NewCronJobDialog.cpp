@@ -1,5 +1,6 @@
 #include "NewCronJobDialog.h"
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -15,6 +16,7 @@ void NewCronJobDialog::InitWindow() {
   start_ = FindControl<QLineEdit>(QStringLiteral("start-time"));
   end_ = FindControl<QLineEdit>(QStringLiteral("end-time"));
   errorTips_ = FindControl<QLabel>(QStringLiteral("error-tips"));
+  record_ = FindControl<QAbstractButton>(QStringLiteral("cron-job-record"));
 }
 
 void NewCronJobDialog::Notify(TNotifyUI& msg) {
@@ -38,6 +40,7 @@ void NewCronJobDialog::Save() {
   job->cronJobName = name.toStdString();
   job->starttime = start_->text().toStdString();
   job->endtime = end_->text().toStdString();
+  job->record = !record_ || record_->isChecked();
   // Texts too short to hold every field (an empty one, say) are refused like a wrong order.
   if (!IsValidJobPeriod(job->starttime, job->endtime)) {
     errorTips_->setText(kBadJobTimesText);

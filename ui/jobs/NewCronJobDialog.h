@@ -1,11 +1,13 @@
 #pragma once
-// NewCronJobDialog ("新建定时任务"): a name, a start and an end time. "cron-job-save-btn"
+// NewCronJobDialog ("新建定时任务"): a name, a start and an end time, and whether the job
+// records ("cron-job-record", on unless the user turns it off). "cron-job-save-btn"
 // checks them, shows what is wrong in "error-tips", or hands the job to its owner (the job
 // list) as kNewCronJobMessage and closes with 1. It never touches the job file itself.
 // Deletes itself when its window is destroyed.
 
 #include "dui/WindowImplBase.h"
 
+class QAbstractButton;
 class QLabel;
 class QLineEdit;
 
@@ -36,6 +38,7 @@ class NewCronJobDialog : public WindowImplBase {
   QLineEdit* start_ = nullptr;
   QLineEdit* end_ = nullptr;
   QLabel* errorTips_ = nullptr;
+  QAbstractButton* record_ = nullptr;
 };
 
 }  // namespace zav

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDBusConnection>
 
 #include "ChoicesPanel.h"
 #include "DevicePanel.h"
@@ -23,23 +24,32 @@
 #include "levels/LevelMeterUI.h"
 #include "levels/LevelPanel.h"
 #include "online/OnlineServices.h"
+#include "RecordingNotices.h"
 #include "recordings/RecordingsList.h"
 #include "settings/SetingDialog.h"
 #include "timeline/PaintViewUI.h"
+#include "tray/DesktopNotifications.h"
 #include "tray/MainTaskMenu.h"
 #include "tray/TrayIcon.h"
 
 namespace zav {
 
-CMainWnd::CMainWnd(DesktopShell* shell, DeviceProbe* probe)
-    : shell_(shell ? shell : &SystemDesktopShell()), probe_(probe), disk_(std::make_unique<WorkQueue>("zav-settings")) {}
+CMainWnd::CMainWnd(DesktopShell* shell, DeviceProbe* probe, JobRunner::Clock jobClock)
+    : shell_(shell ? shell : &SystemDesktopShell()),
+      probe_(probe),
+      disk_(std::make_unique<WorkQueue>("zav-settings")),
+      jobClock_(std::move(jobClock)) {}
 
 CMainWnd::~CMainWnd() {
   online_.reset();  // aborts any request under way at once
+  jobs_.reset();    // no job starts from here on
   // The disk worker first: its jobs belong to the groups below. The user's last changes still
   // reach the disk; what the jobs post back is dropped with the window.
   disk_->Stop(WorkQueue::Pending::kRun);
   session_.reset();  // a recording still running is stopped and finished here
+  // The notices go before the notifications, whose answers would be delivered to them.
+  notices_.reset();
+  notifications_.reset();
   devices_.reset();  // the device watcher stops
   levels_.reset();   // the idle monitor stops
   recordings_.reset();
@@ -67,8 +77,11 @@ void CMainWnd::InitWindow() {
                                            [this](const CaptureDevices& devices) { levels_->DevicesChanged(devices); });
   folder_ = std::make_unique<FolderPanel>(this, disk_.get(), shell_);
   recordings_ = std::make_unique<RecordingsList>(this, disk_.get(), shell_);
+  notifications_ = std::make_unique<DesktopNotifications>(QDBusConnection::sessionBus());
+  notices_ = std::make_unique<RecordingNotices>(this, disk_.get(), shell_, notifications_.get());
   session_ = std::make_unique<RecordingSession>(this, disk_.get(), controls_.get(), choices_.get(),
-                                                recordings_.get(), &levels_->latest(), probe_);
+                                                recordings_.get(), &levels_->latest(), notices_.get(), probe_);
+  jobs_ = std::make_unique<JobRunner>(*session_, *disk_, std::string(), jobClock_);
 
   new RecorderKeys(this, [this] {
     if (session_) ToggleRecording();
@@ -83,13 +96,18 @@ void CMainWnd::InitWindow() {
   online_ = std::make_unique<OnlineServices>(
       this, VendorServiceBaseUrl(),
       OnlineServices::Hooks{[shell = shell_](const QUrl& url) { return shell->Open(url); },
-                            [shell = shell_](const QString& path) { shell->ShowInFileManager(path); },
+                            [shell = shell_](const QString& path) { shell->ShowInFileManager(QUrl::fromLocalFile(path)); },
                             // The installer runs, or a mandatory upgrade was refused: quit the way
                             // the menu does, so a recording is finished first.
                             [this] { PostMessage(kMenuQuit); }});
   online_->CheckForUpgrade(UpgradeCheckMode::kQuiet);
   recordings_->StartScan();
+  jobs_->Begin();
 }
+
+bool CMainWnd::RecorderIdle() const { return session_->IsIdle(); }
+
+bool CMainWnd::HasTrayIcon() const { return tray_ && tray_->IsShown(); }
 
 void CMainWnd::LoadStoredChoices() {
   disk_->Run(this, [] { return ReadStoredChoices(); },
@@ -152,7 +170,7 @@ bool CMainWnd::OpenLinkedWindow(const QString& name) {
   } else if (name == QLatin1String("hotkey-btn")) {
     ShowHotkeyDialog(this, *hotkeys_);
   } else if (name == QLatin1String("cron-job-btn")) {
-    ShowCronJobDialog(this, *disk_);
+    ShowCronJobDialog(this, *disk_, jobs_.get());
   } else {
     return false;
   }

@@ -15,11 +15,13 @@
 
 #include "RecorderTypes.h"
 #include "dui/WindowImplBase.h"
+#include "jobs/JobRunner.h"
 #include "tray/TrayMessages.h"
 
 namespace zav {
 
 class ChoicesPanel;
+class DesktopNotifications;
 class DevicePanel;
 class DesktopShell;
 class DeviceProbe;
@@ -28,6 +30,7 @@ class LevelPanel;
 class OnlineServices;
 class RecorderControls;
 class RecorderHotkeys;
+class RecordingNotices;
 class RecordingSession;
 class RecordingsList;
 class TrayIcon;
@@ -46,8 +49,9 @@ class CMainWnd : public WindowImplBase {
   static constexpr char kWindowProp[] = "ZavAudioRecorder";
 
   // shell: the desktop that opens files and folders (null: the user's). probe: the devices a
-  // start checks (null: the sound server's).
-  explicit CMainWnd(DesktopShell* shell = nullptr, DeviceProbe* probe = nullptr);
+  // start checks (null: the sound server's). jobClock: what the scheduled jobs go by.
+  explicit CMainWnd(DesktopShell* shell = nullptr, DeviceProbe* probe = nullptr,
+                    JobRunner::Clock jobClock = JobRunner::SystemClock());
   ~CMainWnd() override;
 
   // Recording control, also for the hotkeys and the tray menu. UI thread.
@@ -61,6 +65,11 @@ class CMainWnd : public WindowImplBase {
   RecordingsList& recordings() { return *recordings_; }
   const VolumePanel& volumes() const { return *volumes_; }
   LevelPanel& levels() { return *levels_; }
+  JobRunner& jobs() { return *jobs_; }
+  // Nothing records, and nothing is starting.
+  bool RecorderIdle() const;
+  // True while the program's icon is in a notification area, which can bring a hidden window back.
+  bool HasTrayIcon() const;
   bool SettingsWorkPending() const;
 
  protected:
@@ -100,7 +109,11 @@ class CMainWnd : public WindowImplBase {
   std::unique_ptr<DevicePanel> devices_;
   std::unique_ptr<FolderPanel> folder_;
   std::unique_ptr<RecordingsList> recordings_;
+  std::unique_ptr<DesktopNotifications> notifications_;
+  std::unique_ptr<RecordingNotices> notices_;
   std::unique_ptr<RecordingSession> session_;
+  const JobRunner::Clock jobClock_;
+  std::unique_ptr<JobRunner> jobs_;
   std::unique_ptr<TrayIcon> tray_;
   std::unique_ptr<RecorderHotkeys> hotkeys_;
   std::unique_ptr<OnlineServices> online_;

@@ -48,6 +48,16 @@ std::optional<Prompt> PromptForStandIn(const StartReport& report) {
   return std::nullopt;
 }
 
+std::optional<Prompt> PromptForLostDevices(const FinishReport& report) {
+  if (report.microphoneLost && report.systemSoundLost)
+    return Prompt{QStringLiteral(QT_TRANSLATE_NOOP("Zav", "录音中麦克风和系统声音设备已断开,此后的录音为静音!")), 250, 100};
+  if (report.microphoneLost)
+    return Prompt{QStringLiteral(QT_TRANSLATE_NOOP("Zav", "录音中麦克风已断开,此后的录音为静音!")), 250, 100};
+  if (report.systemSoundLost)
+    return Prompt{QStringLiteral(QT_TRANSLATE_NOOP("Zav", "录音中系统声音设备已断开,此后的录音为静音!")), 250, 100};
+  return std::nullopt;
+}
+
 Prompt PromptForEmptyRecording() { return Prompt{QStringLiteral(QT_TRANSLATE_NOOP("Zav", "没有录到声音,未保存录音文件!")), 250, 100}; }
 
 }  // namespace zav

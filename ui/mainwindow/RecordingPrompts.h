@@ -28,4 +28,8 @@ std::optional<Prompt> PromptForStandIn(const StartReport& report);
 // A recording stopped before any audio was recorded: no file was kept.
 Prompt PromptForEmptyRecording();
 
+// A recording whose microphone or system sound went away and was not back at its end (the
+// file was kept, with silence from then on); nullopt when neither was lost.
+std::optional<Prompt> PromptForLostDevices(const FinishReport& report);
+
 }  // namespace zav

@@ -6,7 +6,7 @@
 #include "RecorderControls.h"
 #include "RecordingPrompts.h"
 #include "StoredChoices.h"
-#include "dui/PromptBoxDialog.h"
+#include "RecordingNotices.h"
 #include "dui/WindowImplBase.h"
 #include "dui/WorkQueue.h"
 #include "levels/LatestLevels.h"
@@ -43,22 +43,15 @@ class RecordingSession::Events final : public RecordingListener {
   LatestLevels* levels_;
 };
 
-namespace {
-
-void ShowPrompt(WindowImplBase* owner, const Prompt& prompt) {
-  PromptBoxDialog::Show(owner, prompt.text, prompt.width, prompt.height);
-}
-
-}  // namespace
-
 RecordingSession::RecordingSession(WindowImplBase* window, WorkQueue* disk, RecorderControls* controls,
                                    const ChoicesPanel* choices, RecordingsList* list, LatestLevels* levels,
-                                   DeviceProbe* probe)
+                                   RecordingNotices* notices, DeviceProbe* probe)
     : window_(window),
       disk_(disk),
       controls_(controls),
       choices_(choices),
       list_(list),
+      notices_(notices),
       events_(std::make_unique<Events>(this, window, levels)),
       controller_(std::make_unique<RecordingController>(events_.get(), nullptr, probe)) {}
 
@@ -69,7 +62,7 @@ RecordingSession::~RecordingSession() {
 }
 
 bool RecordingSession::IsIdle() const {
-  return startRequest_ == 0 && controller_->state() == RecordingController::State::kIdle;
+  return waiting_.number == 0 && controller_->state() == RecordingController::State::kIdle;
 }
 
 bool RecordingSession::IsPaused() const { return controller_->state() == RecordingController::State::kPaused; }
@@ -78,30 +71,51 @@ bool RecordingSession::IsRecording() const {
   return controller_->state() == RecordingController::State::kRecording;
 }
 
-void RecordingSession::Start() {
-  if (!IsIdle()) return;
-  const uint64_t request = ++lastRequest_;
-  startRequest_ = request;
-  // The settings store is read on the disk worker, after any choice the user changed before.
-  disk_->Post([this, request] {
-    RecorderSettings stored = ReadStoredRecordingSettings();
-    window_->PostTask([this, stored = std::move(stored), request]() mutable { BeginStart(std::move(stored), request); });
-  });
+void RecordingSession::Start() { Begin({}); }
+
+uint64_t RecordingSession::StartJob(JobRecording job) {
+  Request request;
+  request.job = std::move(job);
+  return Begin(std::move(request));
 }
 
-void RecordingSession::BeginStart(RecorderSettings stored, uint64_t request) {
-  if (request != startRequest_) return;  // stopped before it began
-  startRequest_ = 0;
+uint64_t RecordingSession::Begin(Request request) {
+  if (!IsIdle()) return 0;
+  request.number = ++lastRequest_;
+  const uint64_t number = request.number;
+  waiting_ = std::move(request);
+  // The settings store is read on the disk worker, after any choice the user changed before.
+  disk_->Post([this, number] {
+    RecorderSettings stored = ReadStoredRecordingSettings();
+    window_->PostTask([this, stored = std::move(stored), number]() mutable { BeginStart(std::move(stored), number); });
+  });
+  return number;
+}
+
+void RecordingSession::BeginStart(RecorderSettings stored, uint64_t number) {
+  if (number != waiting_.number) return;  // stopped before it began
+  Request request = std::move(waiting_);
+  waiting_ = {};
   choices_->FillFormatAndBitRate(&stored);
+  if (request.job) stored.fileStem = request.job->fileStem;
   const uint64_t id = controller_->Start(stored);
-  if (id == 0) return;
+  if (id == 0) {
+    Ended(request, false);
+    return;
+  }
   starting_ = id;
-  unfinished_.insert(id);
+  unfinished_.emplace(id, std::move(request));
 }
 
 void RecordingSession::OnStarted(const StartReport& report) {
   const bool started = IsStarted(report.result);
-  if (!started) Forget(report.recording);
+  const auto it = unfinished_.find(report.recording);
+  const JobRecording* job = it != unfinished_.end() && it->second.job ? &*it->second.job : nullptr;
+  if (started && report.recording == starting_) notices_->Started(report.path, job);
+  if (!started) {
+    if (it != unfinished_.end()) Ended(it->second, false);
+    Forget(report.recording);
+  }
   if (report.recording != starting_) return;  // the user stopped it while it was starting
   starting_ = 0;
   if (started) {
@@ -109,9 +123,9 @@ void RecordingSession::OnStarted(const StartReport& report) {
     controls_->Show(RecorderLook::kRecording);
   }
   if (const auto prompt = PromptForStart(report.result)) {
-    ShowPrompt(window_, *prompt);
+    notices_->Failed(*prompt);
   } else if (const auto standIn = PromptForStandIn(report)) {
-    ShowPrompt(window_, *standIn);
+    notices_->Failed(*standIn);
   }
 }
 
@@ -124,13 +138,26 @@ void RecordingSession::Resume() {
 }
 
 void RecordingSession::Stop() {
-  if (startRequest_ != 0) {
-    startRequest_ = 0;
+  if (waiting_.number != 0) {
+    Ended(waiting_, false);
+    waiting_ = {};
     return;
   }
   starting_ = 0;
+  const uint64_t current = controller_->current();
   if (!controller_->Stop()) return;
   controls_->Show(RecorderLook::kIdle);
+  if (const auto it = unfinished_.find(current); it != unfinished_.end()) Ended(it->second, true);
+}
+
+void RecordingSession::StopJob(uint64_t number) {
+  if (number == 0) return;
+  if (waiting_.number == number) {
+    Stop();
+    return;
+  }
+  const auto it = unfinished_.find(controller_->current());
+  if (it != unfinished_.end() && it->second.number == number) Stop();
 }
 
 void RecordingSession::Toggle() {
@@ -154,16 +181,25 @@ void RecordingSession::OnFault(uint64_t recording, RecordingFault fault) {
   if (recording == 0 || recording != controller_->current()) return;
   LOG(ERROR) << "MainWnd: recording " << recording << " stopped on fault " << static_cast<int>(fault);
   Stop();
-  ShowPrompt(window_, PromptForFault(fault));
+  notices_->Failed(PromptForFault(fault));
 }
 
 void RecordingSession::OnFinished(const FinishReport& report) {
   LOG(INFO) << "recording finished " << report.path << (report.good() ? "" : " (incomplete)");
   // A file deleted or moved while it was recorded has nothing left at its path to list, and
   // a recording that no audio reached was removed.
-  if (!report.fileName.empty() && !report.fileGone && !report.removed) list_->AddRecording(report.folder, report.fileName);
+  const bool kept = !report.fileName.empty() && !report.fileGone && !report.removed;
+  if (kept) list_->AddRecording(report.folder, report.fileName);
   // Said unless a fault said it already, or the window is closing.
-  if (report.removed && !report.writeFailed && !afterFinish_) ShowPrompt(window_, PromptForEmptyRecording());
+  if (!afterFinish_) {
+    if (report.removed && !report.writeFailed) {
+      notices_->Failed(PromptForEmptyRecording());
+    } else if (const auto lost = PromptForLostDevices(report); lost && kept) {
+      notices_->Failed(*lost);
+    } else if (kept && report.good()) {
+      notices_->Saved(report.path);
+    }
+  }
   Forget(report.recording);
 }
 
@@ -174,6 +210,13 @@ void RecordingSession::Forget(uint64_t recording) {
     afterFinish_ = nullptr;
     then();
   }
+}
+
+void RecordingSession::Ended(Request& request, bool recorded) {
+  if (!request.job || !request.job->ended) return;
+  const std::function<void(bool)> ended = std::move(request.job->ended);
+  request.job->ended = nullptr;
+  ended(recorded);
 }
 
 bool RecordingSession::FinishBeforeClose(std::function<void()> then) {

@@ -1,7 +1,10 @@
 #pragma once
 // Runs the main window's recordings through a RecordingController: reads the stored choices on
 // the disk worker, starts, pauses, resumes and stops, keeps the recorder controls in step with
-// the recorder, tells the user what went wrong, and lists each file once it is complete.
+// the recorder, tells the user what went wrong (RecordingNotices: in the window while it is on
+// screen, as notifications while it is hidden), and lists each file once it is complete. The
+// buttons, the keys, the hotkeys and the scheduled jobs (JobRecorder) all start recordings here,
+// one at a time.
 //
 // UI thread only. The controller's reports come to the session as tasks posted to the window's
 // thread (start, fault and finish reports), never inside a call; the elapsed seconds come as
@@ -9,29 +12,32 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
-#include <set>
+#include <optional>
 
 #include "RecordingController.h"
+#include "jobs/JobRecorder.h"
 
 namespace zav {
 
 class ChoicesPanel;
 class LatestLevels;
 class RecorderControls;
+class RecordingNotices;
 class RecordingsList;
 class WindowImplBase;
 class WorkQueue;
 
-class RecordingSession {
+class RecordingSession final : public JobRecorder {
  public:
   // levels: where the recordings' live levels go (may be null). probe: the devices the
-  // controller checks (null: the sound server's).
+  // controller checks (null: the sound server's). notices: what the user is told.
   RecordingSession(WindowImplBase* window, WorkQueue* disk, RecorderControls* controls,
                    const ChoicesPanel* choices, RecordingsList* list, LatestLevels* levels,
-                   DeviceProbe* probe = nullptr);
+                   RecordingNotices* notices, DeviceProbe* probe = nullptr);
   // Stops a recording still running and waits for its file (the window is closing anyway).
-  ~RecordingSession();
+  ~RecordingSession() override;
 
   void Start();
   void Pause();
@@ -41,11 +47,15 @@ class RecordingSession {
   // The start/pause key: idle starts, recording pauses, paused resumes; a start under way waits.
   void Toggle();
 
-  bool IsIdle() const;
+  bool IsIdle() const override;
   bool IsPaused() const;
   bool IsRecording() const;
   // The recording in progress (0 when idle).
   uint64_t CurrentRecording() const { return controller_->current(); }
+
+  // JobRecorder: a scheduled job's recording, named after the job.
+  uint64_t StartJob(JobRecording job) override;
+  void StopJob(uint64_t number) override;
 
   // WM_RECORD_SECONDS, posted to the window by the controller's threads.
   void OnSeconds(uint64_t recording, int64_t seconds);
@@ -57,26 +67,37 @@ class RecordingSession {
  private:
   class Events;
 
-  void BeginStart(RecorderSettings stored, uint64_t request);
+  // A recording from the request to its file: a job's, or the user's (no job).
+  struct Request {
+    uint64_t number = 0;
+    std::optional<JobRecording> job;
+  };
+
+  uint64_t Begin(Request request);
+  void BeginStart(RecorderSettings stored, uint64_t number);
   void OnStarted(const StartReport& report);
   void OnFault(uint64_t recording, RecordingFault fault);
   void OnFinished(const FinishReport& report);
   void Forget(uint64_t recording);
+  // Tells a job's owner that its recording is over (once).
+  static void Ended(Request& request, bool recorded);
 
   WindowImplBase* window_;
   WorkQueue* disk_;
   RecorderControls* controls_;
   const ChoicesPanel* choices_;
   RecordingsList* list_;
+  RecordingNotices* notices_;
 
-  // A start waiting for the stored choices: its request number (0 when none).
-  uint64_t startRequest_ = 0;
+  // A start waiting for the stored choices (number 0 when none).
+  Request waiting_;
   uint64_t lastRequest_ = 0;
   // The recording whose start the controller has not reported yet (0 when none, or when the
   // user stopped it meanwhile: its report then changes nothing on screen).
   uint64_t starting_ = 0;
-  // Recordings started and not yet finished (or failed): their files are not complete.
-  std::set<uint64_t> unfinished_;
+  // Recordings started and not yet finished (or failed), by the controller's number: their
+  // files are not complete.
+  std::map<uint64_t, Request> unfinished_;
   std::function<void()> afterFinish_;
 
   std::unique_ptr<Events> events_;

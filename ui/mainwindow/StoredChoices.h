@@ -28,6 +28,8 @@ inline constexpr std::string_view kNoiseSuppression = "noise-check";
 inline constexpr std::string_view kEchoCancellation = "echo-cancel";
 inline constexpr std::string_view kMute = "audio-mute-check";  // written by no window
 inline constexpr std::string_view kWindowClose = "window-close";
+// Notices of recordings that start and files saved while the window is hidden; on unless "0".
+inline constexpr std::string_view kNotifications = "notify-check";
 inline constexpr std::string_view kOutputFolder = "output-dir";
 inline constexpr std::string_view kMicrophoneVolume = "mic-volume-size";
 inline constexpr std::string_view kSystemVolume = "sys-volume-size";

@@ -3,6 +3,7 @@
 #include "FolderPicker.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -12,6 +13,7 @@
 #include <QSignalBlocker>
 #include <QUrl>
 
+#include "Autostart.h"
 #include "ConfigStore.h"
 #include "FolderWriteCheck.h"
 #include "UserFolders.h"
@@ -41,7 +43,8 @@ void SetingDialog::InitWindow() {
       this,
       [] {
         ConfigStore& config = ConfigStore::Instance();
-        Stored stored{GetOutputFolder(), config.ReadInt(kGlobalSection, kCloseKey, 0) != 0};
+        Stored stored{GetOutputFolder(), config.ReadInt(kGlobalSection, kCloseKey, 0) != 0, AutostartEnabled(),
+                      config.ReadInt(kGlobalSection, keys::kNotifications, 1) != 0};
         // Showing the stored choice selects its option, which stores it as a click would.
         config.WriteString(kGlobalSection, kCloseKey, stored.closeToTray ? "1" : "0");
         return stored;
@@ -51,6 +54,14 @@ void SetingDialog::InitWindow() {
 
 void SetingDialog::ShowStored(const Stored& stored) {
   if (outputDir_ && !folderChosen_) outputDir_->setText(QString::fromStdString(stored.outputFolder));
+  const auto showCheck = [this](const char* name, bool checked) {
+    if (auto* box = FindControl<QAbstractButton>(QLatin1String(name))) {
+      const QSignalBlocker quiet(box);
+      box->setChecked(checked);
+    }
+  };
+  if (!autostartChosen_) showCheck("autostart-check", stored.autostart);
+  if (!notifyChosen_) showCheck("notify-check", stored.notify);
   if (closeChosen_) return;
   // Selected without notifying: the value is already stored. Without a tray, what a close does.
   const bool showTray = stored.closeToTray && trayShown_;
@@ -77,6 +88,12 @@ void SetingDialog::Notify(TNotifyUI& msg) {
         StoreCloseChoice(true);
       }
     }
+    if (msg.type == kNotifySelectChanged && name == QLatin1String("autostart-check")) {
+      StoreAutostart(msg.wParam == 1);
+    } else if (msg.type == kNotifySelectChanged && name == QLatin1String("notify-check")) {
+      notifyChosen_ = true;
+      StoreSetting(this, &disk_, keys::kNotifications, msg.wParam == 1 ? "1" : "0");
+    }
   }
   WindowImplBase::Notify(msg);
 }
@@ -84,6 +101,20 @@ void SetingDialog::Notify(TNotifyUI& msg) {
 void SetingDialog::StoreCloseChoice(bool toTray) {
   closeChosen_ = true;
   StoreSetting(this, &disk_, kCloseKey, toTray ? "1" : "0");
+}
+
+void SetingDialog::StoreAutostart(bool on) {
+  autostartChosen_ = true;
+  const std::string program = QCoreApplication::applicationFilePath().toStdString();
+  disk_.Run(this, [on, program] { return SetAutostart(on, program); }, [this, on](bool set) {
+    if (set) return;
+    if (auto* box = FindControl<QAbstractButton>(QStringLiteral("autostart-check"))) {
+      const QSignalBlocker quiet(box);
+      box->setChecked(!on);
+    }
+    QMessageBox message(QMessageBox::NoIcon, QString(), Tr(kAutostartNotSetText), QMessageBox::Ok, this);
+    message.exec();
+  });
 }
 
 void SetingDialog::ChooseFolder() {

@@ -1,7 +1,9 @@
 #pragma once
 // SetingDialog ("系统设置"): the output folder ("output-dir", changed with "choose-dir" after a
-// write check, opened in the file manager with "open-dir") and what closing the main window
-// does ("window-close-exit" / "window-close-tray"). Every change is stored at once. Deletes
+// write check, opened in the file manager with "open-dir"), what closing the main window
+// does ("window-close-exit" / "window-close-tray"), whether the program starts with the desktop
+// ("autostart-check": the autostart entry) and whether recordings that start and files saved
+// while the window is hidden are notified ("notify-check"). Every change is stored at once. Deletes
 // itself when its window is destroyed. On a desktop without a tray, closing always quits: the
 // tray choice is greyed out and "exit" shown, while the stored choice is kept for a desktop
 // that has one.
@@ -32,6 +34,7 @@ class SetingDialog : public WindowImplBase {
 
   static inline const QString kNotWritableText = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "该目录没有写入权限!"));
   static inline const QString kNoTrayTip = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "当前桌面没有系统托盘，关闭主窗口时将退出程序"));
+  static inline const QString kAutostartNotSetText = QStringLiteral(QT_TRANSLATE_NOOP("Zav", "开机自动启动设置失败!"));
 
  protected:
   QString GetWindowClassName() const override { return QStringLiteral("系统设置"); }
@@ -44,9 +47,12 @@ class SetingDialog : public WindowImplBase {
   struct Stored {
     std::string outputFolder;
     bool closeToTray = false;
+    bool autostart = false;
+    bool notify = true;
   };
   void ShowStored(const Stored& stored);
   void StoreCloseChoice(bool toTray);
+  void StoreAutostart(bool on);
   void ChooseFolder();
   void OnFolderChecked(const QString& folder, FolderChoice choice);
   void OpenFolder();
@@ -58,6 +64,8 @@ class SetingDialog : public WindowImplBase {
   // What the user did before the stored settings arrived wins over them.
   bool folderChosen_ = false;
   bool closeChosen_ = false;
+  bool autostartChosen_ = false;
+  bool notifyChosen_ = false;
 };
 
 // What the tray menu's settings entry runs: the dialog, modal over owner.

@@ -28,10 +28,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>1,0,0,0,0</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>任务名称</source>
         <translation>Job name</translation>
     </message>
@@ -63,15 +59,19 @@
         <source>primary</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>1,0,0,0,0,0</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>录音</source>
+        <translation>Record</translation>
+    </message>
 </context>
 <context>
     <name>CronJobListContainerElement</name>
     <message>
         <source>row</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>1,0,0,0,0</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -101,6 +101,18 @@
     <message>
         <source>rowdanger</source>
         <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1,0,0,0,0,0</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>录音</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>到时自动录音</source>
+        <translation>Record at its time</translation>
     </message>
 </context>
 <context>
@@ -423,10 +435,6 @@
         <translation>Format</translation>
     </message>
     <message>
-        <source>1,0,0,1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>mp3</source>
         <translation type="unfinished"></translation>
     </message>
@@ -554,6 +562,10 @@
         <source>回声消除</source>
         <translation>Echo cancel</translation>
     </message>
+    <message>
+        <source>0,0,0,1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MessageBox</name>
@@ -635,6 +647,10 @@
     <message>
         <source>primary</source>
         <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>到时自动录音</source>
+        <translation>Record at its time</translation>
     </message>
 </context>
 <context>
@@ -748,6 +764,18 @@
     <message>
         <source>最小化到托盘，保持运行</source>
         <translation>Minimize to the tray and keep running</translation>
+    </message>
+    <message>
+        <source>在后台</source>
+        <translation>In the background</translation>
+    </message>
+    <message>
+        <source>开机自动启动，在托盘中按时执行定时录音</source>
+        <translation>Start with the desktop, in the tray, to record scheduled jobs</translation>
+    </message>
+    <message>
+        <source>窗口隐藏时，通知录音的开始和保存</source>
+        <translation>Notify recordings that start and files saved while the window is hidden</translation>
     </message>
 </context>
 <context>
@@ -1007,6 +1035,54 @@
     <message>
         <source>界面皮肤文件已损坏，请重新安装程序。</source>
         <translation>The skin files are damaged. Please reinstall the program.</translation>
+    </message>
+    <message>
+        <source>定时录音只在本程序运行时进行,是否开机自动启动本程序?</source>
+        <translation>Scheduled jobs record only while this program runs. Start it with the desktop?</translation>
+    </message>
+    <message>
+        <source>开机自动启动设置失败!</source>
+        <translation>Could not set the program to start with the desktop!</translation>
+    </message>
+    <message>
+        <source>进行中</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>开始录音</source>
+        <translation type="unfinished">Start recording</translation>
+    </message>
+    <message>
+        <source>定时任务“%1”开始录音,到 %2 结束</source>
+        <translation>Scheduled job “%1” is recording until %2</translation>
+    </message>
+    <message>
+        <source>定时任务“%1”已过开始时间,现在录制余下的部分,到 %2 结束</source>
+        <translation>Scheduled job “%1” missed its start and records the rest, until %2</translation>
+    </message>
+    <message>
+        <source>录音已保存</source>
+        <translation>Recording saved</translation>
+    </message>
+    <message>
+        <source>在文件夹中显示</source>
+        <translation>Show in folder</translation>
+    </message>
+    <message>
+        <source>录音出错</source>
+        <translation>Recording problem</translation>
+    </message>
+    <message>
+        <source>录音中麦克风和系统声音设备已断开,此后的录音为静音!</source>
+        <translation>The microphone and the system sound device went away; the rest is silent!</translation>
+    </message>
+    <message>
+        <source>录音中麦克风已断开,此后的录音为静音!</source>
+        <translation>The microphone went away; the rest of the recording is silent!</translation>
+    </message>
+    <message>
+        <source>录音中系统声音设备已断开,此后的录音为静音!</source>
+        <translation>The system sound device went away; the rest is silent!</translation>
     </message>
 </context>
 <context>

@@ -304,6 +304,12 @@ TEST_F(ScreenReaderTest, TheJobListReadsAsItsRowsTheKeyboardAloneAddsAndRemovesA
   ASSERT_TRUE(WaitUntil([&] { return ListItems(QStringLiteral("定时任务")) == QStringList({morning, weekly}); }))
       << ListItems(QStringLiteral("定时任务")).join(QLatin1Char('|')).toStdString();
   ASSERT_EQ(store.Load().size(), 2U);
+  EXPECT_TRUE(store.Load().back().job.record);
+  // A job that records asks whether the program should start with the desktop: the question
+  // has the keyboard, and Escape says no.
+  ASSERT_TRUE(WaitUntil([&] { return FocusIs(kButton, QStringLiteral("取消")) || FocusIs(kButton, QStringLiteral("确定")); }))
+      << reader_->FocusedText().toStdString();
+  Press("Escape");
 
   // Escape cancels the new-job dialog: nothing is added.
   ASSERT_TRUE(WaitForFocus(kButton, QStringLiteral("新建任务"))) << reader_->FocusedText().toStdString();

@@ -3,6 +3,7 @@
 // own job; stored jobs are listed with their states; wrong input is refused.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -15,6 +16,7 @@
 #include <memory>
 #include <sstream>
 
+#include "Autostart.h"
 #include "JobDocument.h"
 #include "UiTestSupport.h"
 #include "dui/ControlTag.h"
@@ -54,13 +56,17 @@ QString LabelText(QWidget* row, const char* name) {
 }
 
 // Types a job into the new-job dialog that the next modal run shows, and saves it.
-void EnterNextJob(const QString& name, const QString& start, const QString& end) {
+void EnterNextJob(const QString& name, const QString& start, const QString& end, bool record = false) {
   QTimer::singleShot(0, [=] {
     QWidget* dialog = QApplication::activeModalWidget();
     ASSERT_NE(dialog, nullptr);
     Type(dialog, "cron-job-name", name);
     Type(dialog, "start-time", start);
     Type(dialog, "end-time", end);
+    auto* recordBox = dialog->findChild<QCheckBox*>(QStringLiteral("cron-job-record"));
+    ASSERT_NE(recordBox, nullptr);
+    EXPECT_TRUE(recordBox->isChecked()) << "a new job records unless the user says otherwise";
+    recordBox->setChecked(record);
     Click(dialog, QStringLiteral("cron-job-save-btn"));
   });
 }
@@ -142,9 +148,29 @@ TEST_F(JobDialogsTest, AJobEnteredInTheNewJobDialogIsStoredListedAndRemovedByIts
   EXPECT_EQ(LabelText(row, "status"), QStringLiteral("未开始"));
   ASSERT_EQ(StoredJobs().size(), 1u);
   EXPECT_EQ(StoredJobs()[0].job.cronJobName, "每周例会");
+  EXPECT_FALSE(StoredJobs()[0].job.record);
+
+  // Its row's box makes it record; the program does not start with the desktop, so the list
+  // offers it, and a yes writes the autostart entry, which starts the program in the tray.
+  auto* record = qobject_cast<QCheckBox*>(FindSubControl(row, QStringLiteral("cron-job-record")));
+  ASSERT_NE(record, nullptr);
+  EXPECT_FALSE(record->isChecked());
+  std::filesystem::remove(AutostartEntryPath());
+  {
+    test::ModalBoxAnswerer answerer;
+    record->click();
+    ASSERT_TRUE(test::WaitUntil([&] { return !answerer.texts.isEmpty(); }));
+    EXPECT_EQ(answerer.texts, QStringList{kOfferAutostartText});
+  }
+  ASSERT_TRUE(test::WaitUntil([] { return std::filesystem::exists(AutostartEntryPath()); }));
+  EXPECT_TRUE(StoredJobs()[0].job.record);
+  std::ifstream entry(AutostartEntryPath());
+  const std::string entryText((std::istreambuf_iterator<char>(entry)), std::istreambuf_iterator<char>());
+  EXPECT_NE(entryText.find(" --hidden\n"), std::string::npos) << entryText;
 
   // A start already past is accepted and shows as expired at once.
-  EnterNextJob(QStringLiteral("晨读"), QStringLiteral("2020-01-01 07:00:00"), QStringLiteral("2020-01-01 07:00:01"));
+  EnterNextJob(QStringLiteral("晨读"), QStringLiteral("2020-01-01 07:00:00"), QStringLiteral("2020-01-01 07:00:01"),
+               true);
   Click(list, QStringLiteral("new-cron-job-btn"));
   ASSERT_TRUE(test::WaitUntil([this] { return Row(2) != nullptr; }));
   EXPECT_EQ(LabelText(Row(2), "status"), QStringLiteral("已失效"));
