@@ -17,8 +17,8 @@ bool AutostartEnabled();
 // Writes the entry for program (its absolute path), or removes it. True when the disk says so now.
 bool SetAutostart(bool on, const std::string& program);
 
-// The entry's text for program: a desktop entry whose Exec line quotes the path as the
-// specification asks.
+// The entry's text for program: a desktop entry whose Exec line quotes the path as desktop
+// entries must (any character of a path is kept).
 std::string AutostartEntryText(const std::string& program);
 
 }  // namespace zav

@@ -110,9 +110,10 @@ int64_t CronJobDialog::Now() const { return runner_ ? runner_->Now() : NowSecond
 void CronJobDialog::FollowRunner() {
   const int64_t now = Now();
   for (int index = 0; index < rows_->Count(); ++index) {
-    JobRows::Row row = rows_->At(index);
-    const JobState state = runner_->KnownState(row.stored).value_or(StateOfJob(row.stored.job, now));
-    if (state == row.state) continue;
+    const JobRows::Row& shown = rows_->At(index);
+    const JobState state = runner_->KnownState(shown.stored).value_or(StateOfJob(shown.stored.job, now));
+    if (state == shown.state) continue;
+    JobRows::Row row = shown;
     row.state = state;
     rows_->Update(index, std::move(row));
   }

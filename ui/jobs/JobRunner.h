@@ -44,6 +44,9 @@ class JobRunner : public QObject {
 
   // Reads the job file and starts looking at the clock.
   void Begin();
+  // No job starts from now on (the program is closing); a job's recording that runs still
+  // reports its end, and is marked done.
+  void Halt() { timer_.stop(); }
 
   // What the runner knows of stored beyond what the file says: it records now, it recorded in
   // this run, or it could not. nullopt for every other job.

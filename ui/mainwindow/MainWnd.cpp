@@ -276,7 +276,9 @@ void CMainWnd::OnClose(uintptr_t closeParam, bool& handled) {
     handled = true;
     return;
   }
-  // A recording still running is stopped and its file completed before the window goes.
+  // A recording still running is stopped and its file completed before the window goes; no
+  // scheduled job starts meanwhile.
+  if (jobs_) jobs_->Halt();
   if (session_ && session_->FinishBeforeClose([this, closeParam] { Close(static_cast<int>(closeParam)); })) {
     handled = true;
     return;
