@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <glog/logging.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,6 +18,8 @@ namespace zav {
 namespace {
 
 constexpr std::string_view kTemporarySuffix = ".zavtmp";
+// Room the rewrite needs beyond the recording's size: its index, and what the disk keeps back.
+constexpr uint64_t kRewriteMarginBytes = 4 << 20;
 
 struct DirDeleter {
   void operator()(DIR* d) const { closedir(d); }
@@ -66,6 +69,15 @@ int RemuxToPlainMp4(int fd, const std::string& path) {
 
   struct stat original {};
   if (::fstat(fd, &original) != 0 || ::lseek(fd, 0, SEEK_SET) != 0) return fail(std::strerror(errno));
+  // The copy needs as much room again as the recording: without it, the fragmented file stays.
+  struct statvfs disk {};
+  const uint64_t needed = static_cast<uint64_t>(original.st_size) + static_cast<uint64_t>(original.st_size) / 100 +
+                          kRewriteMarginBytes;
+  if (::statvfs(folder.c_str(), &disk) == 0 && uint64_t{disk.f_bavail} * disk.f_frsize < needed) {
+    LOG(WARNING) << path << " stays a fragmented MP4, which plays as it is: rewriting it as a plain one needs "
+                 << needed / (1 << 20) << " MB free, the disk has " << uint64_t{disk.f_bavail} * disk.f_frsize / (1 << 20);
+    return kKeptFragmented;
+  }
   AvioPtr inputIo = MakeFdIo(fd, false);
   AVFormatContext* rawIn = avformat_alloc_context();
   if (!inputIo || !rawIn) {
@@ -96,6 +108,45 @@ int RemuxToPlainMp4(int fd, const std::string& path) {
   }
   ::unlink(temporaryPath.c_str());
   return fail(complete ? "the recording was moved or replaced" : "the copy failed");
+}
+
+int CutToWholeFragments(int fd) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return -1;
+  const auto fileSize = static_cast<uint64_t>(info.st_size);
+  // Top-level boxes: a size (32 bits, or 1 and 64 bits after the type, or 0 for "to the end")
+  // and a type. What stands whole: the header boxes, and each moof with the mdat after it.
+  uint64_t at = 0;
+  uint64_t wholeEnd = 0;
+  bool fragmentOpen = false;
+  while (at + 8 <= fileSize) {
+    uint8_t head[16];
+    if (::pread(fd, head, sizeof head, static_cast<off_t>(at)) < 8) return -1;
+    uint64_t size = (uint64_t{head[0]} << 24) | (uint64_t{head[1]} << 16) | (uint64_t{head[2]} << 8) | head[3];
+    if (size == 1) {
+      if (at + 16 > fileSize) break;
+      size = 0;
+      for (int i = 8; i < 16; ++i) size = (size << 8) | head[i];
+    } else if (size == 0) {
+      size = fileSize - at;
+    }
+    if (size < 8 || at + size > fileSize) break;  // cut short
+    const std::string_view type(reinterpret_cast<const char*>(head + 4), 4);
+    if (type == "moof") {
+      fragmentOpen = true;
+    } else if (type == "mdat") {
+      fragmentOpen = false;
+      wholeEnd = at + size;
+    } else if (!fragmentOpen) {
+      wholeEnd = at + size;
+    }
+    at += size;
+  }
+  if (wholeEnd == 0) return -1;
+  if (wholeEnd == fileSize) return 0;
+  if (::ftruncate(fd, static_cast<off_t>(wholeEnd)) != 0) return -1;
+  LOG(INFO) << "fragmented MP4 cut back to its last whole fragment (" << wholeEnd << " of " << fileSize << " bytes)";
+  return 1;
 }
 
 int RemoveRewriteLeftovers(const std::string& folder) {

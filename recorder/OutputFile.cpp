@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "Mp3Repair.h"
 #include "Mp4Remux.h"
 #include "Trace.h"
 
@@ -253,8 +254,23 @@ int OutputFile::Finish() {
     fd_.Reset();
     return -1;
   }
+  // Writing that stopped at a failed write (a full disk) ends in a cut frame or fragment: the
+  // file is cut back to what stands whole, and an MP3's header made to count it.
+  if (writeFailed_ && !fileGone_) {
+    if (choice_.codecId == AV_CODEC_ID_MP3) {
+      if (RepairCutMp3(fd_.get()) < 0) LOG(ERROR) << "could not repair the cut mp3 " << path_;
+    } else if (remux && CutToWholeFragments(fd_.get()) < 0) {
+      LOG(ERROR) << "could not cut " << path_ << " back to its whole fragments";
+    }
+  }
   if (fileGone_ || encodeFailed_) result = -1;
-  if (remux && headerWritten_ && result == 0 && RemuxToPlainMp4(fd_.get(), path_) != 0) result = -1;
+  // A fragmented file that is whole is rewritten as a plain one, also after a full disk (where
+  // the room for the copy is missing, it stays fragmented, as it plays).
+  if (remux && headerWritten_ && !fileGone_ && !encodeFailed_ && (result == 0 || writeFailed_)) {
+    const int rewritten = RemuxToPlainMp4(fd_.get(), path_);
+    if (rewritten < 0) result = -1;
+    keptFragmented_ = rewritten == kKeptFragmented;
+  }
   if (!fd_.Reset()) {
     LOG(ERROR) << "could not close " << path_ << ": " << std::strerror(errno);
     result = -1;

@@ -61,6 +61,8 @@ class OutputFile {
   bool fileGone() const { return fileGone_; }
   // True when Finish removed the file because no audio reached it.
   bool removed() const { return removed_; }
+  // True when an M4A stayed fragmented: the disk had no room for its rewrite.
+  bool keptFragmented() const { return keptFragmented_; }
 
  private:
   int DrainPackets();
@@ -92,6 +94,7 @@ class OutputFile {
   bool fileGone_ = false;
   bool headerWritten_ = false;
   bool removed_ = false;
+  bool keptFragmented_ = false;
 };
 
 }  // namespace zav

@@ -23,6 +23,7 @@
 #include "MediaDuration.h"
 #include "Mp4Remux.h"
 #include "RecorderHarness.h"
+#include "SmallDisk.h"
 #include "WavFile.h"
 
 namespace zav::test {
@@ -65,34 +66,6 @@ std::string KilledM4a(const std::string& folder, std::chrono::seconds length) {
   const auto files = Recordings(folder);
   return files.size() == 1 ? files[0] : std::string();
 }
-
-// A small file system of its own, mounted for the test (needs root, as in CI).
-class SmallDisk {
- public:
-  SmallDisk(const std::string& where, const std::string& options) : path_(where) {
-    fs::create_directories(path_);
-    mounted_ = mount("tmpfs", path_.c_str(), "tmpfs", 0, options.c_str()) == 0;
-  }
-  ~SmallDisk() {
-    if (mounted_) umount2(path_.c_str(), MNT_DETACH);
-  }
-  bool mounted() const { return mounted_; }
-  // Fills the disk with a file of its own until about `bytes` stay free.
-  void LeaveFree(uintmax_t bytes) {
-    const uintmax_t available = fs::space(path_).available;
-    if (available <= bytes) return;
-    std::ofstream filler(path_ + "/.filler", std::ios::binary);
-    const std::string block(4096, '\0');
-    for (uintmax_t left = available - bytes; left >= block.size(); left -= block.size()) filler << block;
-  }
-  void MakeReadOnly() {
-    if (mounted_) mounted_ = mount("tmpfs", path_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-  }
-
- private:
-  std::string path_;
-  bool mounted_ = false;
-};
 
 class KillTest : public ::testing::TestWithParam<std::tuple<std::string, int>> {};
 
