@@ -194,6 +194,7 @@ int AudioRecorder::Finish(FinishResult* result) {
     core.finishResult.encodeFailed = core.encoderFailed || core.output.encodeFailed();
     core.finishResult.fileGone = core.output.fileGone();
     core.finishResult.removed = core.output.removed();
+    core.finishResult.keptFragmented = core.output.keptFragmented();
     core.finishResult.samplesWritten = core.output.writtenSamples();
     core.finishResult.samplesRecorded = core.ClockNow();
     core.finishResult.microphoneLost = core.recordsMicrophone() && core.microphoneAway;

@@ -105,6 +105,9 @@ int OutputFile::Open(const EncoderChoice& choice, int bitRate) {
     av_dict_set(&rawOptions, "movflags", "empty_moov+default_base_moof", 0);
     av_dict_set(&rawOptions, "frag_duration", kFragmentMicroseconds, 0);
   }
+  // Room for the 64-bit sizes of RF64 (a JUNK chunk until then): a wav passes 4 GiB after 6 h
+  // 46 min of CD-quality stereo.
+  if (choice_.codecId == AV_CODEC_ID_PCM_S16LE) av_dict_set(&rawOptions, "rf64", "auto", 0);
   const int r = avformat_write_header(fc, &rawOptions);
   std::unique_ptr<AVDictionary, DictionaryDeleter> unused(rawOptions);
   if (r < 0) {
@@ -141,7 +144,7 @@ void OutputFile::KeepDurable() {
     writeFailed_ = true;
     return;
   }
-  if (wavSizes_) WriteWavSizes(fd_.get(), wavLayout_, static_cast<uint64_t>(avio_tell(pb)));
+  if (wavSizes_) WriteWavSizes(fd_.get(), &wavLayout_, static_cast<uint64_t>(avio_tell(pb)));
   durableEnd_ = writtenEnd_;
   CheckStillAtPath();
 }

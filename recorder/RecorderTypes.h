@@ -32,6 +32,7 @@ struct FinishResult {
   bool fileGone = false;     // the file was deleted or moved while recording
   bool aheadOfClock = false; // the file ran ahead of the time recorded (a fault of the engine)
   bool removed = false;      // no audio reached the file, so it was removed
+  bool keptFragmented = false;  // an M4A stayed fragmented: no room on the disk to rewrite it
   // The device was away when the recording ended: silence stands in for it from when it went.
   // One that came back before the end is not lost (silence stands in for the time it was away).
   bool microphoneLost = false;

@@ -179,6 +179,7 @@ void RecordingController::RunFinish(std::shared_ptr<Session> session) {
   report.fileGone = result.fileGone;
   report.aheadOfClock = result.aheadOfClock;
   report.removed = result.removed;
+  report.keptFragmented = result.keptFragmented;
   report.microphoneLost = result.microphoneLost;
   report.systemSoundLost = result.systemSoundLost;
   report.hasAudio = result.samplesWritten > 0 && !result.removed;

@@ -66,6 +66,7 @@ struct FinishReport {
   bool fileGone = false;      // the file was deleted or moved while recording
   bool aheadOfClock = false;  // the file ran ahead of the time recorded (an engine fault)
   bool removed = false;       // no audio reached the file, so it was removed (nothing to list)
+  bool keptFragmented = false;  // an M4A stayed fragmented (it plays): no room to rewrite it
   bool hasAudio = false;      // at least one packet of audio reached the file
   bool microphoneLost = false;   // the microphone went away and was not back at the end
   bool systemSoundLost = false;  // the system sound's device went away and was not back at the end

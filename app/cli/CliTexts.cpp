@@ -69,6 +69,8 @@ constexpr CliText kTexts[] = {
     {"system sound went away during the recording and did not come back; {} holds silence from then on",
      "录音中系统声音设备已断开且未恢复;{} 中此后为静音"},
     {"could not print the path of {}", "无法输出 {} 的路径"},
+    {"the disk has no room to rewrite {} as a plain m4a; it was kept fragmented, which players read as it is",
+     "磁盘空间不足,无法把 {} 改写为普通 m4a;已保留为分段格式,播放器可以直接播放"},
 };
 
 bool Set(const char* value) { return value != nullptr && *value != '\0'; }

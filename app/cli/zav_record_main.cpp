@@ -352,8 +352,12 @@ int main(int argc, char** argv) {
             ? "the microphone went away during the recording and did not come back; {} holds silence from then on"
             : "system sound went away during the recording and did not come back; {} holds silence from then on";
     status = Fail(Say(message, {finished->path}));
-  } else if (!PrintOut(finished->path + "\n")) {
-    status = Fail(Say("could not print the path of {}", {finished->path}));
+  } else {
+    // Still a whole file that plays, only not indexed at its start.
+    if (finished->keptFragmented)
+      Tell(Say("the disk has no room to rewrite {} as a plain m4a; it was kept fragmented, which players read as it is",
+               {finished->path}));
+    if (!PrintOut(finished->path + "\n")) status = Fail(Say("could not print the path of {}", {finished->path}));
   }
   // The file is finished and every worker has ended: nothing is left to clean up, so the
   // process ends without running the libraries' exit handlers (which only cost memory).

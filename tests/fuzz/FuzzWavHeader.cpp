@@ -12,10 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!zav::ParseWavLayout(data, size, &layout)) return 0;
   if (layout.blockAlign == 0 || layout.dataStart > size || layout.dataSizeOffset + 4 > layout.dataStart) std::abort();
   for (uint64_t fileSize : {uint64_t{0}, uint64_t{size}, layout.dataStart + 12345, uint64_t{1} << 33}) {
-    uint32_t riff = 0, dataSize = 0;
-    zav::ExpectedWavSizes(layout, fileSize, &riff, &dataSize);
-    if (dataSize % layout.blockAlign != 0) std::abort();
-    if (fileSize >= layout.dataStart && layout.dataStart + dataSize > fileSize) std::abort();
+    const zav::WavSizes sizes = zav::ExpectedWavSizes(layout, fileSize);
+    if (sizes.data % layout.blockAlign != 0) std::abort();
+    if (fileSize >= layout.dataStart && layout.dataStart + sizes.data > fileSize) std::abort();
+    if (layout.ds64Offset == 0 && sizes.riff > UINT32_MAX) std::abort();
   }
   return 0;
 }

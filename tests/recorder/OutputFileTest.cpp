@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <random>
 
 #include "AudioFile.h"
@@ -173,6 +174,94 @@ TEST(OutputFileTest, ADiskThatFillsAnywhereLeavesAValidFileThatSaysHowLongItIs) 
       EXPECT_EQ(count.stated, count.whole);
       EXPECT_EQ(count.trailing, 0u);
     }
+  }
+}
+
+// Writes seconds of audio through out as fast as it encodes, silence but for a tone in the last
+// toneSeconds. Returns the resident memory growth from a tenth of the way to the end, in MiB.
+double WriteLong(OutputFile& out, const EncoderChoice& choice, int64_t seconds, int64_t toneSeconds) {
+  Frames frames(choice);
+  const int64_t total = seconds * kOutputSampleRate;
+  double settled = 0;
+  for (int64_t made = 0; made < total; made += choice.frameSize) {
+    if (made < total / 10 && made + choice.frameSize >= total / 10) settled = ResidentMiB();
+    if (out.Encode(frames.Next(made >= total - toneSeconds * kOutputSampleRate)) < 0) break;
+  }
+  return ResidentMiB() - settled;
+}
+
+// The file's last seconds, cut out by ffmpeg and decoded.
+DecodedAudio TailOf(const std::string& path, const std::string& folder) {
+  const std::string tail = folder + "/tail.wav";
+  const CommandResult cut =
+      RunCommand({"ffmpeg", "-v", "error", "-y", "-sseof", "-3", "-i", path, "-t", "2", tail}, {}, 120s);
+  EXPECT_TRUE(cut.finished && cut.exitCode == 0) << cut.output;
+  return DecodeFile(tail);
+}
+
+// 6 h 50 min of CD-quality stereo: past 4 GiB the wav becomes RF64 while it is written, so that
+// a crash still leaves it readable, and is read whole by ffprobe and the recordings list.
+TEST(OutputFileTest, AWavPastFourGibibytesBecomesRf64AndReadsBackWhole) {
+  TempFolder folder("/dev/shm");
+  constexpr int64_t kSeconds = 6 * 3600 + 50 * 60;
+  OutputFile out;
+  const EncoderChoice choice = ChooseEncoder("wav");
+  ASSERT_EQ(out.Allocate(folder.path(), "night.wav"), 0);
+  ASSERT_EQ(out.Open(choice, 128000), 0);
+  const double grown = WriteLong(out, choice, kSeconds, 5);
+  std::cout << "memory grew by " << grown << " MiB while writing " << kSeconds << " s of wav\n";
+  EXPECT_LT(grown, 8.0);
+  // Cut short as a crash would leave it, its header already holds the 64-bit sizes.
+  {
+    std::ifstream in(out.path(), std::ios::binary);
+    uint8_t header[4096];
+    in.read(reinterpret_cast<char*>(header), sizeof header);
+    WavLayout layout;
+    ASSERT_TRUE(ParseWavLayout(header, sizeof header, &layout));
+    EXPECT_TRUE(layout.rf64);
+    EXPECT_GT(layout.dataSize, uint64_t{1} << 32);
+  }
+  ASSERT_EQ(out.Finish(), 0);
+  const double seconds = static_cast<double>(kSeconds);
+  ExpectValid(out.path(), seconds);
+  EXPECT_NEAR(ReadMediaDuration(out.path()), seconds, 0.01);
+  const DecodedAudio tail = TailOf(out.path(), folder.path());
+  ASSERT_TRUE(tail.ok) << tail.error;
+  EXPECT_GT(ToneAmplitude(tail.left, kOutputSampleRate, kToneHz, 0, tail.left.size()), 0.3) << "the end is not there";
+
+  // Sizes a writer left unpatched are repaired in the RF64 header too.
+  {
+    UniqueFd fd(::open(out.path().c_str(), O_RDWR | O_CLOEXEC));
+    const uint8_t zeros[16] = {};
+    ASSERT_EQ(::pwrite(fd.get(), zeros, sizeof zeros, 12 + 8), 16);  // the ds64 chunk's sizes
+  }
+  EXPECT_EQ(RepairUnpatchedWav(out.path()), 1);
+  EXPECT_NEAR(ReadMediaDuration(out.path()), seconds, 0.01);
+}
+
+// Half an hour of m4a: fragments are written in memory that does not grow, and finishing it needs
+// as much room again for the rewrite: where the disk has it the file becomes a plain MP4,
+// where it has not the fragmented file stays, whole and playable.
+TEST(OutputFileTest, HalfAnHourOfM4aIsWrittenInFlatMemoryAndFinishedWhateverRoomIsLeft) {
+  TempFolder folder;
+  for (const bool roomy : {true, false}) {
+    SmallDisk disk(folder.path() + (roomy ? "/roomy" : "/tight"), "size=64m");
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (not root?)";
+    OutputFile out;
+    const EncoderChoice choice = ChooseEncoder("m4a");
+    ASSERT_EQ(out.Allocate(disk.path(), "lecture.m4a"), 0);
+    ASSERT_EQ(out.Open(choice, 128000), 0);
+    const int64_t seconds = roomy ? 1800 : 300;
+    const double grown = WriteLong(out, choice, seconds, 5);
+    std::cout << "memory grew by " << grown << " MiB while writing " << seconds << " s of m4a\n";
+    if (roomy) EXPECT_LT(grown, 4.0);
+    if (!roomy) disk.LeaveFree(std::filesystem::file_size(out.path()) / 2);
+    ASSERT_EQ(out.Finish(), 0);
+    EXPECT_EQ(out.keptFragmented(), !roomy);
+    ExpectValid(out.path(), static_cast<double>(seconds) + 0.023);  // and the encoder's priming
+    const DecodedAudio tail = TailOf(out.path(), folder.path());
+    ASSERT_TRUE(tail.ok) << tail.error;
+    EXPECT_GT(ToneAmplitude(tail.left, kOutputSampleRate, kToneHz, 0, tail.left.size()), 0.3) << "the end is not there";
   }
 }
 

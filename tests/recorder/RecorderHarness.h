@@ -41,9 +41,10 @@ class RecordingOwner final : public RecorderOwner {
 
 class TempFolder {
  public:
-  TempFolder() {
-    char pattern[] = "/tmp/zav-test-XXXXXX";
-    path_ = mkdtemp(pattern);
+  // A new folder in parent (a tmpfs such as /dev/shm keeps a large file in memory).
+  explicit TempFolder(const std::string& parent = "/tmp") {
+    std::string pattern = parent + "/zav-test-XXXXXX";
+    path_ = mkdtemp(pattern.data());
   }
   ~TempFolder() {
     std::error_code ec;
