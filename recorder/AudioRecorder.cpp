@@ -110,6 +110,7 @@ int AudioRecorder::Init(RecorderSettings settings) {
   if (core.initialized) return -1;
   core.settings = std::move(settings);
   core.outputPath = core.settings.folder + "/" + core.settings.fileName;
+  if (core.settings.lengthMs > 0) core.clock.Limit(core.settings.lengthMs);
 
   // A wav is recorded without voice processing.
   const bool processing = core.settings.format != "wav";

@@ -78,6 +78,9 @@ struct RecorderSettings {
   bool measureLevels = true;
 
   // The file's name before "-<local time>.<ext>" (FileStemOf); empty for "新录音".
+  // The recording is this long, in milliseconds of unpaused time, however late Stop comes
+  // (0: as long as it runs).
+  int64_t lengthMs = 0;
   std::string fileStem;
   std::string fileName;  // with its extension, which selects the container
   bool hasMicrophone = false;

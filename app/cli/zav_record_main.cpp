@@ -46,6 +46,8 @@ RecorderSettings SettingsFrom(const RecordOptions& o, const std::string& folder)
   s.echoCancellation = o.echoCancel;
   s.measureLevels = o.levels;
   s.devices = o.devices;
+  // --seconds is the file's length: the clock stops there even when the stop comes late.
+  s.lengthMs = static_cast<int64_t>(o.seconds * 1000 + 0.5);
   return s;
 }
 

@@ -65,6 +65,17 @@ TEST_P(RecorderFormatTest, BothSourcesAreMixed) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, RecorderFormatTest, ::testing::Values("mp3", "m4a", "wav"));
 
+// A recording of a fixed length (zav-record --seconds) is that long even when its stop comes
+// late (a busy machine kept the thread that stops it waiting).
+TEST_F(RecorderTest, AFixedLengthHoldsWhenTheStopComesLate) {
+  settings.lengthMs = 1000;
+  double recorded = 0;
+  const DecodedAudio audio = Record("wav", 1400ms, &recorded);
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_GT(recorded, 1.3);
+  EXPECT_EQ(audio.left.size(), 44100u);
+}
+
 TEST_F(RecorderTest, PauseLeavesNoGapAndDropsWhatPlaysMeanwhile) {
   settings.source = VoiceSource::Microphone;
   AudioRecorder recorder(&owner, &backend);
