@@ -61,12 +61,14 @@ int HttpClient::PostJson(const std::string& url, const std::string& body, std::s
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
 
   const CURLcode code = PerformCancellable(h, cancel);
-  LOG(ERROR) << "curl code:" << static_cast<int>(code) << ",strerror:" << curl_easy_strerror(code);
-  if (code != CURLE_OK) return -1;
+  if (code != CURLE_OK) {
+    LOG(ERROR) << "curl code:" << static_cast<int>(code) << ",strerror:" << curl_easy_strerror(code);
+    return -1;
+  }
 
   long status = 0;
   curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-  LOG(ERROR) << "response code:" << status;
+  LOG(INFO) << "response code:" << status;
   if (!response.empty()) return 0;
   LOG(ERROR) << "response result:" << response;
   return -1;

@@ -15,7 +15,7 @@ inline constexpr double kMaxRecordSeconds = 1e9;
 struct RecordOptions {
   VoiceSource source = VoiceSource::Both;
   std::string format = "mp3";
-  int bitRate = 128000;
+  int bitRate = 64000;  // as the window's quality list starts
   double seconds = 0;  // 0: until interrupted
   std::string outputDir;  // empty: the desktop program's output folder
   bool mute = false;

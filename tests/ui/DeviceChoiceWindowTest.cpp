@@ -81,6 +81,14 @@ TEST_F(DeviceChoiceWindow, TheCombosFollowTheServerAndAChoiceIsStoredAndRecorded
   EXPECT_EQ(Control<QComboBox>("record-mic-device")->currentText(), QStringLiteral("默认设备"));
   EXPECT_EQ(Control<QComboBox>("record-speaker-device")->currentText(), QStringLiteral("默认设备"));
   ASSERT_TRUE(WaitUntil([&] { return Items("record-speaker-device").contains(QStringLiteral("ZavTestOutput")); }, 5000));
+  // A second output of the same description can be told apart.
+  const int twin = server->LoadModule("module-null-sink", "sink_name=zav_test_twin sink_properties=device.description=ZavTestOutput");
+  ASSERT_GE(twin, 0) << server->error();
+  ASSERT_TRUE(WaitUntil([&] {
+    return Items("record-speaker-device").contains(QStringLiteral("ZavTestOutput (1)")) &&
+           Items("record-speaker-device").contains(QStringLiteral("ZavTestOutput (2)"));
+  }, 2000)) << Items("record-speaker-device").join('|').toStdString();
+  ASSERT_TRUE(server->UnloadModule(twin));
 
   // Only the sources that 录音来源 records can be chosen.
   auto* origin = Control<QComboBox>("record-audio-origin");

@@ -1,5 +1,7 @@
 #include "DevicePanel.h"
 
+#include <map>
+
 #include <QComboBox>
 #include <QSignalBlocker>
 
@@ -46,15 +48,31 @@ void DevicePanel::ShowDevices(const AudioDevices& devices) {
   Fill(speaker_, outputs_, chosen_.speaker);
 }
 
+std::vector<std::string> DeviceLabels(const std::vector<AudioDevice>& devices) {
+  std::map<std::string, int> total;
+  for (const AudioDevice& device : devices) ++total[device.description];
+  std::map<std::string, int> seen;
+  std::vector<std::string> labels;
+  for (const AudioDevice& device : devices) {
+    const int number = ++seen[device.description];
+    labels.push_back(total[device.description] > 1 ? device.description + " (" + std::to_string(number) + ")"
+                                                   : device.description);
+  }
+  return labels;
+}
+
 void DevicePanel::Fill(QComboBox* combo, const std::vector<AudioDevice>& devices, const std::string& chosen) {
   if (!combo) return;
   const QSignalBlocker quiet(combo);  // refilling is not a choice
   combo->clear();
   combo->addItem(Text(kDefaultEntry), QString());
   int selected = 0;
-  for (const AudioDevice& device : devices) {
-    combo->addItem(QString::fromStdString(device.description), QString::fromStdString(device.name));
-    if (device.name == chosen) selected = combo->count() - 1;
+  const std::vector<std::string> labels = DeviceLabels(devices);
+  for (size_t i = 0; i < devices.size(); ++i) {
+    combo->addItem(QString::fromStdString(labels[i]), QString::fromStdString(devices[i].name));
+    // The server's name tells the user which is which, where descriptions are alike.
+    combo->setItemData(combo->count() - 1, QString::fromStdString(devices[i].name), Qt::ToolTipRole);
+    if (devices[i].name == chosen) selected = combo->count() - 1;
   }
   if (!chosen.empty() && selected == 0) {
     combo->addItem(QString::fromStdString(chosen) + Text(kMissingMark), QString::fromStdString(chosen));

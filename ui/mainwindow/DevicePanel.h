@@ -29,6 +29,10 @@ struct TNotifyUI;
 class WindowImplBase;
 class WorkQueue;
 
+// What the device lists show for devices, in order: each one's description, and where two or
+// more share one (two identical headsets, two "Null Output"s), its number among them, " (2)".
+std::vector<std::string> DeviceLabels(const std::vector<AudioDevice>& devices);
+
 class DevicePanel {
  public:
   // onChange: the chosen devices changed (a choice, or the stored ones shown).
