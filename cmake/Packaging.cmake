@@ -34,10 +34,13 @@ set(CPACK_PACKAGE_CONTACT "ZAV audio recorder maintainers <maintainers@users.nor
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop audio recorder for the microphone and the computer's sound")
 set(CPACK_PACKAGE_DESCRIPTION
     "Records the microphone, the sound the computer plays, or both mixed,\n\
-into mp3, m4a or wav files, with optional noise suppression and\n\
-automatic gain control. Recordings are listed with their size and\n\
-duration; global hotkeys, a tray icon and a command-line recorder\n\
+into mp3, m4a or wav files, with optional noise suppression, automatic\n\
+gain control and echo cancellation (the speakers' sound taken out of\n\
+the microphone). Recordings are listed with their size and duration;\n\
+global hotkeys, a tray icon, scheduled jobs and a command-line recorder\n\
 (zav-record) control recordings.")
+# Stripped as Debian's tools strip: debug information, and the sections that only name the
+# compiler (scripts/package.sh points CMAKE_STRIP at cmake/strip-for-debian.sh).
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)

@@ -25,7 +25,7 @@ cleanup() {
 trap cleanup EXIT
 
 echo "package: $deb"
-lintian --fail-on error --tag-display-limit 0 "$deb"
+lintian --fail-on error,warning --tag-display-limit 0 "$deb"
 dpkg-deb -x "$deb" "$work/root"
 appstreamcli validate --no-net "$work"/root/usr/share/metainfo/*.metainfo.xml
 desktop-file-validate "$work/root/usr/share/applications/zav-audio-recorder.desktop"

@@ -1,6 +1,9 @@
 #include "ListKeys.h"
 
+#include <algorithm>
+
 #include <QAccessible>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QListWidget>
@@ -22,7 +25,7 @@ bool ListKeys::eventFilter(QObject* watched, QEvent* event) {
     // The context-menu key reaches the list (the platform turns it into this event); a right
     // click reaches the viewport, first through the row widget under it, which passes it on.
     auto* menuEvent = static_cast<QContextMenuEvent*>(event);
-    int row = list_->currentRow();
+    int row = RowOfFocus();
     QPoint at = MenuPosition(row);
     if (watched == list_->viewport() && menuEvent->reason() == QContextMenuEvent::Mouse) {
       row = list_->row(list_->itemAt(menuEvent->pos()));
@@ -32,10 +35,18 @@ bool ListKeys::eventFilter(QObject* watched, QEvent* event) {
     if (row >= 0) actions_.menu(row, at);
     return true;
   }
-  if (event->type() != QEvent::KeyPress || watched != list_) return false;
+  if (event->type() != QEvent::KeyPress) return false;
   const auto* key = static_cast<QKeyEvent*>(event);
-  const int row = list_->currentRow();
   const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+  if (watched == list_->viewport()) {
+    // A key a row's button passed on: only the menu is the row's.
+    if (key->key() != Qt::Key_F10 || modifiers != Qt::ShiftModifier || !actions_.menu) return false;
+    const int row = RowOfFocus();
+    if (row >= 0) actions_.menu(row, MenuPosition(row));
+    return row >= 0;
+  }
+  if (watched != list_) return false;
+  const int row = list_->currentRow();
   if (row < 0 || modifiers & ~Qt::ShiftModifier) return false;
   switch (key->key()) {
     case Qt::Key_Return:
@@ -66,6 +77,29 @@ void ListKeys::AnnounceCurrentRow() {
   QAccessibleEvent focus(list_, QAccessible::Focus);
   focus.setChild(view->indexOfChild(cell));
   QAccessible::updateAccessibility(&focus);
+}
+
+int ListKeys::RowOfFocus() const {
+  const QWidget* focus = QApplication::focusWidget();
+  if (focus && focus != list_ && list_->viewport()->isAncestorOf(focus)) {
+    const int row = list_->row(list_->itemAt(focus->mapTo(list_->viewport(), QPoint(0, 0))));
+    if (row >= 0) return row;
+  }
+  return list_->currentRow();
+}
+
+bool ListKeys::HasFocusWithin(const QListWidget* list) {
+  const QWidget* focus = QApplication::focusWidget();
+  return focus && (focus == list || list->isAncestorOf(focus));
+}
+
+void ListKeys::KeepFocusAfterRemoval(QListWidget* list, int removedRow, bool hadFocus) {
+  if (!hadFocus || list->count() == 0) {
+    if (hadFocus) list->setFocus(Qt::OtherFocusReason);
+    return;
+  }
+  list->setCurrentRow(std::min(removedRow, list->count() - 1));
+  list->setFocus(Qt::OtherFocusReason);
 }
 
 QPoint ListKeys::MenuPosition(int row) const {

@@ -1,6 +1,7 @@
 #include "SkinnedBox.h"
 
 #include <QLabel>
+#include <QLayout>
 
 #include "Texts.h"
 
@@ -15,7 +16,19 @@ void SkinnedBox::OnCreate() {
 }
 
 void SkinnedBox::InitWindow() {
-  if (auto* label = FindControl<QLabel>(QStringLiteral("msgText"))) label->setText(Tr(text_));
+  // A screen reader names the box by what it says.
+  setAccessibleName(Tr(text_));
+  auto* label = FindControl<QLabel>(QStringLiteral("msgText"));
+  if (!label) return;
+  label->setText(Tr(text_));
+  // The box keeps its width; a text that needs more lines than it has room for (a translation
+  // longer than the source) makes it taller rather than being cut.
+  if (layout()) layout()->activate();
+  if (Root() && Root()->layout()) Root()->layout()->activate();
+  const int missing = label->heightForWidth(label->width()) - label->height();
+  if (missing <= 0) return;
+  if (Root()) Root()->setMaximumHeight(QWIDGETSIZE_MAX);
+  ResizeClient(width(), height() + missing);
 }
 
 bool SkinnedBox::OnNcActivate(bool) { return true; }

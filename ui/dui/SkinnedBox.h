@@ -1,7 +1,9 @@
 #pragma once
 // What the message box and the prompt box share: no system title bar (the skin draws the
-// whole box), a grey 4-pixel shadow, the text in "msgText", and activation changes answered
-// by the box itself so it keeps its look when another window takes the focus.
+// whole box), a grey 4-pixel shadow, the text in "msgText" (the box grows taller when the
+// text needs more lines than its size leaves), the text as the box's name for screen readers,
+// and activation changes answered by the box itself so it keeps its look when another window
+// takes the focus.
 
 #include <QString>
 

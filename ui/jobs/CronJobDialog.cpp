@@ -183,7 +183,12 @@ void CronJobDialog::Remove(int index) {
                  ReportWriteFailure(this, "remove", kJobNotRemovedText);
                  return;
                }
-               if (row >= 0) rows_->RemoveAt(row);
+               if (row < 0) return;
+               // The keyboard stays in the list, on the row that takes the removed one's place.
+               auto* list = FindControl<QListWidget>(QStringLiteral("cron-job-list"));
+               const bool hadFocus = list && ListKeys::HasFocusWithin(list);
+               rows_->RemoveAt(row);
+               if (list) ListKeys::KeepFocusAfterRemoval(list, row, hadFocus);
              });
 }
 

@@ -8,6 +8,7 @@
 
 #include "CronJob.h"
 #include "JobTime.h"
+#include "dui/Texts.h"
 
 namespace zav {
 
@@ -33,7 +34,7 @@ void NewCronJobDialog::Save() {
   // QString::trimmed uses Unicode's white space, the ideographic space included.
   const QString name = name_->text().trimmed();
   if (name.isEmpty()) {
-    errorTips_->setText(kEmptyJobNameText);
+    errorTips_->setText(Tr(kEmptyJobNameText));
     return;
   }
   auto job = std::make_unique<CronJob>();
@@ -43,7 +44,7 @@ void NewCronJobDialog::Save() {
   job->record = !record_ || record_->isChecked();
   // Texts too short to hold every field (an empty one, say) are refused like a wrong order.
   if (!IsValidJobPeriod(job->starttime, job->endtime)) {
-    errorTips_->setText(kBadJobTimesText);
+    errorTips_->setText(Tr(kBadJobTimesText));
     return;
   }
   owner_->PostMessage(kNewCronJobMessage, reinterpret_cast<uintptr_t>(job.release()), 0);

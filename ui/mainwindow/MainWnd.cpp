@@ -171,6 +171,10 @@ bool CMainWnd::OpenLinkedWindow(const QString& name) {
     ShowHotkeyDialog(this, *hotkeys_);
   } else if (name == QLatin1String("cron-job-btn")) {
     ShowCronJobDialog(this, *disk_, jobs_.get());
+  } else if (name == QLatin1String("seting-btn")) {
+    ShowSetingDialog(this, *disk_, HasTrayIcon());
+  } else if (name == QLatin1String("upgrade-btn")) {
+    online_->CheckForUpgrade(UpgradeCheckMode::kInteractive);
   } else {
     return false;
   }

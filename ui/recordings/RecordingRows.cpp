@@ -65,6 +65,11 @@ void RecordingRows::Append(const std::vector<Row>& rows) {
   BuildRowsInView();
 }
 
+int RecordingRows::ListRowOf(int id) const {
+  const auto it = entries_.find(id);
+  return it == entries_.end() || !list_ ? -1 : list_->row(it->second.item);
+}
+
 bool RecordingRows::Remove(int id) {
   const auto it = entries_.find(id);
   if (it == entries_.end()) return false;

@@ -51,6 +51,9 @@ class RecordingRows : public QObject {
   QWidget* RowWidget(int id) const;
   // The id of the row at a place in the list, or -1.
   int IdAt(int listRow) const;
+  // The place in the list of the row with id, or -1.
+  int ListRowOf(int id) const;
+  QListWidget* list() const { return list_; }
   // The text of a row's button as the row template has it ("item-play", ...), for a menu that
   // offers what the buttons do.
   QString ButtonText(const QString& buttonName) const;

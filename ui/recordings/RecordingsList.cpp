@@ -21,6 +21,7 @@
 #include "UserFolders.h"
 #include "dui/ControlTag.h"
 #include "dui/ListKeys.h"
+#include "dui/Texts.h"
 #include "dui/MessageBoxDialog.h"
 #include "dui/Notify.h"
 #include "dui/PromptBoxDialog.h"
@@ -183,8 +184,12 @@ void RecordingsList::OfferRowMenu(int id, const QPoint& globalPos) {
 }
 
 void RecordingsList::Delete(int id) {
-  if (!Find(id)) return;
-  if (!MessageBoxDialog::Ask(window_, QStringLiteral(QT_TRANSLATE_NOOP("Zav", "确定要删除文件吗?")))) return;
+  const RecordingItem* asked = Find(id);
+  if (!asked) return;
+  // The question names the file, so that a keyboard or screen-reader user knows which one goes.
+  const QString question = Tr(QStringLiteral(QT_TRANSLATE_NOOP("Zav", "确定要删除文件“%1”吗?")))
+                               .arg(QString::fromStdString(ReadableFileName(asked->fileName)));
+  if (!MessageBoxDialog::Ask(window_, question)) return;
   const RecordingItem* item = Find(id);  // the row may have gone while the box was open
   if (!item) return;
   disk_->Post([this, id, path = item->fullPath] {
@@ -203,8 +208,13 @@ void RecordingsList::OnDeleted(int id, DeleteResult result) {
     return;
   }
   // A file that was already gone (deleted or moved by someone else) leaves nothing to keep a
-  // row for, but nothing was deleted here either: the user is told.
+  // row for, but nothing was deleted here either: the user is told. The keyboard stays in the
+  // list, on the next row.
+  QListWidget* list = rows_->list();
+  const bool hadFocus = list && ListKeys::HasFocusWithin(list);
+  const int place = rows_->ListRowOf(id);
   rows_->Remove(id);
+  if (list && place >= 0) ListKeys::KeepFocusAfterRemoval(list, place, hadFocus);
   recordingItems_.erase(id);
   if (result == DeleteResult::kAlreadyGone) PromptBoxDialog::Show(window_, QStringLiteral(QT_TRANSLATE_NOOP("Zav", "文件已不存在!")));
 }

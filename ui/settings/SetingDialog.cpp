@@ -137,7 +137,7 @@ void SetingDialog::OnFolderChecked(const QString& folder, FolderChoice choice) {
     return;
   }
   if (choice == FolderChoice::kNotWritable) {
-    QMessageBox box(QMessageBox::NoIcon, QString(), kNotWritableText, QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::NoIcon, QString(), Tr(kNotWritableText), QMessageBox::Ok, this);
     box.exec();
     return;
   }

@@ -1,5 +1,6 @@
-// Draws the skin's pictures with QPainter, so the skin carries no picture of unknown origin.
-// Usage: zav_draw_skin_pictures <skin folder>
+// Draws the skin's pictures with QPainter, so the skin carries no picture of unknown origin,
+// and the program's icon in the sizes a desktop asks for.
+// Usage: zav_draw_skin_pictures <skin folder> [<icon folder>]
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -134,9 +135,18 @@ QImage ArrowDown(int w, int h, const QColor& color) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <skin folder>\n", argv[0]);
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: %s <skin folder> [<icon folder>]\n", argv[0]);
     return 2;
+  }
+  if (argc == 3) {
+    const QString icons = QString::fromLocal8Bit(argv[2]) + QLatin1Char('/');
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256, 512}) {
+      if (!AppIcon(size).save(icons + QStringLiteral("zav-audio-recorder-%1.png").arg(size))) {
+        std::fprintf(stderr, "cannot write icons into %s\n", argv[2]);
+        return 1;
+      }
+    }
   }
   const QString folder = QString::fromLocal8Bit(argv[1]) + QLatin1Char('/');
   const bool ok = AppIcon(256).save(folder + "app-icon.png") &&

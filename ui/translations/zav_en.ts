@@ -476,7 +476,7 @@
     </message>
     <message>
         <source>麦克风增强</source>
-        <translation>Microphone boost</translation>
+        <translation>Mic boost</translation>
     </message>
     <message>
         <source>20</source>
@@ -565,6 +565,14 @@
     <message>
         <source>0,0,0,1</source>
         <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>系统设置</source>
+        <translation type="unfinished">Settings</translation>
+    </message>
+    <message>
+        <source>检查更新</source>
+        <translation type="unfinished">Check for updates</translation>
     </message>
 </context>
 <context>
@@ -712,7 +720,7 @@
     </message>
     <message>
         <source>打开位置</source>
-        <translation>Show in folder</translation>
+        <translation>Show</translation>
     </message>
     <message>
         <source>删除</source>
@@ -775,7 +783,7 @@
     </message>
     <message>
         <source>窗口隐藏时，通知录音的开始和保存</source>
-        <translation>Notify recordings that start and files saved while the window is hidden</translation>
+        <translation>While hidden, notify started and saved recordings</translation>
     </message>
 </context>
 <context>
@@ -878,7 +886,7 @@
     </message>
     <message>
         <source>暂停录音</source>
-        <translation>Recording paused</translation>
+        <translation>Paused</translation>
     </message>
     <message>
         <source>没有插入麦克风设备,仅录系统声音</source>
@@ -998,7 +1006,7 @@
     </message>
     <message>
         <source>确定要删除文件吗?</source>
-        <translation>Delete this file?</translation>
+        <translation type="vanished">Delete this file?</translation>
     </message>
     <message>
         <source>文件删除失败!</source>
@@ -1083,6 +1091,10 @@
     <message>
         <source>录音中系统声音设备已断开,此后的录音为静音!</source>
         <translation>The system sound device went away; the rest is silent!</translation>
+    </message>
+    <message>
+        <source>确定要删除文件“%1”吗?</source>
+        <translation>Delete “%1”?</translation>
     </message>
 </context>
 <context>

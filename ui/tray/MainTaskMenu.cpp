@@ -1,8 +1,11 @@
 #include "MainTaskMenu.h"
 
+#include <QAbstractButton>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -20,6 +23,10 @@ const std::array<std::pair<QLatin1String, unsigned>, 6> kEntries = {{
     {QLatin1String("main_menu_item_upgrade"), kMenuUpgrade},
     {QLatin1String("main_menu_item_seting"), kMenuSeting},
 }};
+
+// MoveFocus's steps that go to an end.
+constexpr int kToFirst = 0;
+constexpr int kToLast = 1000;
 
 QRect WorkAreaAt(QPoint point) {
   QScreen* screen = QGuiApplication::screenAt(point);
@@ -47,7 +54,69 @@ bool CMainTaskMenu::Init(WindowImplBase* owner, QPoint cursor) {
   setWindowFlag(Qt::WindowStaysOnTopHint, true);
   ShowWindow(true, true);
   setFocus(Qt::PopupFocusReason);
+  MoveFocus(0);
   return true;
+}
+
+QList<QAbstractButton*> CMainTaskMenu::Entries() const {
+  QList<QAbstractButton*> entries;
+  for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
+    if (MenuCommandOf(button->objectName()) != 0 && button->isVisible()) entries.push_back(button);
+  }
+  std::sort(entries.begin(), entries.end(), [this](const QAbstractButton* a, const QAbstractButton* b) {
+    return a->mapTo(this, QPoint()).y() < b->mapTo(this, QPoint()).y();
+  });
+  return entries;
+}
+
+void CMainTaskMenu::MoveFocus(int step) {
+  const QList<QAbstractButton*> entries = Entries();
+  if (entries.isEmpty()) return;
+  const auto at = static_cast<int>(entries.indexOf(qobject_cast<QAbstractButton*>(focusWidget())));
+  const auto count = static_cast<int>(entries.size());
+  int next = 0;
+  if (step == kToLast) {
+    next = count - 1;
+  } else if (step != kToFirst && at >= 0) {
+    next = ((at + step) % count + count) % count;
+  }
+  entries[next]->setFocus(Qt::TabFocusReason);
+}
+
+bool CMainTaskMenu::focusNextPrevChild(bool next) {
+  MoveFocus(next ? 1 : -1);
+  return true;
+}
+
+void CMainTaskMenu::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Down:
+      MoveFocus(1);
+      return;
+    case Qt::Key_Up:
+      MoveFocus(-1);
+      return;
+    case Qt::Key_Home:
+      MoveFocus(kToFirst);
+      return;
+    case Qt::Key_End:
+      MoveFocus(kToLast);
+      return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+      if (auto* entry = qobject_cast<QAbstractButton*>(focusWidget()); entry && Entries().contains(entry)) {
+        entry->click();
+        return;
+      }
+      break;
+    case Qt::Key_Escape:
+      Close(0);
+      return;
+    default:
+      break;
+  }
+  WindowImplBase::keyPressEvent(event);
 }
 
 void CMainTaskMenu::Notify(TNotifyUI& msg) {

@@ -1,10 +1,16 @@
 #pragma once
 // CMainTaskMenu: the tray icon's menu, skin "MainTaskMenu.xml". Its six entries post their
 // commands (kMenuQuit ... kMenuUpgrade) to the owner window; any click in it, or a click
-// elsewhere that takes its focus away, closes it. Each right click makes a new menu, which
-// deletes itself when it closes.
+// elsewhere that takes its focus away, closes it. From the keyboard, as a menu answers: the
+// first entry has the focus when it opens, Down and Up (Tab and Shift+Tab) move it round the
+// entries, Home and End go to the first and last, Enter, Return and Space pick the entry, and
+// Escape closes the menu. Each right click makes a new menu, which deletes itself when it
+// closes.
 
+#include <QList>
 #include <QPointer>
+
+class QAbstractButton;
 
 #include "dui/WindowImplBase.h"
 
@@ -26,9 +32,16 @@ class CMainTaskMenu : public WindowImplBase {
   QString GetSkinFile() override { return skinFile_; }
   void Notify(TNotifyUI& msg) override;
   void OnKillFocus() override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
   void OnFinalMessage() override { delete this; }
 
  private:
+  // The entries from top to bottom.
+  QList<QAbstractButton*> Entries() const;
+  // Moves the focus by step entries (wrapping), or to the first or last.
+  void MoveFocus(int step);
+
   QString skinFile_;
   QPointer<WindowImplBase> owner_;
 };
