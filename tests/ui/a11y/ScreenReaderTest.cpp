@@ -262,7 +262,8 @@ TEST_F(ScreenReaderTest, TheRecordingsListReadsAsItsRowsAndTheKeyboardAloneRecor
   // Delete asks first; Escape is the question's cancel and keeps the file.
   Press("Delete");
   ASSERT_TRUE(WaitForFocus(kButton, QStringLiteral("取消"))) << reader_->FocusedText().toStdString();
-  EXPECT_TRUE(Shows(QStringLiteral("label"), QStringLiteral("确定要删除文件吗?")));
+  // The question names the file it deletes.
+  EXPECT_TRUE(Shows(QStringLiteral("label"), QStringLiteral("确定要删除文件“%1”吗?").arg(files[1])));
   Press("Escape");
   ASSERT_TRUE(WaitForFocus(kListItem, newRow)) << reader_->FocusedText().toStdString();
   EXPECT_TRUE(QFile::exists(newPath));
@@ -274,6 +275,8 @@ TEST_F(ScreenReaderTest, TheRecordingsListReadsAsItsRowsAndTheKeyboardAloneRecor
   ASSERT_TRUE(WaitUntil([&] { return ListItems(QStringLiteral("录音文件")) == QStringList{oldRow}; }))
       << ListItems(QStringLiteral("录音文件")).join(QLatin1Char('|')).toStdString();
   EXPECT_TRUE(QFile::exists(oldPath));
+  // The keyboard stays in the list, on the row left.
+  EXPECT_TRUE(WaitForFocus(kListItem, oldRow)) << reader_->FocusedText().toStdString();
 }
 
 TEST_F(ScreenReaderTest, TheJobListReadsAsItsRowsTheKeyboardAloneAddsAndRemovesAJobAndEscapeClosesEachDialog) {
