@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Levels.h"
 
@@ -50,10 +51,13 @@ enum class RecorderState : int { Idle = 0, Recording = 1, Paused = 2, Stopped = 
 enum class VoiceSource : int { Both = 0, Microphone = 1, Speaker = 2 };
 
 // The devices to record: the sound server's names of a source (a microphone) and of a sink
-// (its monitor is recorded); empty for the server's default, followed wherever it goes.
+// (its monitor is recorded); empty for the server's default, followed wherever it goes. With
+// applications named (ApplicationKey: a program's file name, or an application's name), the
+// system sound is their streams alone, on whichever sinks they play, in place of a sink's.
 struct CaptureDevices {
   std::string microphone;
   std::string speaker;
+  std::vector<std::string> applications;
 
   bool operator==(const CaptureDevices&) const = default;
 };

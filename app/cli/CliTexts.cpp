@@ -69,6 +69,9 @@ constexpr CliText kTexts[] = {
     {"system sound went away during the recording and did not come back; {} holds silence from then on",
      "录音中系统声音设备已断开且未恢复;{} 中此后为静音"},
     {"could not print the path of {}", "无法输出 {} 的路径"},
+    {"no application called '{}' plays now; silence is recorded until it does",
+     "没有名为“{}”的应用程序正在播放;在它播放之前录到的是静音"},
+    {"--app needs an application's name (see --list-devices)", "--app 需要应用程序的名称(见 --list-devices)"},
     {"the disk has no room to rewrite {} as a plain m4a; it was kept fragmented, which players read as it is",
      "磁盘空间不足,无法把 {} 改写为普通 m4a;已保留为分段格式,播放器可以直接播放"},
 };

@@ -49,8 +49,12 @@ const char* RecordUsage() {
       "                              server's default microphone)\n"
       "  --speaker NAME              record the sound of the output of this name (default: the\n"
       "                              sound server's default output)\n"
-      "  --list-devices              print the microphones and outputs, one a line:\n"
-      "                              kind (microphone or output), name, description, tab-separated\n"
+      "  --app NAME                  record only the sound this application plays, on any output\n"
+      "                              (its name or its program's, as --list-devices shows it; may\n"
+      "                              be given more than once); silence while it plays nothing\n"
+      "  --list-devices              print the microphones, outputs and the applications playing,\n"
+      "                              one a line: kind (microphone, output or app), name,\n"
+      "                              description, tab-separated\n"
       "  --verbose                   print the log on standard error (otherwise it goes to the\n"
       "                              recorder's Log folder)\n"
       "  --help                      show this text\n"
@@ -79,8 +83,11 @@ const char* RecordUsage() {
       "                              (-60.0 表示静音)\n"
       "  --mic NAME                  录制这个名称的麦克风(默认:声音服务器的默认麦克风)\n"
       "  --speaker NAME              录制这个名称的输出设备的声音(默认:声音服务器的默认输出)\n"
-      "  --list-devices              列出麦克风和输出设备,每行一个:类型(microphone\n"
-      "                              或 output)、名称、描述,以制表符分隔\n"
+      "  --app NAME                  只录制这个应用程序播放的声音,无论它在哪个输出设备上播放\n"
+      "                              (应用程序名或程序文件名,见 --list-devices;可多次给出);\n"
+      "                              它不播放时录到静音\n"
+      "  --list-devices              列出麦克风、输出设备和正在播放的应用程序,每行一个:\n"
+      "                              类型(microphone、output 或 app)、名称、描述,以制表符分隔\n"
       "  --verbose                   在标准错误输出上打印日志(否则写入录音机的 Log 目录)\n"
       "  --help                      显示本说明\n"
       "\n"
@@ -136,6 +143,13 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
         return std::nullopt;
       }
       (arg == "--mic" ? options.devices.microphone : options.devices.speaker) = v;
+    } else if (arg == "--app") {
+      if (!value(&v)) return std::nullopt;
+      if (v.empty()) {
+        *error = Say("--app needs an application's name (see --list-devices)");
+        return std::nullopt;
+      }
+      options.devices.applications.push_back(v);
     } else if (arg == "--source") {
       if (!value(&v)) return std::nullopt;
       if (v == "both") options.source = VoiceSource::Both;

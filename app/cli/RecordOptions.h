@@ -26,7 +26,9 @@ struct RecordOptions {
   bool echoCancel = false;  // cancel the speakers' sound in the microphone
   bool levels = false;  // print the sources' levels once a second on standard error
   bool verbose = false; // the log on standard error rather than in the Log folder
-  CaptureDevices devices;  // --mic, --speaker: the server's device names (empty: the default)
+  // --mic, --speaker: the server's device names (empty: the default); --app (repeatable):
+  // applications whose sound alone is the system sound.
+  CaptureDevices devices;
   bool listDevices = false;
   bool help = false;
 };

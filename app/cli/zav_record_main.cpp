@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -135,6 +136,7 @@ std::string DeviceLines(const AudioDevices& devices) {
   std::string lines;
   for (const AudioDevice& d : devices.microphones) lines += "microphone\t" + d.name + "\t" + d.description + "\n";
   for (const AudioDevice& d : devices.outputs) lines += "output\t" + d.name + "\t" + d.description + "\n";
+  for (const AudioDevice& d : devices.applications) lines += "app\t" + d.name + "\t" + d.description + "\n";
   return lines;
 }
 
@@ -253,7 +255,9 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGUSR1);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  if (options->listDevices || !options->devices.microphone.empty() || !options->devices.speaker.empty()) {
+  const std::vector<std::string>& apps = options->devices.applications;
+  if (options->listDevices || !options->devices.microphone.empty() || !options->devices.speaker.empty() ||
+      !apps.empty()) {
     AudioDevices devices;
     if (!ListAudioDevices(&devices, kListTimeout))
       return Fail(
@@ -267,6 +271,13 @@ int main(int argc, char** argv) {
                                     : Say("no output called '{}'; the devices are:", {speaker});
       std::fprintf(stderr, "zav-record: %s\n%s", which.c_str(), DeviceLines(devices).c_str());
       return 2;
+    }
+    // Applications come and go: one that plays nothing yet is recorded once it does.
+    for (const std::string& app : apps) {
+      if (!devices.HasApplication(app) &&
+          std::none_of(devices.applications.begin(), devices.applications.end(),
+                       [&](const AudioDevice& d) { return d.description == app; }))
+        Tell(Say("no application called '{}' plays now; silence is recorded until it does", {app}));
     }
   }
   const std::string folder = options->outputDir.empty() ? GetOutputFolder() : options->outputDir;

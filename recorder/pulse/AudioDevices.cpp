@@ -36,12 +36,19 @@ std::string Shown(const std::string& description, const std::string& name) {
 bool Query(const pulse::Requests& requests, AudioDevices* devices) {
   std::vector<pulse::SourceRecord> sources;
   std::vector<pulse::SinkRecord> sinks;
-  if (!pulse::QuerySources(requests, &sources) || !pulse::QuerySinks(requests, &sinks)) return false;
+  std::vector<pulse::SinkInputRecord> streams;
+  if (!pulse::QuerySources(requests, &sources) || !pulse::QuerySinks(requests, &sinks) ||
+      !pulse::QuerySinkInputs(requests, &streams))
+    return false;
   AudioDevices found;
   for (const pulse::SourceRecord& s : sources) {
     if (!s.facts.isMonitor) found.microphones.push_back({s.facts.name, Shown(s.facts.description, s.facts.name)});
   }
   for (const pulse::SinkRecord& s : sinks) found.outputs.push_back({s.name, Shown(s.description, s.name)});
+  for (const pulse::SinkInputRecord& s : streams) {
+    const std::string key = ApplicationKey(s.binary, s.appName);
+    if (!key.empty() && !Find(found.applications, key)) found.applications.push_back({key, Shown(s.appName, key)});
+  }
   *devices = std::move(found);
   return true;
 }
@@ -50,6 +57,15 @@ bool Query(const pulse::Requests& requests, AudioDevices* devices) {
 
 bool AudioDevices::HasMicrophone(const std::string& name) const { return Find(microphones, name); }
 bool AudioDevices::HasOutput(const std::string& name) const { return Find(outputs, name); }
+bool AudioDevices::HasApplication(const std::string& key) const { return Find(applications, key); }
+
+std::string ApplicationKey(const std::string& binary, const std::string& appName) {
+  return binary.empty() ? appName : binary;
+}
+
+bool IsApplication(const std::string& key, const std::string& binary, const std::string& appName) {
+  return !key.empty() && (key == binary || key == appName);
+}
 
 bool ListAudioDevices(AudioDevices* devices, std::chrono::milliseconds timeout) {
   const pulse::Deadline deadline = pulse::DeadlineIn(timeout);
@@ -89,7 +105,7 @@ struct AudioDeviceWatcher::Impl {
     pa_mainloop* mainloop = connection.mainloop.get();
     pa_context_set_subscribe_callback(context, &Impl::OnEvent, this);
     const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE |
-                                                           PA_SUBSCRIPTION_MASK_SERVER);
+                                                           PA_SUBSCRIPTION_MASK_SINK_INPUT | PA_SUBSCRIPTION_MASK_SERVER);
     if (!pulse::RunOperation(mainloop, pa_context_subscribe(context, mask, nullptr, nullptr),
                              pulse::DeadlineIn(kQueryTimeout), &stop)) {
       return;

@@ -1,8 +1,9 @@
 #pragma once
 // The sound server's devices for people to choose from: microphones (sources that are not the
-// monitor of a sink) and outputs (sinks, recorded through their monitors), each with the
-// server's name (what is stored and opened) and its description (what is shown). A listing on
-// demand, and a watcher that follows the server's events.
+// monitor of a sink), outputs (sinks, recorded through their monitors) and the applications
+// playing now (their streams recorded alone), each with the server's name (what is stored
+// and opened; for an application, ApplicationKey) and its description (what is shown). A
+// listing on demand, and a watcher that follows the server's events.
 
 #include <chrono>
 #include <functional>
@@ -22,11 +23,21 @@ struct AudioDevice {
 struct AudioDevices {
   std::vector<AudioDevice> microphones;
   std::vector<AudioDevice> outputs;
+  std::vector<AudioDevice> applications;  // playing now, one entry each
 
   bool operator==(const AudioDevices&) const = default;
   bool HasMicrophone(const std::string& name) const;
   bool HasOutput(const std::string& name) const;
+  bool HasApplication(const std::string& key) const;
 };
+
+// What names an application among the streams that play: its program's file name
+// (application.process.binary), or where it gives none, its name (application.name). Empty for
+// a stream that names no application (a server module's tone, a loopback). Pure.
+std::string ApplicationKey(const std::string& binary, const std::string& appName);
+// Whether a stream of the application with this program file and name is the one `key` names
+// (its program file or its name, so that either, as the user gives it, finds it). Pure.
+bool IsApplication(const std::string& key, const std::string& binary, const std::string& appName);
 
 // Asks the server for its devices. False when it cannot be asked before the timeout.
 bool ListAudioDevices(AudioDevices* devices, std::chrono::milliseconds timeout);

@@ -48,6 +48,7 @@ namespace {
 SinkRecord RecordOf(const pa_sink_info& info) {
   SinkRecord record;
   record.found = true;
+  record.index = info.index;
   record.name = info.name != nullptr ? info.name : "";
   record.description = info.description != nullptr ? info.description : "";
   record.monitorName = info.monitor_source_name != nullptr ? info.monitor_source_name : "";
@@ -118,6 +119,26 @@ bool QueryCaptureSource(const Requests& requests, const std::string& name, Sourc
     }
   }
   return false;
+}
+
+bool QuerySinkInputs(const Requests& requests, std::vector<SinkInputRecord>* inputs) {
+  struct Collected {
+    std::vector<SinkInputRecord>* inputs;
+    bool failed = false;
+  } collected{inputs};
+  auto onInput = [](pa_context*, const pa_sink_input_info* info, int eol, void* userdata) {
+    auto* out = static_cast<Collected*>(userdata);
+    if (eol < 0) out->failed = true;
+    if (eol != 0 || info == nullptr) return;
+    auto property = [info](const char* key) {
+      const char* value = info->proplist ? pa_proplist_gets(info->proplist, key) : nullptr;
+      return std::string(value ? value : "");
+    };
+    out->inputs->push_back({info->index, info->sink, property(PA_PROP_APPLICATION_NAME),
+                            property(PA_PROP_APPLICATION_PROCESS_BINARY)});
+  };
+  const bool done = requests.Run(pa_context_get_sink_input_info_list(requests.context(), onInput, &collected));
+  return done && !collected.failed;
 }
 
 }  // namespace zav::pulse

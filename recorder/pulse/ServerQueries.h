@@ -6,6 +6,7 @@
 #include <pulse/volume.h>
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,7 @@ struct SourceRecord {
 
 struct SinkRecord {
   bool found = false;
+  uint32_t index = 0;
   std::string name;
   std::string description;
   std::string monitorName;
@@ -67,5 +69,14 @@ bool QueryMicrophone(const Requests& requests, SourceRecord* microphone);
 bool QueryCaptureSource(const Requests& requests, const std::string& name, SourceRecord* source);
 
 std::vector<SourceFacts> FactsOf(const std::vector<SourceRecord>& records);
+
+// A stream an application plays (a sink input), with what it says of itself.
+struct SinkInputRecord {
+  uint32_t index = 0;
+  uint32_t sink = 0;     // the sink it plays to
+  std::string appName;   // application.name
+  std::string binary;    // application.process.binary
+};
+bool QuerySinkInputs(const Requests& requests, std::vector<SinkInputRecord>* inputs);
 
 }  // namespace zav::pulse
