@@ -15,6 +15,12 @@
 namespace zav {
 namespace {
 
+// Marks the entries of the system sound's combo that are applications.
+constexpr int kApplicationRole = Qt::UserRole + 1;
+
+}  // namespace
+namespace {
+
 QString Text(std::string_view text) { return Tr(text); }
 
 }  // namespace
@@ -37,15 +43,35 @@ DevicePanel::~DevicePanel() { watcher_.reset(); }
 void DevicePanel::Show(const CaptureDevices& stored) {
   chosen_ = stored;
   Fill(microphone_, microphones_, chosen_.microphone);
-  Fill(speaker_, outputs_, chosen_.speaker);
+  Fill(speaker_, outputs_, chosen_.applications.empty() ? chosen_.speaker : std::string());
+  AddApplications();
   if (onChange_) onChange_(chosen_);
 }
 
 void DevicePanel::ShowDevices(const AudioDevices& devices) {
   microphones_ = devices.microphones;
   outputs_ = devices.outputs;
+  applications_ = devices.applications;
   Fill(microphone_, microphones_, chosen_.microphone);
-  Fill(speaker_, outputs_, chosen_.speaker);
+  Fill(speaker_, outputs_, chosen_.applications.empty() ? chosen_.speaker : std::string());
+  AddApplications();
+}
+
+void DevicePanel::AddApplications() {
+  if (!speaker_) return;
+  const QSignalBlocker quiet(speaker_);
+  const std::string chosen = chosen_.applications.empty() ? std::string() : chosen_.applications.front();
+  bool listed = false;
+  auto add = [&](const QString& shown, const std::string& key) {
+    speaker_->addItem(Text(kApplicationEntry).arg(shown), QString::fromStdString(key));
+    speaker_->setItemData(speaker_->count() - 1, true, kApplicationRole);
+    if (key == chosen) {
+      speaker_->setCurrentIndex(speaker_->count() - 1);
+      listed = true;
+    }
+  };
+  for (const AudioDevice& app : applications_) add(QString::fromStdString(app.description), app.name);
+  if (!chosen.empty() && !listed) add(QString::fromStdString(chosen) + Text(kMissingMark), chosen);
 }
 
 std::vector<std::string> DeviceLabels(const std::vector<AudioDevice>& devices) {
@@ -86,10 +112,21 @@ bool DevicePanel::Handle(const TNotifyUI& msg) {
   auto* combo = static_cast<QComboBox*>(msg.sender);
   const std::string name = combo->currentData().toString().toStdString();
   const bool microphone = combo == microphone_;
-  std::string& chosen = microphone ? chosen_.microphone : chosen_.speaker;
-  if (name == chosen) return true;
-  chosen = name;
-  StoreSetting(window_, disk_, microphone ? keys::kMicrophoneDevice : keys::kSpeakerDevice, name);
+  if (!microphone) {
+    // An application or an output: whichever is chosen, the other choice goes.
+    const bool application = combo->currentData(kApplicationRole).toBool();
+    const std::vector<std::string> applications = application ? std::vector<std::string>{name} : std::vector<std::string>{};
+    const std::string speaker = application ? chosen_.speaker : name;
+    if (applications == chosen_.applications && speaker == chosen_.speaker) return true;
+    chosen_.applications = applications;
+    chosen_.speaker = speaker;
+    StoreSetting(window_, disk_, keys::kSpeakerApplication, application ? name : std::string());
+    if (!application) StoreSetting(window_, disk_, keys::kSpeakerDevice, name);
+  } else {
+    if (name == chosen_.microphone) return true;
+    chosen_.microphone = name;
+    StoreSetting(window_, disk_, keys::kMicrophoneDevice, name);
+  }
   if (onChange_) onChange_(chosen_);
   return true;
 }

@@ -1,10 +1,12 @@
 #pragma once
 // The devices to record: the "麦克风" and "系统声音" combos. Their first entry, "默认设备", follows
 // the sound server's default as before; the other entries are the server's microphones and
-// outputs by their descriptions, kept current as devices come and go (the server's events,
-// no polling). A stored device that is not there now stays in its combo, marked, so that the
-// choice survives unplugging. A choice the user makes is stored at once. A combo is enabled
-// only for a source that the chosen 录音来源 records, and not while a recording runs.
+// outputs by their descriptions and, after the outputs, the applications playing now
+// ("应用程序: <name>", whose sound alone is then recorded), kept current as devices and
+// applications come and go (the server's events, no polling). A stored device or application
+// that is not there now stays in its combo, marked, so that the choice survives unplugging
+// and an application that stopped playing. A choice the user makes is stored at once. A combo
+// is enabled only for a source that the chosen 录音来源 records, and not while a recording runs.
 //
 // UI thread only; the device watcher's reports are posted to it.
 
@@ -56,11 +58,14 @@ class DevicePanel {
   // What an entry of a combo shows, for the window's texts and tests.
   static constexpr std::string_view kDefaultEntry = QT_TRANSLATE_NOOP("Zav", "默认设备");
   static constexpr std::string_view kMissingMark = QT_TRANSLATE_NOOP("Zav", " (未连接)");
+  static constexpr std::string_view kApplicationEntry = QT_TRANSLATE_NOOP("Zav", "应用程序: %1");
 
  private:
   void ShowDevices(const AudioDevices& devices);
   // Refills combo with the default, devices and, when missing, the chosen one; selects it.
   void Fill(QComboBox* combo, const std::vector<AudioDevice>& devices, const std::string& chosen);
+  // The applications after the outputs in the system sound's combo, the chosen one selected.
+  void AddApplications();
   void UpdateEnabled();
 
   WindowImplBase* window_;
@@ -71,6 +76,7 @@ class DevicePanel {
   CaptureDevices chosen_;
   std::vector<AudioDevice> microphones_;
   std::vector<AudioDevice> outputs_;
+  std::vector<AudioDevice> applications_;
   VoiceSource source_ = VoiceSource::Both;
   bool recording_ = false;
   std::unique_ptr<AudioDeviceWatcher> watcher_;  // last: it posts to this panel until it ends

@@ -22,7 +22,11 @@ int Boost(const ConfigStore& store) {
 }
 
 CaptureDevices StoredDevices(const ConfigStore& store) {
-  return {store.ReadString(kGlobalSection, keys::kMicrophoneDevice), store.ReadString(kGlobalSection, keys::kSpeakerDevice)};
+  CaptureDevices devices{store.ReadString(kGlobalSection, keys::kMicrophoneDevice),
+                         store.ReadString(kGlobalSection, keys::kSpeakerDevice), {}};
+  if (std::string app = store.ReadString(kGlobalSection, keys::kSpeakerApplication); !app.empty())
+    devices.applications.push_back(std::move(app));
+  return devices;
 }
 
 }  // namespace

@@ -35,6 +35,8 @@ inline constexpr std::string_view kMicrophoneVolume = "mic-volume-size";
 inline constexpr std::string_view kSystemVolume = "sys-volume-size";
 inline constexpr std::string_view kMicrophoneDevice = "mic-device";   // the server's name; empty: default
 inline constexpr std::string_view kSpeakerDevice = "speaker-device";  // the server's name; empty: default
+// An application whose sound alone is the system sound (ApplicationKey); empty: a sink's.
+inline constexpr std::string_view kSpeakerApplication = "speaker-app";
 }  // namespace keys
 
 // The keys of one hotkey in section "hotkey".
@@ -58,7 +60,7 @@ struct StoredChoices {
   bool gainControl = false;         // "agc-check"
   bool noiseSuppression = false;    // "noise-check"
   bool echoCancellation = false;    // "echo-cancel"
-  CaptureDevices devices;           // "mic-device", "speaker-device"
+  CaptureDevices devices;           // "mic-device", "speaker-device", "speaker-app"
   std::string outputFolder;         // created when missing
 
   // A boost of 0 (or none stored) shows, and records, as 20.

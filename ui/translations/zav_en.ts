@@ -1096,6 +1096,10 @@
         <source>确定要删除文件“%1”吗?</source>
         <translation>Delete “%1”?</translation>
     </message>
+    <message>
+        <source>应用程序: %1</source>
+        <translation>Application: %1</translation>
+    </message>
 </context>
 <context>
     <name>download</name>
