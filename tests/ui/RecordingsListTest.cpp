@@ -127,7 +127,7 @@ TEST_F(RecordingsListTest, DeletingARowDeletesItsFileAndNumbersAreNeverReused) {
 
   boxes.confirm = false;
   ClickRowButton(1, "item-delete");
-  EXPECT_TRUE(boxes.Texts().contains(QStringLiteral("确定要删除文件吗?")));
+  EXPECT_TRUE(boxes.Texts().contains(QStringLiteral("确定要删除文件“2.wav”吗?"))) << boxes.Texts().join('|').toStdString();
   WaitForSettings();
   EXPECT_TRUE(fs::exists(Path("2.wav")));
   EXPECT_EQ(window->recordings().RowCount(), 3);

@@ -262,7 +262,7 @@ TEST_F(ScreenReaderTest, TheRecordingsListReadsAsItsRowsAndTheKeyboardAloneRecor
   // Delete asks first; Escape is the question's cancel and keeps the file.
   Press("Delete");
   ASSERT_TRUE(WaitForFocus(kButton, QStringLiteral("取消"))) << reader_->FocusedText().toStdString();
-  EXPECT_TRUE(Shows(QStringLiteral("label"), QStringLiteral("确定要删除文件吗?")));
+  EXPECT_TRUE(Shows(QStringLiteral("label"), QStringLiteral("确定要删除文件“%1”吗?").arg(files[1])));
   Press("Escape");
   ASSERT_TRUE(WaitForFocus(kListItem, newRow)) << reader_->FocusedText().toStdString();
   EXPECT_TRUE(QFile::exists(newPath));
