@@ -70,12 +70,12 @@ bool ListKeys::eventFilter(QObject* watched, QEvent* event) {
 // What the list does itself when its current row changes while it has the focus.
 void ListKeys::AnnounceCurrentRow() {
   if (!QAccessible::isActive() || !list_->hasFocus() || list_->currentRow() < 0) return;
+  // The list's children are its rows (Qt's own list and a row list alike).
   QAccessibleInterface* view = QAccessible::queryAccessibleInterface(list_);
-  QAccessibleTableInterface* table = view ? view->tableInterface() : nullptr;
-  QAccessibleInterface* cell = table ? table->cellAt(list_->currentRow(), 0) : nullptr;
-  if (!cell) return;
+  QAccessibleInterface* row = view ? view->child(list_->currentRow()) : nullptr;
+  if (!row) return;
   QAccessibleEvent focus(list_, QAccessible::Focus);
-  focus.setChild(view->indexOfChild(cell));
+  focus.setChild(view->indexOfChild(row));
   QAccessible::updateAccessibility(&focus);
 }
 

@@ -14,6 +14,7 @@
 
 #include "dui/ControlTag.h"
 #include "dui/CurrentRowTabChain.h"
+#include "dui/RowListAccessibility.h"
 #include "dui/RowsInView.h"
 #include "dui/DialogBuilder.h"
 #include "dui/SkinLoader.h"
@@ -70,6 +71,7 @@ JobRows::JobRows(QListWidget* list, WindowImplBase* window)
   rowHeight_ = SampleRowHeight(*template_, kFallbackRowHeight);
   if (!list_) return;
   tabChain_ = new CurrentRowTabChain(list_);
+  ExposeRowList(list_);
   list_->setUniformItemSizes(true);
   connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, &JobRows::BuildRowsInView);
   connect(list_->verticalScrollBar(), &QScrollBar::rangeChanged, this, &JobRows::BuildRowsInView);
@@ -181,6 +183,7 @@ void JobRows::BuildRowsInView() {
   for (int index = rows.buildFrom; index <= rows.buildTo; ++index) {
     if (std::find(built_.begin(), built_.end(), index) != built_.end()) continue;
     if (QWidget* widget = Build(entries_[static_cast<size_t>(index)])) {
+      ExposeRow(list_, list_->item(index), widget);
       list_->setItemWidget(list_->item(index), widget);
       tabChain_->RowBuilt(list_->item(index), widget);
       built_.push_back(index);

@@ -3,10 +3,12 @@
 // answers while a long list fills; only the rows in view (and a few around them) are built from
 // the row template "CronJobListContainerElement.xml", so a list of 100,000 jobs holds a few
 // dozen row widgets. A built row is named "item-<job number>", and the row, its
-// "cron-job-remove" button and its "cron-job-record" box carry the job number as their tag. A hand-edited file may repeat
-// numbers, so a row is found again by its place in the list (RowOf) or by its key, never by
-// that number. Every item gives screen readers its row's texts, built or not; the current row's
-// button follows the list in the Tab chain. UI thread only.
+// "cron-job-remove" button and its "cron-job-record" box carry the job number as their tag. A
+// hand-edited file may repeat numbers, so a row is found again by its place in the list (RowOf)
+// or by its key, never by that number. Every item gives screen readers its row's texts, built or
+// not, and a built row's box and button are that row's children in the accessibility tree
+// (RowListAccessibility); the current row's controls follow the list in the Tab chain. UI thread
+// only.
 
 #include <QObject>
 #include <QString>

@@ -12,6 +12,7 @@
 
 #include "dui/ControlTag.h"
 #include "dui/CurrentRowTabChain.h"
+#include "dui/RowListAccessibility.h"
 #include "dui/RowsInView.h"
 #include "dui/SkinLoader.h"
 #include "dui/WindowImplBase.h"
@@ -42,6 +43,7 @@ RecordingRows::RecordingRows(QListWidget* list, WindowImplBase* window)
   });
   if (!list_) return;
   tabChain_ = new CurrentRowTabChain(list_);
+  ExposeRowList(list_);
   list_->setUniformItemSizes(true);
   list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
   connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, &RecordingRows::BuildRowsInView);
@@ -136,6 +138,7 @@ void RecordingRows::BuildRowsInView() {
     Entry& entry = entries_.at(id);
     if (entry.built) continue;
     if (QWidget* widget = Build(entry.row)) {
+      ExposeRow(list_, item, widget);
       list_->setItemWidget(item, widget);
       tabChain_->RowBuilt(item, widget);
       entry.built = true;

@@ -3,8 +3,9 @@
 // (and a few around them) are built from the row template, so a list of thousands of
 // recordings holds a few dozen row widgets and scrolls as fast as a short one. A built row is
 // named "item-<n>", and the row and its buttons carry n as their tag. Every item carries its
-// row's texts for screen readers, built or not; the current row's buttons follow the list in
-// the Tab chain. UI thread only.
+// row's texts for screen readers, built or not, and a built row's buttons are that row's
+// children in the accessibility tree (RowListAccessibility); the current row's buttons follow
+// the list in the Tab chain. UI thread only.
 
 #include <QObject>
 #include <QString>

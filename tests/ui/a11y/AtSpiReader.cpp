@@ -142,6 +142,18 @@ std::vector<AtSpiObject> AtSpiReader::Children(const AtSpiObject& object) {
   return ReadObjects(reply.arguments().at(0).value<QDBusArgument>());
 }
 
+AtSpiObject AtSpiReader::Parent(const AtSpiObject& object) {
+  const QVariant parent = Property(object, kAccessible, QStringLiteral("Parent"));
+  if (!parent.canConvert<QDBusArgument>()) return {};
+  const QDBusArgument reference = parent.value<QDBusArgument>();
+  QString service;
+  QDBusObjectPath path;
+  reference.beginStructure();
+  reference >> service >> path;
+  reference.endStructure();
+  return {service, path.path()};
+}
+
 bool AtSpiReader::HasState(const AtSpiObject& object, AtSpiState state) {
   const QDBusMessage reply = Call(object, kAccessible, QStringLiteral("GetState"));
   if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return false;

@@ -52,6 +52,9 @@ class AtSpiReader : public QObject {
   QString Description(const AtSpiObject& object);
   QString Role(const AtSpiObject& object);
   std::vector<AtSpiObject> Children(const AtSpiObject& object);
+  // The object's parent as the object itself reports it (screen readers walk up this way to say
+  // where the focus is); empty when it has none.
+  AtSpiObject Parent(const AtSpiObject& object);
   bool HasState(const AtSpiObject& object, AtSpiState state);
   std::vector<AtSpiObject> Related(const AtSpiObject& object, AtSpiRelation relation);
   // The key bindings of the object's actions (such as a button's shortcut).

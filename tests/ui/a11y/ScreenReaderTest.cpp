@@ -12,7 +12,9 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "AccessibilityBus.h"
 #include "AtSpiReader.h"
@@ -148,6 +150,30 @@ class ScreenReaderTest : public ::testing::Test {
     return items;
   }
   bool Shows(const QString& role, const QString& name) { return reader_->Find(app_, role, name).has_value(); }
+  // Each object as "role name: description".
+  QStringList Described(const std::vector<AtSpiObject>& objects) {
+    QStringList texts;
+    for (const AtSpiObject& object : objects) {
+      texts << reader_->Role(object) + QLatin1Char(' ') + reader_->Name(object) + QStringLiteral(": ") +
+                   reader_->Description(object);
+    }
+    return texts;
+  }
+  // The focused control is a child of a row of the list called listName, both ways: the row lists
+  // it among its children, and its parent is that row, whose parent is the list. Returns the row.
+  std::optional<AtSpiObject> RowOfFocus(const QString& listName) {
+    const auto list = reader_->Find(app_, QStringLiteral("list"), listName);
+    if (!list) return std::nullopt;
+    const AtSpiObject control = reader_->Focused();
+    const AtSpiObject row = reader_->Parent(control);
+    const std::vector<AtSpiObject> rows = reader_->Children(*list);
+    const std::vector<AtSpiObject> controls = reader_->Children(row);
+    if (!(reader_->Parent(row) == *list) || std::find(rows.begin(), rows.end(), row) == rows.end() ||
+        std::find(controls.begin(), controls.end(), control) == controls.end()) {
+      return std::nullopt;
+    }
+    return row;
+  }
 
   std::unique_ptr<PulseServer> sound_;
   std::unique_ptr<XvfbServer> xvfb_;
@@ -227,6 +253,16 @@ TEST_F(ScreenReaderTest, TheRecordingsListReadsAsItsRowsAndTheKeyboardAloneRecor
   ASSERT_TRUE(MoveFocusTo(kButton, QStringLiteral("快捷键"), "Tab", &passed));
   EXPECT_EQ(passed, (QStringList{kButton + QStringLiteral(" 播放"), kButton + QStringLiteral(" 打开位置"),
                                  kButton + QStringLiteral(" 删除"), kButton + QStringLiteral(" 快捷键")}));
+  // The buttons Tab reaches are the children of their row in the tree, each described by the
+  // file it acts on.
+  ASSERT_TRUE(MoveFocusTo(kButton, QStringLiteral("删除"), "shift+Tab"));
+  const auto row = RowOfFocus(QStringLiteral("录音文件"));
+  ASSERT_TRUE(row) << "the focused button is not in its row";
+  EXPECT_EQ(reader_->Role(*row), kListItem);
+  EXPECT_EQ(reader_->Name(*row), newRow);
+  EXPECT_EQ(Described(reader_->Children(*row)),
+            (QStringList{kButton + QStringLiteral(" 播放: ") + files[1], kButton + QStringLiteral(" 打开位置: ") + files[1],
+                         kButton + QStringLiteral(" 删除: ") + files[1]}));
   ASSERT_TRUE(MoveFocusTo(kButton, QStringLiteral("播放"), "shift+Tab"));
   EXPECT_EQ(reader_->Description(reader_->Focused()), files[1]);
   ASSERT_TRUE(MoveFocusTo(kListItem, newRow, "shift+Tab"));
@@ -326,8 +362,15 @@ TEST_F(ScreenReaderTest, TheJobListReadsAsItsRowsTheKeyboardAloneAddsAndRemovesA
   // Back to the list, down to the new job, and Delete removes it (the row's button is on the
   // way, right after the list).
   QStringList passed;
+  ASSERT_TRUE(MoveFocusTo(kButton, QStringLiteral("删除"), "shift+Tab", &passed)) << passed.join('|').toStdString();
+  const auto row = RowOfFocus(QStringLiteral("定时任务"));
+  ASSERT_TRUE(row) << "the focused button is not in its row";
+  const QString job = reader_->Description(reader_->Focused());
+  EXPECT_TRUE(QStringList({morning, weekly}).contains(reader_->Name(*row))) << reader_->Name(*row).toStdString();
+  EXPECT_TRUE(reader_->Name(*row).startsWith(job + QStringLiteral(", "))) << job.toStdString();
+  EXPECT_EQ(Described(reader_->Children(*row)),
+            (QStringList{QStringLiteral("check box 录音: ") + job, kButton + QStringLiteral(" 删除: ") + job}));
   ASSERT_TRUE(MoveFocusTo(kListItem, {}, "shift+Tab", &passed));
-  EXPECT_TRUE(passed.contains(kButton + QStringLiteral(" 删除"))) << passed.join('|').toStdString();
   Press("End");
   ASSERT_TRUE(WaitForFocus(kListItem, weekly)) << reader_->FocusedText().toStdString();
   Press("Delete");
