@@ -10,6 +10,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zav {
 
@@ -78,12 +79,21 @@ class SpeakerInput {
 };
 
 // Creates the inputs of one recording. device: the server's name of the source (microphone)
-// or sink (system sound) to record; empty for the default.
+// or sink (system sound) to record; empty for the default. applications: the keys of the
+// applications whose streams alone are the system sound.
 class CaptureBackend {
  public:
   virtual ~CaptureBackend() = default;
   virtual std::unique_ptr<MicrophoneInput> CreateMicrophone(const std::string& device) = 0;
   virtual std::unique_ptr<SpeakerInput> CreateSpeaker(const std::string& device) = 0;
+  virtual std::unique_ptr<SpeakerInput> CreateApplications(const std::vector<std::string>& /*applications*/) {
+    return nullptr;
+  }
+  // The system sound of a recording: the applications' streams when any is named, else the
+  // sink's monitor.
+  std::unique_ptr<SpeakerInput> CreateSystemSound(const std::string& speaker, const std::vector<std::string>& applications) {
+    return applications.empty() ? CreateSpeaker(speaker) : CreateApplications(applications);
+  }
 };
 
 // Which devices exist, asked before a recording starts.

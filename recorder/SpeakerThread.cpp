@@ -288,7 +288,7 @@ class SpeakerLoop {
 
 int RunSpeakerThread(RecorderCore& core) {
   const int result = RunGuarded("zav-speaker", [&core] {
-    std::unique_ptr<SpeakerInput> input = core.backend->CreateSpeaker(core.settings.devices.speaker);
+    std::unique_ptr<SpeakerInput> input = core.backend->CreateSystemSound(core.settings.devices.speaker, core.settings.devices.applications);
     if (!input) return -1;
     SpeakerLoop loop(core, *input);
     return loop.Open() == 0 ? loop.Run() : -1;

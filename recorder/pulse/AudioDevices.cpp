@@ -60,7 +60,7 @@ bool AudioDevices::HasOutput(const std::string& name) const { return Find(output
 bool AudioDevices::HasApplication(const std::string& key) const { return Find(applications, key); }
 
 std::string ApplicationKey(const std::string& binary, const std::string& appName) {
-  return binary.empty() ? appName : binary;
+  return appName.empty() ? binary : appName;
 }
 
 bool IsApplication(const std::string& key, const std::string& binary, const std::string& appName) {

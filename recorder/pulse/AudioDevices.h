@@ -31,9 +31,10 @@ struct AudioDevices {
   bool HasApplication(const std::string& key) const;
 };
 
-// What names an application among the streams that play: its program's file name
-// (application.process.binary), or where it gives none, its name (application.name). Empty for
-// a stream that names no application (a server module's tone, a loopback). Pure.
+// What names an application among the streams that play: its name (application.name), or
+// where it gives none, its program's file name (application.process.binary). The name comes
+// first because programs run by one interpreter or tool share a file name. Empty for a stream
+// that names no application (a server module's tone, a loopback). Pure.
 std::string ApplicationKey(const std::string& binary, const std::string& appName);
 // Whether a stream of the application with this program file and name is the one `key` names
 // (its program file or its name, so that either, as the user gives it, finds it). Pure.

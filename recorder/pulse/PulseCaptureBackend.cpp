@@ -4,6 +4,7 @@
 #include "CaptureInputs.h"
 #include "pulse/AudioDevices.h"
 #include "pulse/MixerWrap.h"
+#include "pulse/PulseAppInput.h"
 #include "pulse/PulseMicrophoneInput.h"
 #include "pulse/PulseSpeakerInput.h"
 
@@ -17,6 +18,9 @@ class PulseCaptureBackend final : public CaptureBackend {
   }
   std::unique_ptr<SpeakerInput> CreateSpeaker(const std::string& device) override {
     return std::make_unique<PulseSpeakerInput>(device);
+  }
+  std::unique_ptr<SpeakerInput> CreateApplications(const std::vector<std::string>& applications) override {
+    return std::make_unique<PulseAppInput>(applications);
   }
 };
 

@@ -280,13 +280,17 @@ int PulseServer::PlayTone(const std::string& sink, int hz) {
   return LoadModule("module-sine", "sink=" + sink + " " + ToneArgument(hz));
 }
 
-bool PulseServer::StartPlayback(const std::string& sink, const std::string& path) {
+bool PulseServer::StartPlayback(const std::string& sink, const std::string& path,
+                                const std::vector<std::string>& properties) {
   const std::string program = FindProgram("paplay");
   if (program.empty() || !running_) {
     error_ = "paplay cannot start (pulseaudio-utils installs it)";
     return false;
   }
-  const pid_t pid = SpawnDaemon({program, "--device=" + sink, path}, BuildEnvironment({{"PULSE_SERVER", address_}}),
+  std::vector<std::string> command = {program, "--device=" + sink};
+  for (const std::string& property : properties) command.push_back("--property=" + property);
+  command.push_back(path);
+  const pid_t pid = SpawnDaemon(command, BuildEnvironment({{"PULSE_SERVER", address_}}),
                                 folder_ + "/paplay.log");
   if (pid < 0) {
     error_ = "paplay cannot start";

@@ -74,7 +74,8 @@ class PulseServer {
   int PlayTone(const std::string& sink, int hz);
   // Plays a sound file (WAV or another format libsndfile reads) into sink with paplay, in the
   // background. False when the player cannot start. Players still running end with Stop().
-  bool StartPlayback(const std::string& sink, const std::string& path);
+  // properties: "key=value" stream properties the player gives (application.name=...).
+  bool StartPlayback(const std::string& sink, const std::string& path, const std::vector<std::string>& properties = {});
   // Waits until every started player has ended; false when one is still running at timeout.
   bool WaitForPlaybacks(std::chrono::milliseconds timeout);
   // How many record streams read `source` (a source name) now; -1 when pactl failed.
