@@ -4,7 +4,6 @@
 // server's own tone).
 
 #include "RealSoundFixture.h"
-#include "EchoScene.h"
 
 namespace zav::test {
 namespace {
@@ -30,13 +29,8 @@ class ApplicationSound : public RealSound {
     return server->LoadModule("module-null-sink", std::string("sink_name=") + kOtherOutput) >= 0;
   }
 
-  // A player that calls itself `application`, playing `seconds` of hz into sink.
   bool Play(const std::string& application, const std::string& sink, int hz, double seconds) {
-    const std::string path = folder.path() + "/tone-" + std::to_string(hz) + "-" + std::to_string(files_++) + ".wav";
-    std::vector<float> tone(At(seconds));
-    for (size_t i = 0; i < tone.size(); ++i) tone[i] = 0.5f * static_cast<float>(std::sin(2 * M_PI * hz * i / kRate));
-    return WriteWav(path, tone, kRate) &&
-           server->StartPlayback(sink, path, {"application.name=" + application, "media.name=tone"});
+    return server->PlayToneAs(application, sink, hz, seconds);
   }
   bool PlayOthers(double seconds) {
     return Play("ZavToneNeighbour", PulseServer::kOutputSink, kNeighbourHz, seconds) &&
@@ -51,7 +45,6 @@ class ApplicationSound : public RealSound {
     for (int hz : {kNeighbourHz, kFarHz, kSpeakerHz}) EXPECT_LT(Level(audio, hz, 0.2, end), kAbsent) << format << ": " << hz << " Hz";
   }
 
-  int files_ = 0;
 };
 
 TEST_F(ApplicationSound, OnlyTheChosenApplicationIsHeardAcrossItsStreamsInEveryFormat) {

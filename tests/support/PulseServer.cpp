@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include <thread>
 
 #include "ChildProcess.h"
+#include "EchoScene.h"
 
 namespace zav::test {
 namespace {
@@ -298,6 +300,14 @@ bool PulseServer::StartPlayback(const std::string& sink, const std::string& path
   }
   players_.push_back(pid);
   return true;
+}
+
+bool PulseServer::PlayToneAs(const std::string& application, const std::string& sink, int hz, double seconds) {
+  constexpr int kRate = 44100;
+  std::vector<float> tone(static_cast<size_t>(seconds * kRate));
+  for (size_t i = 0; i < tone.size(); ++i) tone[i] = 0.5f * static_cast<float>(std::sin(2 * M_PI * hz * static_cast<double>(i) / kRate));
+  const std::string path = folder_ + "/tone-" + std::to_string(players_.size()) + ".wav";
+  return WriteWav(path, tone, kRate) && StartPlayback(sink, path, {"application.name=" + application, "media.name=tone"});
 }
 
 bool PulseServer::WaitForPlaybacks(std::chrono::milliseconds timeout) {

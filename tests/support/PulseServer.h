@@ -76,6 +76,9 @@ class PulseServer {
   // background. False when the player cannot start. Players still running end with Stop().
   // properties: "key=value" stream properties the player gives (application.name=...).
   bool StartPlayback(const std::string& sink, const std::string& path, const std::vector<std::string>& properties = {});
+  // Plays `seconds` of a half-scale sine at hz into sink with a player that calls itself
+  // `application` (its stream's application.name), in the background.
+  bool PlayToneAs(const std::string& application, const std::string& sink, int hz, double seconds);
   // Waits until every started player has ended; false when one is still running at timeout.
   bool WaitForPlaybacks(std::chrono::milliseconds timeout);
   // How many record streams read `source` (a source name) now; -1 when pactl failed.

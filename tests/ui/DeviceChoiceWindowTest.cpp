@@ -138,5 +138,43 @@ TEST_F(DeviceChoiceWindow, AChosenMicrophoneMissingAtStartGivesWayToTheDefaultWi
   EXPECT_EQ(ReadSetting("mic-device"), "zav_test_unplugged");
 }
 
+TEST_F(DeviceChoiceWindow, PlayingApplicationsAreListedAndOneChosenIsRecordedAloneAndRemembered) {
+  if (!StartServer()) {
+    if (FindProgram("pulseaudio").empty()) GTEST_SKIP() << "pulseaudio is not installed";
+    FAIL() << "the test sound server did not start: " << server->error();
+  }
+  constexpr int kChosenHz = 700, kNeighbourHz = 1500;
+  const QString chosen = QStringLiteral("应用程序: ZavToneChosen"), neighbour = QStringLiteral("应用程序: ZavToneNeighbour");
+  WriteSetting("voice-source", "2");
+  WriteSetting("audio-format", "2");
+  OpenWindow();
+  ASSERT_TRUE(server->PlayToneAs("ZavToneChosen", PulseServer::kOutputSink, kChosenHz, 6) &&
+              server->PlayToneAs("ZavToneNeighbour", PulseServer::kOutputSink, kNeighbourHz, 3))
+      << server->error();
+  ASSERT_TRUE(WaitUntil([&] { return Items("record-speaker-device").contains(chosen) && Items("record-speaker-device").contains(neighbour); }, 3000))
+      << Items("record-speaker-device").join('|').toStdString();
+  // The applications come after the outputs.
+  EXPECT_GT(Items("record-speaker-device").indexOf(chosen), Items("record-speaker-device").indexOf(QStringLiteral("ZavTestOutput")));
+
+  auto* speaker = Control<QComboBox>("record-speaker-device");
+  speaker->setCurrentIndex(static_cast<int>(Items("record-speaker-device").indexOf(chosen)));
+  WaitForSettings();
+  EXPECT_EQ(ReadSetting("speaker-app"), "ZavToneChosen");
+  const DecodedAudio audio = RecordFromTheWindow(1500);
+  ASSERT_TRUE(audio.ok) << audio.error;
+  const size_t n = audio.left.size();
+  EXPECT_GT(ToneAmplitude(audio.left, kRate, kChosenHz, kRate / 2, n), 0.1);
+  for (int hz : {kNeighbourHz, kSpeakerHz}) EXPECT_LT(ToneAmplitude(audio.left, kRate, hz, kRate / 2, n), 0.001) << hz;
+
+  // An application that stops playing leaves the list; the chosen one stays, marked.
+  ASSERT_TRUE(WaitUntil([&] { return !Items("record-speaker-device").contains(neighbour); }, 5000));
+  ASSERT_TRUE(server->WaitForPlaybacks(std::chrono::seconds(6)));
+  ASSERT_TRUE(WaitUntil([&] { return speaker->currentText() == chosen + QStringLiteral(" (未连接)"); }, 2000))
+      << speaker->currentText().toStdString();
+  CloseWindow();
+  OpenWindow();
+  EXPECT_EQ(Control<QComboBox>("record-speaker-device")->currentText(), chosen + QStringLiteral(" (未连接)"));
+}
+
 }  // namespace
 }  // namespace zav::test
