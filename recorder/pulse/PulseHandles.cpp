@@ -10,6 +10,8 @@ namespace {
 // One poll never waits longer than this, so a deadline and a cancel are checked at least this
 // often even if the clock used by the mainloop and ours disagree.
 constexpr std::chrono::microseconds kMaxPollSliceUs{50'000};
+// Messages handled per DispatchPending at most.
+constexpr int kMaxDispatchPerCall = 64;
 
 }  // namespace
 
@@ -91,6 +93,11 @@ bool RunOperation(pa_mainloop* mainloop, pa_operation* operation, Deadline deadl
       mainloop, [operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; },
       deadline, cancel);
   return pa_operation_get_state(operation) == PA_OPERATION_DONE;
+}
+
+void DispatchPending(pa_mainloop* mainloop) {
+  for (int i = 0; i < kMaxDispatchPerCall && pa_mainloop_iterate(mainloop, 0, nullptr) > 0; ++i) {
+  }
 }
 
 bool WaitStreamReady(pa_mainloop* mainloop, pa_stream* stream, Deadline deadline,

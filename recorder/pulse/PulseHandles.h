@@ -69,6 +69,10 @@ bool Connect(const char* clientName, Deadline deadline, Connection* connection,
 bool RunOperation(pa_mainloop* mainloop, pa_operation* operation, Deadline deadline,
                   const std::atomic<bool>* cancel = nullptr);
 
+// Handles what the server sent meanwhile, without waiting. Stops after a bounded number of
+// messages, so that a server flooding the connection cannot keep a thread here.
+void DispatchPending(pa_mainloop* mainloop);
+
 // Iterates until the stream is ready. False when it failed, ended, the deadline passed or the
 // wait was cancelled.
 bool WaitStreamReady(pa_mainloop* mainloop, pa_stream* stream, Deadline deadline,
