@@ -48,6 +48,7 @@ namespace {
 SinkRecord RecordOf(const pa_sink_info& info) {
   SinkRecord record;
   record.found = true;
+  record.index = info.index;
   record.name = info.name != nullptr ? info.name : "";
   record.description = info.description != nullptr ? info.description : "";
   record.monitorName = info.monitor_source_name != nullptr ? info.monitor_source_name : "";

@@ -6,6 +6,7 @@
 #include <pulse/volume.h>
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,7 @@ struct SourceRecord {
 
 struct SinkRecord {
   bool found = false;
+  uint32_t index = 0;
   std::string name;
   std::string description;
   std::string monitorName;

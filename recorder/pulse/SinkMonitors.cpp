@@ -1,0 +1,243 @@
+#include "pulse/SinkMonitors.h"
+
+#include <glog/logging.h>
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+
+#include "pulse/ServerQueries.h"
+
+namespace zav::pulse {
+namespace {
+
+using namespace std::chrono_literals;
+// A lost server is looked for this often; a restarted one is heard again this soon.
+constexpr auto kReconnectEvery = 100ms;
+// Each attempt to reach the server again, and each look at its sinks, ends by then.
+constexpr auto kRequestTimeout = 500ms;
+// A reader whose stream failed while its sink is still there is started again after this.
+constexpr auto kRetryFailedReader = 1000ms;
+// Short fragments keep the sink rendering in short blocks, so its monitor is heard at once.
+constexpr int kFragmentMs = 10;
+// Stereo at the sink's rate whatever its layout: the server mixes 5.1, 7.1 or 16 channels
+// down (and a mono sink up) better than a guess at an unusual layout would.
+constexpr int kCaptureChannels = 2;
+
+bool IsReady(const StreamPtr& stream) { return stream && pa_stream_get_state(stream.get()) == PA_STREAM_READY; }
+
+// Bytes the stream holds now, in whole frames.
+std::size_t HeldBytes(const StreamPtr& stream, const StreamFormat& format) {
+  if (!IsReady(stream)) return 0;
+  const std::size_t readable = pa_stream_readable_size(stream.get());
+  if (readable == static_cast<std::size_t>(-1)) return 0;
+  const auto frame = static_cast<std::size_t>(format.frameBytes());
+  return readable / frame * frame;
+}
+
+}  // namespace
+
+struct SinkMonitors::Events {
+  // New and removed sinks and every server change (a new default sink) call for a new look;
+  // a sink's changes (volume, state) do not. At a server change every reader notes what it
+  // holds: that much arrived before the change.
+  static void On(pa_context*, pa_subscription_event_type_t event, uint32_t, void* userdata) {
+    auto* self = static_cast<SinkMonitors*>(userdata);
+    const auto facility = event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+    const auto type = event & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+    if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
+      for (Reader& reader : self->readers_) reader.heldAtChange = HeldBytes(reader.stream, reader.format);
+      self->changeNoted_ = true;
+      self->refreshWanted_ = true;
+    } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && type != PA_SUBSCRIPTION_EVENT_CHANGE) {
+      self->refreshWanted_ = true;
+    }
+  }
+};
+
+SinkMonitors::OpenResult SinkMonitors::Open(Deadline deadline) {
+  if (!Connect(deadline) || !Refresh(deadline)) return OpenResult::kNoServer;
+  const Reader* heard = FindReader(heardIndex_);
+  if (heard == nullptr) return OpenResult::kNoSink;
+  if (!heard->stream || !WaitStreamReady(connection_.mainloop.get(), heard->stream.get(), deadline, cancel_))
+    return OpenResult::kNoStream;
+  return OpenResult::kOk;
+}
+
+bool SinkMonitors::connected() const {
+  return connection_.context && pa_context_get_state(connection_.context.get()) == PA_CONTEXT_READY;
+}
+
+void SinkMonitors::Disconnect() {
+  readers_.clear();  // before the context they live on
+  heardIndex_ = previousIndex_ = peekedIndex_ = kNoSink;
+  previousBytes_ = skipBytes_ = peekedBytes_ = 0;
+  refreshWanted_ = changeNoted_ = false;
+  connection_ = {};
+}
+
+bool SinkMonitors::Connect(Deadline deadline) {
+  Disconnect();
+  if (!pulse::Connect(kClientName, deadline, &connection_, cancel_)) return false;
+  pa_context* context = connection_.context.get();
+  // Subscribed before the first look, so that no change after it goes unseen.
+  pa_context_set_subscribe_callback(context, Events::On, this);
+  const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER);
+  if (!Requests(connection_, deadline, cancel_).Run(pa_context_subscribe(context, mask, nullptr, nullptr))) {
+    Disconnect();
+    return false;
+  }
+  return true;
+}
+
+bool SinkMonitors::Refresh(Deadline deadline) {
+  refreshWanted_ = false;
+  const Requests requests(connection_, deadline, cancel_);
+  ServerDefaults defaults;
+  std::vector<SinkRecord> sinks;
+  if (!QueryDefaults(requests, &defaults) || !QuerySinks(requests, &sinks)) {
+    refreshWanted_ = true;  // looked at again at the next poll
+    return false;
+  }
+  const auto wanted = [this](const SinkRecord& sink) {
+    return (chosen_.empty() || sink.name == chosen_) && !sink.monitorName.empty() && sink.sampleRate > 0;
+  };
+  std::erase_if(readers_, [&](const Reader& reader) {
+    return std::none_of(sinks.begin(), sinks.end(),
+                        [&](const SinkRecord& sink) { return sink.index == reader.index && wanted(sink); });
+  });
+  for (const SinkRecord& sink : sinks) {
+    if (!wanted(sink) || FindReader(sink.index) != nullptr) continue;
+    Reader reader;
+    reader.index = sink.index;
+    reader.sink = sink.name;
+    reader.monitor = sink.monitorName;
+    reader.format = {SampleType::kS32, sink.sampleRate, kCaptureChannels};
+    StartReader(reader);
+    readers_.push_back(std::move(reader));
+  }
+  Hear(chosen_.empty() ? defaults.sinkName : chosen_);
+  return true;
+}
+
+void SinkMonitors::StartReader(Reader& reader) {
+  reader.stream = StartRecordStream(connection_.context.get(), reader.monitor, reader.format, kFragmentMs, "system sound");
+  if (!reader.stream) reader.retryAt = Clock::now() + kRetryFailedReader;
+}
+
+void SinkMonitors::RestartFailed(Clock::time_point now) {
+  for (Reader& reader : readers_) {
+    if (reader.stream && PA_STREAM_IS_GOOD(pa_stream_get_state(reader.stream.get()))) continue;
+    if (reader.stream) {
+      LOG(WARNING) << "system sound: the reader of " << reader.sink << " failed: "
+                   << pa_strerror(pa_context_errno(connection_.context.get()));
+      reader.stream.reset();
+      reader.retryAt = now + kRetryFailedReader;
+    } else if (now >= reader.retryAt) {
+      StartReader(reader);
+    }
+  }
+}
+
+void SinkMonitors::Hear(const std::string& sink) {
+  const auto found = std::find_if(readers_.begin(), readers_.end(), [&](const Reader& r) { return r.sink == sink; });
+  const uint32_t index = found == readers_.end() ? kNoSink : found->index;
+  if (index == heardIndex_) return;
+  // Cut where the change arrived: the sink heard so far up to there, the new one from there.
+  const Reader* previous = FindReader(heardIndex_);
+  previousIndex_ = changeNoted_ && previous != nullptr ? heardIndex_ : kNoSink;
+  previousBytes_ = previousIndex_ != kNoSink ? previous->heldAtChange : 0;
+  skipBytes_ = changeNoted_ && found != readers_.end() ? found->heldAtChange : 0;
+  heardIndex_ = index;
+  if (found == readers_.end()) return;
+  if (previousBytes_ == 0) format_ = found->format;
+  LOG(INFO) << "system sound from the monitor of " << sink << " (" << found->format.sampleRate << " Hz, "
+            << found->format.channels << " channels)";
+}
+
+SinkMonitors::Reader* SinkMonitors::FindReader(uint32_t index) {
+  const auto found = std::find_if(readers_.begin(), readers_.end(), [index](const Reader& r) { return r.index == index; });
+  return found == readers_.end() ? nullptr : &*found;
+}
+
+const SinkMonitors::Reader* SinkMonitors::FindReader(uint32_t index) const {
+  return const_cast<SinkMonitors*>(this)->FindReader(index);
+}
+
+void SinkMonitors::Poll() {
+  const auto now = Clock::now();
+  if (connection_.mainloop) DispatchPending(connection_.mainloop.get());
+  if (!connected()) {
+    if (connection_.context) {
+      LOG(WARNING) << "system sound: the sound server went away; looking for it every " << kReconnectEvery.count()
+                   << " ms";
+      Disconnect();
+    }
+    if (now < reconnectAt_) return;
+    reconnectAt_ = now + kReconnectEvery;
+    if (!Connect(DeadlineIn(kRequestTimeout)) || !Refresh(DeadlineIn(kRequestTimeout))) Disconnect();
+    return;
+  }
+  if (refreshWanted_) Refresh(DeadlineIn(kRequestTimeout));
+  changeNoted_ = false;
+  RestartFailed(now);
+  for (Reader& reader : readers_) {
+    if (reader.index != heardIndex_ && reader.index != previousIndex_ && IsReady(reader.stream))
+      DropArrived(reader.stream.get());
+  }
+}
+
+bool SinkMonitors::present() const {
+  const Reader* heard = FindReader(heardIndex_);
+  return connected() && heard != nullptr && IsReady(heard->stream);
+}
+
+int SinkMonitors::Peek(const void** data, std::size_t* bytes) {
+  *data = nullptr;
+  *bytes = 0;
+  if (previousIndex_ != kNoSink) {
+    Reader* previous = FindReader(previousIndex_);
+    if (previousBytes_ > 0 && previous != nullptr && IsReady(previous->stream) &&
+        PeekStream(previous->stream.get(), data, bytes) == 0 && *bytes > 0) {
+      // The rest of its last fragment came after the switch.
+      *bytes = std::min(*bytes, previousBytes_);
+      peekedIndex_ = previousIndex_;
+      peekedBytes_ = *bytes;
+      format_ = previous->format;
+      return 0;
+    }
+    if (previous != nullptr && IsReady(previous->stream)) DropArrived(previous->stream.get());
+    previousIndex_ = kNoSink;
+    previousBytes_ = 0;
+  }
+  Reader* heard = FindReader(heardIndex_);
+  if (!connected() || heard == nullptr || !IsReady(heard->stream)) return -1;
+  format_ = heard->format;
+  pa_stream* stream = heard->stream.get();
+  while (true) {
+    if (PeekStream(stream, data, bytes) < 0) return -1;
+    if (*bytes == 0) return 0;
+    if (skipBytes_ < *bytes) break;
+    // Held before the switch: the sink heard before covers that time.
+    skipBytes_ -= *bytes;
+    pa_stream_drop(stream);
+  }
+  if (skipBytes_ > 0) {
+    if (*data != nullptr) *data = static_cast<const uint8_t*>(*data) + skipBytes_;
+    *bytes -= skipBytes_;
+    skipBytes_ = 0;
+  }
+  peekedIndex_ = heardIndex_;
+  peekedBytes_ = *bytes;
+  return 0;
+}
+
+void SinkMonitors::Drop() {
+  const uint32_t index = peekedIndex_;
+  if (index == kNoSink) return;
+  peekedIndex_ = kNoSink;
+  if (index == previousIndex_) previousBytes_ -= std::min(previousBytes_, peekedBytes_);
+  Reader* reader = FindReader(index);
+  if (reader != nullptr && IsReady(reader->stream)) pa_stream_drop(reader->stream.get());
+}
+
+}  // namespace zav::pulse
