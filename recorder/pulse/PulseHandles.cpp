@@ -62,24 +62,31 @@ bool IterateUntil(pa_mainloop* mainloop, const std::function<bool()>& done, Dead
   return true;
 }
 
-bool Connect(const char* clientName, Deadline deadline, Connection* connection, const std::atomic<bool>* cancel) {
-  *connection = Connection{};
-  MainloopPtr mainloop(pa_mainloop_new());
-  if (!mainloop) return false;
-  ContextPtr context(pa_context_new(pa_mainloop_get_api(mainloop.get()), clientName));
-  if (!context) return false;
-  if (pa_context_connect(context.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return false;
-
-  pa_context* raw = context.get();
+bool ConnectContext(pa_mainloop* mainloop, const char* clientName, Deadline deadline, ContextPtr* context,
+                    const std::atomic<bool>* cancel) {
+  context->reset();
+  ContextPtr created(pa_context_new(pa_mainloop_get_api(mainloop), clientName));
+  if (!created) return false;
+  if (pa_context_connect(created.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return false;
+  pa_context* raw = created.get();
   const bool settled = IterateUntil(
-      mainloop.get(),
+      mainloop,
       [raw] {
         const pa_context_state_t state = pa_context_get_state(raw);
         return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
       },
       deadline, cancel);
   if (!settled || pa_context_get_state(raw) != PA_CONTEXT_READY) return false;
+  *context = std::move(created);
+  return true;
+}
 
+bool Connect(const char* clientName, Deadline deadline, Connection* connection, const std::atomic<bool>* cancel) {
+  *connection = Connection{};
+  MainloopPtr mainloop(pa_mainloop_new());
+  if (!mainloop) return false;
+  ContextPtr context;
+  if (!ConnectContext(mainloop.get(), clientName, deadline, &context, cancel)) return false;
   connection->mainloop = std::move(mainloop);
   connection->context = std::move(context);
   return true;

@@ -63,6 +63,11 @@ bool IterateUntil(pa_mainloop* mainloop, const std::function<bool()>& done, Dead
 bool Connect(const char* clientName, Deadline deadline, Connection* connection,
              const std::atomic<bool>* cancel = nullptr);
 
+// Connects another context called clientName on an existing mainloop, as Connect does. True
+// when it is ready before the deadline; otherwise *context is left empty.
+bool ConnectContext(pa_mainloop* mainloop, const char* clientName, Deadline deadline, ContextPtr* context,
+                    const std::atomic<bool>* cancel = nullptr);
+
 // Takes ownership of operation (nullptr is a failed request) and iterates the mainloop until
 // it completes. On the deadline, a cancel or a broken connection the operation is cancelled,
 // so its callback will not run later. True only when it ran to completion.

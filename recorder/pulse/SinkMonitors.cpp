@@ -17,6 +17,8 @@ constexpr auto kReconnectEvery = 100ms;
 constexpr auto kRequestTimeout = 500ms;
 // A reader whose stream failed while its sink is still there is started again after this.
 constexpr auto kRetryFailedReader = 1000ms;
+// How long a switch waits for the server's change to reach the readers' own connections.
+constexpr auto kChangeReachesReaders = 50ms;
 // Short fragments keep the sink rendering in short blocks, so its monitor is heard at once.
 constexpr int kFragmentMs = 10;
 // Stereo at the sink's rate whatever its layout: the server mixes 5.1, 7.1 or 16 channels
@@ -38,19 +40,24 @@ std::size_t HeldBytes(const StreamPtr& stream, const StreamFormat& format) {
 
 struct SinkMonitors::Events {
   // New and removed sinks and every server change (a new default sink) call for a new look;
-  // a sink's changes (volume, state) do not. At a server change every reader notes what it
-  // holds: that much arrived before the change.
-  static void On(pa_context*, pa_subscription_event_type_t event, uint32_t, void* userdata) {
+  // a sink's changes (volume, state) do not.
+  static void OnServer(pa_context*, pa_subscription_event_type_t event, uint32_t, void* userdata) {
     auto* self = static_cast<SinkMonitors*>(userdata);
     const auto facility = event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
     const auto type = event & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
     if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
-      for (Reader& reader : self->readers_) reader.heldAtChange = HeldBytes(reader.stream, reader.format);
-      self->changeNoted_ = true;
+      self->serverChanged_ = true;
       self->refreshWanted_ = true;
     } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && type != PA_SUBSCRIPTION_EVENT_CHANGE) {
       self->refreshWanted_ = true;
     }
+  }
+  // On a reader's own connection: what it holds when a server change arrives came before it.
+  static void OnReader(pa_context*, pa_subscription_event_type_t event, uint32_t, void* userdata) {
+    auto* reader = static_cast<Reader*>(userdata);
+    if ((event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) != PA_SUBSCRIPTION_EVENT_SERVER) return;
+    reader->heldAtChange = HeldBytes(reader->stream, reader->format);
+    reader->changeSeen = true;
   }
 };
 
@@ -68,10 +75,10 @@ bool SinkMonitors::connected() const {
 }
 
 void SinkMonitors::Disconnect() {
-  readers_.clear();  // before the context they live on
+  readers_.clear();  // before the mainloop they live on
   heardIndex_ = previousIndex_ = peekedIndex_ = kNoSink;
   previousBytes_ = skipBytes_ = peekedBytes_ = 0;
-  refreshWanted_ = changeNoted_ = false;
+  refreshWanted_ = serverChanged_ = false;
   connection_ = {};
 }
 
@@ -80,7 +87,7 @@ bool SinkMonitors::Connect(Deadline deadline) {
   if (!pulse::Connect(kClientName, deadline, &connection_, cancel_)) return false;
   pa_context* context = connection_.context.get();
   // Subscribed before the first look, so that no change after it goes unseen.
-  pa_context_set_subscribe_callback(context, Events::On, this);
+  pa_context_set_subscribe_callback(context, Events::OnServer, this);
   const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER);
   if (!Requests(connection_, deadline, cancel_).Run(pa_context_subscribe(context, mask, nullptr, nullptr))) {
     Disconnect();
@@ -101,18 +108,18 @@ bool SinkMonitors::Refresh(Deadline deadline) {
   const auto wanted = [this](const SinkRecord& sink) {
     return (chosen_.empty() || sink.name == chosen_) && !sink.monitorName.empty() && sink.sampleRate > 0;
   };
-  std::erase_if(readers_, [&](const Reader& reader) {
+  std::erase_if(readers_, [&](const std::unique_ptr<Reader>& reader) {
     return std::none_of(sinks.begin(), sinks.end(),
-                        [&](const SinkRecord& sink) { return sink.index == reader.index && wanted(sink); });
+                        [&](const SinkRecord& sink) { return sink.index == reader->index && wanted(sink); });
   });
   for (const SinkRecord& sink : sinks) {
     if (!wanted(sink) || FindReader(sink.index) != nullptr) continue;
-    Reader reader;
-    reader.index = sink.index;
-    reader.sink = sink.name;
-    reader.monitor = sink.monitorName;
-    reader.format = {SampleType::kS32, sink.sampleRate, kCaptureChannels};
-    StartReader(reader);
+    auto reader = std::make_unique<Reader>();
+    reader->index = sink.index;
+    reader->sink = sink.name;
+    reader->monitor = sink.monitorName;
+    reader->format = {SampleType::kS32, sink.sampleRate, kCaptureChannels};
+    StartReader(*reader);
     readers_.push_back(std::move(reader));
   }
   Hear(chosen_.empty() ? defaults.sinkName : chosen_);
@@ -120,43 +127,75 @@ bool SinkMonitors::Refresh(Deadline deadline) {
 }
 
 void SinkMonitors::StartReader(Reader& reader) {
-  reader.stream = StartRecordStream(connection_.context.get(), reader.monitor, reader.format, kFragmentMs, "system sound");
-  if (!reader.stream) reader.retryAt = Clock::now() + kRetryFailedReader;
+  reader.stream.reset();
+  reader.context.reset();
+  reader.changeSeen = false;
+  const Deadline deadline = DeadlineIn(kRequestTimeout);
+  pa_mainloop* mainloop = connection_.mainloop.get();
+  if (ConnectContext(mainloop, kClientName, deadline, &reader.context, cancel_)) {
+    pa_context_set_subscribe_callback(reader.context.get(), Events::OnReader, &reader);
+    if (RunOperation(mainloop, pa_context_subscribe(reader.context.get(), PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr),
+                     deadline, cancel_)) {
+      reader.stream = StartRecordStream(reader.context.get(), reader.monitor, reader.format, kFragmentMs, "system sound");
+    }
+  }
+  if (!reader.stream) {
+    reader.context.reset();
+    reader.retryAt = Clock::now() + kRetryFailedReader;
+  }
+}
+
+bool SinkMonitors::Flowing(const Reader& reader) {
+  return reader.context && pa_context_get_state(reader.context.get()) == PA_CONTEXT_READY && IsReady(reader.stream);
 }
 
 void SinkMonitors::RestartFailed(Clock::time_point now) {
-  for (Reader& reader : readers_) {
-    if (reader.stream && PA_STREAM_IS_GOOD(pa_stream_get_state(reader.stream.get()))) continue;
-    if (reader.stream) {
-      LOG(WARNING) << "system sound: the reader of " << reader.sink << " failed: "
-                   << pa_strerror(pa_context_errno(connection_.context.get()));
-      reader.stream.reset();
-      reader.retryAt = now + kRetryFailedReader;
-    } else if (now >= reader.retryAt) {
-      StartReader(reader);
+  for (const std::unique_ptr<Reader>& reader : readers_) {
+    if (reader->stream && PA_STREAM_IS_GOOD(pa_stream_get_state(reader->stream.get())) &&
+        pa_context_get_state(reader->context.get()) == PA_CONTEXT_READY)
+      continue;
+    if (reader->stream) {
+      LOG(WARNING) << "system sound: the reader of " << reader->sink << " failed: "
+                   << pa_strerror(pa_context_errno(reader->context.get()));
+      reader->stream.reset();
+      reader->context.reset();
+      reader->retryAt = now + kRetryFailedReader;
+    } else if (now >= reader->retryAt) {
+      StartReader(*reader);
     }
   }
 }
 
 void SinkMonitors::Hear(const std::string& sink) {
-  const auto found = std::find_if(readers_.begin(), readers_.end(), [&](const Reader& r) { return r.sink == sink; });
-  const uint32_t index = found == readers_.end() ? kNoSink : found->index;
+  const auto found = std::find_if(readers_.begin(), readers_.end(),
+                                  [&](const std::unique_ptr<Reader>& r) { return r->sink == sink; });
+  Reader* next = found == readers_.end() ? nullptr : found->get();
+  const uint32_t index = next == nullptr ? kNoSink : next->index;
   if (index == heardIndex_) return;
   // Cut where the change arrived: the sink heard so far up to there, the new one from there.
-  const Reader* previous = FindReader(heardIndex_);
-  previousIndex_ = changeNoted_ && previous != nullptr ? heardIndex_ : kNoSink;
-  previousBytes_ = previousIndex_ != kNoSink ? previous->heldAtChange : 0;
-  skipBytes_ = changeNoted_ && found != readers_.end() ? found->heldAtChange : 0;
+  Reader* previous = FindReader(heardIndex_);
+  if (serverChanged_) {
+    const auto reached = [&] {
+      return (previous == nullptr || previous->changeSeen || !Flowing(*previous)) &&
+             (next == nullptr || next->changeSeen || !Flowing(*next));
+    };
+    IterateUntil(connection_.mainloop.get(), reached, DeadlineIn(kChangeReachesReaders), cancel_);
+  }
+  const bool cut = previous != nullptr && previous->changeSeen;
+  previousIndex_ = cut ? heardIndex_ : kNoSink;
+  previousBytes_ = cut ? previous->heldAtChange : 0;
+  skipBytes_ = next != nullptr && next->changeSeen ? next->heldAtChange : 0;
   heardIndex_ = index;
-  if (found == readers_.end()) return;
-  if (previousBytes_ == 0) format_ = found->format;
-  LOG(INFO) << "system sound from the monitor of " << sink << " (" << found->format.sampleRate << " Hz, "
-            << found->format.channels << " channels)";
+  if (next == nullptr) return;
+  if (previousBytes_ == 0) format_ = next->format;
+  LOG(INFO) << "system sound from the monitor of " << sink << " (" << next->format.sampleRate << " Hz, "
+            << next->format.channels << " channels)";
 }
 
 SinkMonitors::Reader* SinkMonitors::FindReader(uint32_t index) {
-  const auto found = std::find_if(readers_.begin(), readers_.end(), [index](const Reader& r) { return r.index == index; });
-  return found == readers_.end() ? nullptr : &*found;
+  const auto found = std::find_if(readers_.begin(), readers_.end(),
+                                  [index](const std::unique_ptr<Reader>& r) { return r->index == index; });
+  return found == readers_.end() ? nullptr : found->get();
 }
 
 const SinkMonitors::Reader* SinkMonitors::FindReader(uint32_t index) const {
@@ -178,17 +217,18 @@ void SinkMonitors::Poll() {
     return;
   }
   if (refreshWanted_) Refresh(DeadlineIn(kRequestTimeout));
-  changeNoted_ = false;
+  serverChanged_ = false;
   RestartFailed(now);
-  for (Reader& reader : readers_) {
-    if (reader.index != heardIndex_ && reader.index != previousIndex_ && IsReady(reader.stream))
-      DropArrived(reader.stream.get());
+  for (const std::unique_ptr<Reader>& reader : readers_) {
+    reader->changeSeen = false;
+    if (reader->index != heardIndex_ && reader->index != previousIndex_ && Flowing(*reader))
+      DropArrived(reader->stream.get());
   }
 }
 
 bool SinkMonitors::present() const {
   const Reader* heard = FindReader(heardIndex_);
-  return connected() && heard != nullptr && IsReady(heard->stream);
+  return connected() && heard != nullptr && Flowing(*heard);
 }
 
 int SinkMonitors::Peek(const void** data, std::size_t* bytes) {
@@ -196,7 +236,7 @@ int SinkMonitors::Peek(const void** data, std::size_t* bytes) {
   *bytes = 0;
   if (previousIndex_ != kNoSink) {
     Reader* previous = FindReader(previousIndex_);
-    if (previousBytes_ > 0 && previous != nullptr && IsReady(previous->stream) &&
+    if (previousBytes_ > 0 && previous != nullptr && Flowing(*previous) &&
         PeekStream(previous->stream.get(), data, bytes) == 0 && *bytes > 0) {
       // The rest of its last fragment came after the switch.
       *bytes = std::min(*bytes, previousBytes_);
@@ -205,12 +245,12 @@ int SinkMonitors::Peek(const void** data, std::size_t* bytes) {
       format_ = previous->format;
       return 0;
     }
-    if (previous != nullptr && IsReady(previous->stream)) DropArrived(previous->stream.get());
+    if (previous != nullptr && Flowing(*previous)) DropArrived(previous->stream.get());
     previousIndex_ = kNoSink;
     previousBytes_ = 0;
   }
   Reader* heard = FindReader(heardIndex_);
-  if (!connected() || heard == nullptr || !IsReady(heard->stream)) return -1;
+  if (!connected() || heard == nullptr || !Flowing(*heard)) return -1;
   format_ = heard->format;
   pa_stream* stream = heard->stream.get();
   while (true) {
@@ -237,7 +277,7 @@ void SinkMonitors::Drop() {
   peekedIndex_ = kNoSink;
   if (index == previousIndex_) previousBytes_ -= std::min(previousBytes_, peekedBytes_);
   Reader* reader = FindReader(index);
-  if (reader != nullptr && IsReady(reader->stream)) pa_stream_drop(reader->stream.get());
+  if (reader != nullptr && Flowing(*reader)) pa_stream_drop(reader->stream.get());
 }
 
 }  // namespace zav::pulse

@@ -1,6 +1,6 @@
 #pragma once
-// Record streams on the monitors of a server's sinks, on one connection of their own, with
-// the audio of one of them, the heard sink, handed out: the default sink (following it), or a
+// Record streams on the monitors of a server's sinks, on one mainloop of their own, with the
+// audio of one of them, the heard sink, handed out: the default sink (following it), or a
 // chosen sink. Polled without blocking by the one thread that uses it.
 //
 // Following the default, every sink has a reader with short fragments for as long as this
@@ -17,12 +17,18 @@
 // from there on. A stream that moves with the default sink is then heard throughout, but for
 // about one fragment.
 //
+// Each reader has a connection of its own (on the shared mainloop), which also tells it of the
+// server's changes, in order with its audio. PipeWire's pulse server hands three or more
+// record streams of one connection over in bursts (a third of the 50 ms polls got nothing or
+// twice as much, leaving gaps in the file); one stream per connection flows evenly there.
+//
 // With a chosen sink, only that one has a reader; it is opened again as soon as the sink is
 // back.
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -65,9 +71,11 @@ class SinkMonitors {
     std::string sink;
     std::string monitor;
     StreamFormat format;
-    StreamPtr stream;
-    Clock::time_point retryAt{};  // when a failed stream is started again
-    std::size_t heldAtChange = 0;  // bytes it held when the server's last change arrived
+    ContextPtr context;
+    StreamPtr stream;  // after its context: ends first
+    Clock::time_point retryAt{};  // when a failed reader is started again
+    bool changeSeen = false;       // the server's change reached it in this poll
+    std::size_t heldAtChange = 0;  // bytes it held then
   };
   struct Events;  // the subscription's callback
   friend struct Events;
@@ -77,6 +85,7 @@ class SinkMonitors {
   // the server did not answer by the deadline.
   bool Refresh(Deadline deadline);
   void StartReader(Reader& reader);
+  static bool Flowing(const Reader& reader);
   // Starts readers whose stream failed again, once their retry time has come.
   void RestartFailed(Clock::time_point now);
   // Hands out the reader of the sink of that name from now on.
@@ -89,7 +98,7 @@ class SinkMonitors {
   const std::string chosen_;
   const std::atomic<bool>* cancel_;
   Connection connection_;
-  std::vector<Reader> readers_;  // after connection_: streams end before their context
+  std::vector<std::unique_ptr<Reader>> readers_;  // after connection_: end before its mainloop
   static constexpr uint32_t kNoSink = UINT32_MAX;
   uint32_t heardIndex_ = kNoSink;  // the heard sink's index
   // After a switch: the sink heard before, and what of it is still to be handed out.
@@ -101,7 +110,7 @@ class SinkMonitors {
   uint32_t peekedIndex_ = kNoSink;  // the reader of the piece handed out, until Drop
   std::size_t peekedBytes_ = 0;
   bool refreshWanted_ = false;  // set by the subscription
-  bool changeNoted_ = false;    // the readers' heldAtChange are of this poll
+  bool serverChanged_ = false;  // the server's change arrived in this poll
   Clock::time_point reconnectAt_{};
 };
 
