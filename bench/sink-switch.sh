@@ -2,7 +2,7 @@
 # System sound while the sound server moves it, on private servers whose sinks run at their
 # default latency (no reader keeps a monitor flowing; a null sink then renders up to 2 s ahead):
 #   switching  two null sinks each play a tone (1 kHz on "out" at 44.1 kHz, 660 Hz on "other" at
-#              48 kHz) and the default sink switches between them every 0.7 s while zav-record
+#              48 kHz, both started before the recording) and the default sink switches between them every 0.7 s while zav-record
 #              records system sound; reports the share of 50 ms windows that hold a tone, over
 #              the whole file and from the first tone on, and the longest run without one.
 #              The tones' streams follow the default sink (the server moves them at each switch,
@@ -12,7 +12,9 @@
 #              renders in 2 s blocks: each run starts at another point of its block); reports
 #              where the tone first appears in the file.
 #
-# Usage: bench/sink-switch.sh [-s SECONDS] [-r RUNS] [switching] [pinned] [start]
+# Usage: bench/sink-switch.sh [-S SERVER] [-s SECONDS] [-r RUNS] [switching] [pinned] [start]
+#   -S  pulseaudio (default; bench/pulse-server.sh, tones from module-sine) or pipewire
+#       (bench/pipewire-server.sh, tones played from files with paplay)
 #   -s  length of each switching recording (default 20)
 #   -r  runs of each case (default 2 for switching, 5 for start)
 set -euo pipefail
@@ -23,21 +25,60 @@ RECORD_SECONDS=20
 RUNS=
 SWITCH_EVERY_S=0.7
 START_RECORD_SECONDS=4
-while getopts "s:r:h" opt; do
+SERVER=pulseaudio
+while getopts "S:s:r:h" opt; do
   case $opt in
+    S) SERVER=$OPTARG ;;
     s) RECORD_SECONDS=$OPTARG ;;
     r) RUNS=$OPTARG ;;
-    *) sed -n '2,18s/^# \{0,1\}//p' "$0"; exit 2 ;;
+    *) sed -n '2,20s/^# \{0,1\}//p' "$0"; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
 CASES=("$@")
 [ ${#CASES[@]} -gt 0 ] || CASES=(switching pinned start)
 
+case $SERVER in pulseaudio | pipewire) ;; *) bench_die "unknown server: $SERVER" ;; esac
 bench_prepare
 bench_require python3 ffmpeg
 bench_machine
-echo "zav-record: $ZAV_RECORD"
+echo "zav-record: $ZAV_RECORD; server: $SERVER"
+
+# A server with the output "out" (44.1 kHz, the default) and a second sink "other" (48 kHz),
+# 1 kHz playing on out and, with "two", 660 Hz on other.
+start_server() {
+  local tones=$1
+  if [ "$SERVER" = pulseaudio ]; then
+    ZAV_BENCH_MIC=silent bench_server_start
+    pactl load-module module-null-sink sink_name=other rate=48000 sink_properties=device.description=BenchOther >/dev/null
+    [ "$tones" = two ] && pactl load-module module-sine sink=other frequency=660 >/dev/null
+    return 0
+  fi
+  local env
+  env=$("$BENCH_DIR/pipewire-server.sh" start) || bench_die "could not start the PipeWire server"
+  eval "$env"
+  pactl load-module module-null-sink sink_name=other rate=48000 sink_properties=device.description=BenchOther >/dev/null
+  local tone_s=$((RECORD_SECONDS + 20))
+  [ -f "$BENCH_WORK/1000.wav" ] || ffmpeg -v error -f lavfi -i "sine=frequency=1000:duration=$tone_s" -ar 44100 "$BENCH_WORK/1000.wav"
+  [ -f "$BENCH_WORK/660.wav" ] || ffmpeg -v error -f lavfi -i "sine=frequency=660:duration=$tone_s" -ar 48000 "$BENCH_WORK/660.wav"
+  PLAYERS=()
+  paplay --device=out "$BENCH_WORK/1000.wav" &
+  PLAYERS+=($!)
+  if [ "$tones" = two ]; then
+    paplay --device=other "$BENCH_WORK/660.wav" &
+    PLAYERS+=($!)
+  fi
+  BENCH_PIDS+=("${PLAYERS[@]}")
+}
+
+stop_server() {
+  local pid
+  for pid in "${PLAYERS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${PLAYERS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  PLAYERS=()
+  bench_server_stop
+}
+PLAYERS=()
 
 # Records system sound for $1 seconds into the folder $2; prints the file.
 record() {
@@ -63,9 +104,7 @@ switching() {
   echo "switching${pinned:+ (pinned tones)}: the default sink switches every $SWITCH_EVERY_S s between two tone sinks, $RECORD_SECONDS s recordings"
   printf '%-5s %10s %14s %14s %16s\n' run "first s" "tone, file %" "tone, after %" "longest gap s"
   for ((run = 1; run <= runs; run++)); do
-    ZAV_BENCH_MIC=silent bench_server_start
-    pactl load-module module-null-sink sink_name=other rate=48000 sink_properties=device.description=BenchOther >/dev/null
-    pactl load-module module-sine sink=other frequency=660 >/dev/null
+    start_server two
     if [ -n "$pinned" ]; then
       local input sink
       while read -r input sink _; do
@@ -89,7 +128,7 @@ switching() {
     file=$(record "$RECORD_SECONDS" "$BENCH_WORK/switching")
     kill "$switcher" 2>/dev/null || true
     wait "$switcher" 2>/dev/null || true
-    bench_server_stop
+    stop_server
     local whole first after
     whole=$(tone_windows "$file")
     first=$(bench_value "$whole" first)
@@ -107,11 +146,11 @@ start() {
   for ((run = 1; run <= runs; run++)); do
     local played
     played=$(awk -v r="$run" -v n="$runs" 'BEGIN {printf "%.2f", 3 + 2 * (r - 1) / n}')
-    ZAV_BENCH_MIC=silent bench_server_start
+    start_server one
     sleep "$played"
     local file whole first after
     file=$(record "$START_RECORD_SECONDS" "$BENCH_WORK/start")
-    bench_server_stop
+    stop_server
     whole=$(tone_windows "$file")
     first=$(bench_value "$whole" first)
     after=$(tone_windows "$file" --after "${first/none/0}")
