@@ -46,7 +46,7 @@ struct SinkMonitors::Events {
     const auto facility = event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
     const auto type = event & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
     if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
-      self->serverChanged_ = true;
+      ++self->serverChanges_;
       self->refreshWanted_ = true;
     } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && type != PA_SUBSCRIPTION_EVENT_CHANGE) {
       self->refreshWanted_ = true;
@@ -57,7 +57,7 @@ struct SinkMonitors::Events {
     auto* reader = static_cast<Reader*>(userdata);
     if ((event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) != PA_SUBSCRIPTION_EVENT_SERVER) return;
     reader->heldAtChange = HeldBytes(reader->stream, reader->format);
-    reader->changeSeen = true;
+    ++reader->changesSeen;
   }
 };
 
@@ -78,7 +78,7 @@ void SinkMonitors::Disconnect() {
   readers_.clear();  // before the mainloop they live on
   heardIndex_ = previousIndex_ = peekedIndex_ = kNoSink;
   previousBytes_ = skipBytes_ = peekedBytes_ = 0;
-  refreshWanted_ = serverChanged_ = false;
+  refreshWanted_ = false;
   connection_ = {};
 }
 
@@ -129,7 +129,9 @@ bool SinkMonitors::Refresh(Deadline deadline) {
 void SinkMonitors::StartReader(Reader& reader) {
   reader.stream.reset();
   reader.context.reset();
-  reader.changeSeen = false;
+  // Its connection hears of the changes from now on.
+  reader.changesSeen = serverChanges_;
+  reader.heldAtChange = 0;
   const Deadline deadline = DeadlineIn(kRequestTimeout);
   pa_mainloop* mainloop = connection_.mainloop.get();
   if (ConnectContext(mainloop, kClientName, deadline, &reader.context, cancel_)) {
@@ -173,18 +175,23 @@ void SinkMonitors::Hear(const std::string& sink) {
   const uint32_t index = next == nullptr ? kNoSink : next->index;
   if (index == heardIndex_) return;
   // Cut where the change arrived: the sink heard so far up to there, the new one from there.
+  // Each reader's connection hears of it on its own, usually within a few milliseconds.
   Reader* previous = FindReader(heardIndex_);
-  if (serverChanged_) {
-    const auto reached = [&] {
-      return (previous == nullptr || previous->changeSeen || !Flowing(*previous)) &&
-             (next == nullptr || next->changeSeen || !Flowing(*next));
-    };
-    IterateUntil(connection_.mainloop.get(), reached, DeadlineIn(kChangeReachesReaders), cancel_);
-  }
-  const bool cut = previous != nullptr && previous->changeSeen;
+  const auto reached = [this](const Reader* reader) {
+    return reader != nullptr && reader->changesSeen >= serverChanges_;
+  };
+  IterateUntil(
+      connection_.mainloop.get(),
+      [&] {
+        return (previous == nullptr || reached(previous) || !Flowing(*previous)) &&
+               (next == nullptr || reached(next) || !Flowing(*next));
+      },
+      DeadlineIn(kChangeReachesReaders), cancel_);
+  const bool cut = reached(previous) && Flowing(*previous);
   previousIndex_ = cut ? heardIndex_ : kNoSink;
   previousBytes_ = cut ? previous->heldAtChange : 0;
-  skipBytes_ = next != nullptr && next->changeSeen ? next->heldAtChange : 0;
+  // Without the old sink's part, the new one's covers the time since the last poll.
+  skipBytes_ = cut && reached(next) ? next->heldAtChange : 0;
   heardIndex_ = index;
   if (next == nullptr) return;
   if (previousBytes_ == 0) format_ = next->format;
@@ -217,12 +224,9 @@ void SinkMonitors::Poll() {
     return;
   }
   if (refreshWanted_) Refresh(DeadlineIn(kRequestTimeout));
-  serverChanged_ = false;
   RestartFailed(now);
   for (const std::unique_ptr<Reader>& reader : readers_) {
-    reader->changeSeen = false;
-    if (reader->index != heardIndex_ && reader->index != previousIndex_ && Flowing(*reader))
-      DropArrived(reader->stream.get());
+    if (reader->index != heardIndex_ && reader->index != previousIndex_) DropHeld(*reader);
   }
 }
 
@@ -239,13 +243,14 @@ int SinkMonitors::Peek(const void** data, std::size_t* bytes) {
     if (previousBytes_ > 0 && previous != nullptr && Flowing(*previous) &&
         PeekStream(previous->stream.get(), data, bytes) == 0 && *bytes > 0) {
       // The rest of its last fragment came after the switch.
+      peekedFragment_ = *bytes;
       *bytes = std::min(*bytes, previousBytes_);
       peekedIndex_ = previousIndex_;
       peekedBytes_ = *bytes;
       format_ = previous->format;
       return 0;
     }
-    if (previous != nullptr && Flowing(*previous)) DropArrived(previous->stream.get());
+    if (previous != nullptr) DropHeld(*previous);
     previousIndex_ = kNoSink;
     previousBytes_ = 0;
   }
@@ -259,8 +264,9 @@ int SinkMonitors::Peek(const void** data, std::size_t* bytes) {
     if (skipBytes_ < *bytes) break;
     // Held before the switch: the sink heard before covers that time.
     skipBytes_ -= *bytes;
-    pa_stream_drop(stream);
+    DropPeeked(*heard, *bytes);
   }
+  peekedFragment_ = *bytes;
   if (skipBytes_ > 0) {
     if (*data != nullptr) *data = static_cast<const uint8_t*>(*data) + skipBytes_;
     *bytes -= skipBytes_;
@@ -277,7 +283,19 @@ void SinkMonitors::Drop() {
   peekedIndex_ = kNoSink;
   if (index == previousIndex_) previousBytes_ -= std::min(previousBytes_, peekedBytes_);
   Reader* reader = FindReader(index);
-  if (reader != nullptr && Flowing(*reader)) pa_stream_drop(reader->stream.get());
+  if (reader != nullptr) DropPeeked(*reader, peekedFragment_);
+}
+
+void SinkMonitors::DropPeeked(Reader& reader, std::size_t fragmentBytes) {
+  if (!Flowing(reader)) return;
+  pa_stream_drop(reader.stream.get());
+  reader.heldAtChange -= std::min(reader.heldAtChange, fragmentBytes);
+}
+
+void SinkMonitors::DropHeld(Reader& reader) {
+  if (!Flowing(reader)) return;
+  DropArrived(reader.stream.get());
+  reader.heldAtChange = 0;
 }
 
 }  // namespace zav::pulse

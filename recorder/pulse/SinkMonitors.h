@@ -74,8 +74,8 @@ class SinkMonitors {
     ContextPtr context;
     StreamPtr stream;  // after its context: ends first
     Clock::time_point retryAt{};  // when a failed reader is started again
-    bool changeSeen = false;       // the server's change reached it in this poll
-    std::size_t heldAtChange = 0;  // bytes it held then
+    uint64_t changesSeen = 0;      // the server's changes that reached its connection
+    std::size_t heldAtChange = 0;  // bytes it still holds from before the last one
   };
   struct Events;  // the subscription's callback
   friend struct Events;
@@ -86,6 +86,9 @@ class SinkMonitors {
   bool Refresh(Deadline deadline);
   void StartReader(Reader& reader);
   static bool Flowing(const Reader& reader);
+  // Drops the reader's piece that was peeked (fragmentBytes long) or everything it holds.
+  static void DropPeeked(Reader& reader, std::size_t fragmentBytes);
+  static void DropHeld(Reader& reader);
   // Starts readers whose stream failed again, once their retry time has come.
   void RestartFailed(Clock::time_point now);
   // Hands out the reader of the sink of that name from now on.
@@ -108,9 +111,10 @@ class SinkMonitors {
   std::size_t skipBytes_ = 0;
   StreamFormat format_{SampleType::kS32, 44100, 2};
   uint32_t peekedIndex_ = kNoSink;  // the reader of the piece handed out, until Drop
-  std::size_t peekedBytes_ = 0;
+  std::size_t peekedBytes_ = 0;     // of it handed out
+  std::size_t peekedFragment_ = 0;  // the whole fragment Drop drops
   bool refreshWanted_ = false;  // set by the subscription
-  bool serverChanged_ = false;  // the server's change arrived in this poll
+  uint64_t serverChanges_ = 0;  // the server's changes that reached this connection
   Clock::time_point reconnectAt_{};
 };
 
