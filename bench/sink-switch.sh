@@ -4,7 +4,9 @@
 #   switching  two null sinks each play a tone (1 kHz on "out" at 44.1 kHz, 660 Hz on "other" at
 #              48 kHz, both started before the recording) and the default sink switches between them every 0.7 s while zav-record
 #              records system sound; reports the share of 50 ms windows that hold a tone, over
-#              the whole file and from the first tone on, and the longest run without one.
+#              the whole file, from the first tone on and from 2.5 s on (by then a sink at its
+#              default latency has handed a reader its first block), and the longest runs
+#              without one.
 #              The tones' streams follow the default sink (the server moves them at each switch,
 #              as it moves a player's), so the sink switched from falls silent.
 #   pinned     the same with each tone kept on its sink (moved there by hand, which pins it).
@@ -31,7 +33,7 @@ while getopts "S:s:r:h" opt; do
     S) SERVER=$OPTARG ;;
     s) RECORD_SECONDS=$OPTARG ;;
     r) RUNS=$OPTARG ;;
-    *) sed -n '2,20s/^# \{0,1\}//p' "$0"; exit 2 ;;
+    *) sed -n '2,22s/^# \{0,1\}//p' "$0"; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -102,7 +104,8 @@ switching() {
   local pinned=${1:-} runs=${RUNS:-2} run
   echo
   echo "switching${pinned:+ (pinned tones)}: the default sink switches every $SWITCH_EVERY_S s between two tone sinks, $RECORD_SECONDS s recordings"
-  printf '%-5s %10s %14s %14s %16s\n' run "first s" "tone, file %" "tone, after %" "longest gap s"
+  printf '%-5s %10s %14s %14s %16s %16s %16s\n' run "first s" "tone, file %" "after first %" "longest gap s" \
+    "from 2.5 s %" "longest gap s"
   for ((run = 1; run <= runs; run++)); do
     start_server two
     if [ -n "$pinned" ]; then
@@ -129,12 +132,14 @@ switching() {
     kill "$switcher" 2>/dev/null || true
     wait "$switcher" 2>/dev/null || true
     stop_server
-    local whole first after
+    local whole first after settled
     whole=$(tone_windows "$file")
     first=$(bench_value "$whole" first)
     after=$(tone_windows "$file" --after "${first/none/0}")
-    printf '%-5s %10s %14s %14s %16s\n' "$run" "$first" "$(bench_value "$whole" share)" \
-      "$(bench_value "$after" share)" "$(bench_value "$after" longest_gap)"
+    settled=$(tone_windows "$file" --after 2.5)
+    printf '%-5s %10s %14s %14s %16s %16s %16s\n' "$run" "$first" "$(bench_value "$whole" share)" \
+      "$(bench_value "$after" share)" "$(bench_value "$after" longest_gap)" \
+      "$(bench_value "$settled" share)" "$(bench_value "$settled" longest_gap)"
   done
 }
 
