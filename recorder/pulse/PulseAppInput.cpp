@@ -7,6 +7,8 @@
 #include <limits>
 
 #include "pulse/AudioDevices.h"
+#include "pulse/PulseRecordStream.h"
+#include "pulse/SinkMonitors.h"
 #include "pulse/ServerQueries.h"
 
 namespace zav {
@@ -15,10 +17,8 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr char kClientName[] = "ZAV audio recorder";
 constexpr int kRate = 44100;
 constexpr int kChannels = 2;
-constexpr int kFrameBytes = kChannels * 4;
 constexpr int kFragmentMs = 10;
 constexpr auto kOpenTimeout = 2000ms;
 constexpr auto kQueryTimeout = 500ms;
@@ -58,12 +58,18 @@ struct PulseAppInput::Tap {
 
 PulseAppInput::PulseAppInput(std::vector<std::string> applications) : applications_(std::move(applications)) {}
 
-PulseAppInput::~PulseAppInput() { taps_.clear(); }
+PulseAppInput::~PulseAppInput() {
+  taps_.clear();
+  sinks_.reset();
+}
 
 CaptureFormat PulseAppInput::Format() const { return {kRate, kChannels, /*AV_SAMPLE_FMT_S32*/ 2}; }
 
 int PulseAppInput::Open(const std::atomic<bool>& cancel) {
   cancel_ = &cancel;
+  // Not waited for beyond its own open: without a sink there is nothing to tap either.
+  sinks_ = std::make_unique<pulse::SinkMonitors>(std::string(), cancel_);
+  sinks_->Open(pulse::DeadlineIn(kOpenTimeout));
   if (!Connect(kOpenTimeout)) {
     LOG(ERROR) << "CoCreateInstance error";
     return -1;
@@ -77,7 +83,7 @@ int PulseAppInput::Open(const std::atomic<bool>& cancel) {
 bool PulseAppInput::Connect(std::chrono::milliseconds timeout) {
   taps_.clear();
   nextConnect_ = Clock::now() + kReconnectEvery;
-  if (!pulse::Connect(kClientName, pulse::DeadlineIn(timeout), &connection_, cancel_)) return false;
+  if (!pulse::Connect(pulse::kClientName, pulse::DeadlineIn(timeout), &connection_, cancel_)) return false;
   pa_context* context = connection_.context.get();
   pa_context_set_subscribe_callback(context, OnServerEvent, &changed_);
   const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK_INPUT | PA_SUBSCRIPTION_MASK_SINK);
@@ -119,20 +125,14 @@ void PulseAppInput::Refresh() {
     auto sink = std::find_if(sinks.begin(), sinks.end(), [&](const pulse::SinkRecord& s) { return s.index == input.sink; });
     if (sink == sinks.end() || sink->monitorName.empty()) continue;
 
-    pa_sample_spec spec{PA_SAMPLE_S32LE, kRate, kChannels};
-    pa_channel_map map;
-    pa_channel_map_init_stereo(&map);
     auto tap = std::make_unique<Tap>();
     tap->sinkInput = input.index;
     tap->sink = input.sink;
-    tap->stream.reset(pa_stream_new(connection_.context.get(), "application sound", &spec, &map));
-    if (!tap->stream || pa_stream_set_monitor_stream(tap->stream.get(), input.index) < 0) continue;
-    pa_buffer_attr attr;
-    attr.maxlength = attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
-    attr.fragsize = static_cast<uint32_t>(kRate * kFragmentMs / 1000 * kFrameBytes);
-    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
     // Not waited for: the tap delivers once the server has set it up.
-    if (pa_stream_connect_record(tap->stream.get(), sink->monitorName.c_str(), &attr, flags) < 0) continue;
+    tap->stream = pulse::StartRecordStream(connection_.context.get(), sink->monitorName,
+                                           {pulse::SampleType::kS32, kRate, kChannels}, kFragmentMs,
+                                           "application sound", input.index);
+    if (!tap->stream) continue;
     LOG(INFO) << "system sound: recording stream " << input.index << " of " << ApplicationKey(input.binary, input.appName)
               << " on " << sink->name;
     kept.push_back(std::move(tap));
@@ -199,6 +199,8 @@ int PulseAppInput::Mix(int64_t nowMs) {
 int PulseAppInput::NextPacketFrames() {
   if (mixedFrames_ > 0) return mixedFrames_;
   const auto now = Clock::now();
+  sinks_->Poll();
+  sinks_->DropAll();
   const bool ready = connection_.context && pa_context_get_state(connection_.context.get()) == PA_CONTEXT_READY;
   if (!ready) {
     // The server went away: it is looked for again now and then; until then, silence.

@@ -5,6 +5,10 @@
 // packet per poll. Streams that start during the recording are taken in when the server
 // announces them; streams that end, move or pause leave silence, which the recorder fills.
 //
+// A stream limited to one sink input gets nothing from a sink that renders far ahead (a null
+// sink, or any at its default latency, renders 2 s blocks) until its next block, so every
+// sink's monitor also has a plain low-latency reader, whose audio is dropped, while recording.
+//
 // Packets are signed 32-bit stereo at 44.1 kHz whatever the sinks run at (the server
 // converts), so the format never changes while the applications come and go.
 
@@ -18,6 +22,9 @@
 #include "pulse/PulseHandles.h"
 
 namespace zav {
+namespace pulse {
+class SinkMonitors;
+}
 
 class PulseAppInput final : public SpeakerInput {
  public:
@@ -48,6 +55,7 @@ class PulseAppInput final : public SpeakerInput {
 
   std::vector<std::string> applications_;
   const std::atomic<bool>* cancel_ = nullptr;
+  std::unique_ptr<pulse::SinkMonitors> sinks_;  // keeps every sink rendering in short blocks
   pulse::Connection connection_;
   std::vector<std::unique_ptr<Tap>> taps_;
   bool changed_ = true;  // the server announced a change of its streams or sinks

@@ -10,6 +10,8 @@ namespace {
 // One poll never waits longer than this, so a deadline and a cancel are checked at least this
 // often even if the clock used by the mainloop and ours disagree.
 constexpr std::chrono::microseconds kMaxPollSliceUs{50'000};
+// Messages handled per DispatchPending at most.
+constexpr int kMaxDispatchPerCall = 64;
 
 }  // namespace
 
@@ -60,24 +62,31 @@ bool IterateUntil(pa_mainloop* mainloop, const std::function<bool()>& done, Dead
   return true;
 }
 
-bool Connect(const char* clientName, Deadline deadline, Connection* connection, const std::atomic<bool>* cancel) {
-  *connection = Connection{};
-  MainloopPtr mainloop(pa_mainloop_new());
-  if (!mainloop) return false;
-  ContextPtr context(pa_context_new(pa_mainloop_get_api(mainloop.get()), clientName));
-  if (!context) return false;
-  if (pa_context_connect(context.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return false;
-
-  pa_context* raw = context.get();
+bool ConnectContext(pa_mainloop* mainloop, const char* clientName, Deadline deadline, ContextPtr* context,
+                    const std::atomic<bool>* cancel) {
+  context->reset();
+  ContextPtr created(pa_context_new(pa_mainloop_get_api(mainloop), clientName));
+  if (!created) return false;
+  if (pa_context_connect(created.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return false;
+  pa_context* raw = created.get();
   const bool settled = IterateUntil(
-      mainloop.get(),
+      mainloop,
       [raw] {
         const pa_context_state_t state = pa_context_get_state(raw);
         return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
       },
       deadline, cancel);
   if (!settled || pa_context_get_state(raw) != PA_CONTEXT_READY) return false;
+  *context = std::move(created);
+  return true;
+}
 
+bool Connect(const char* clientName, Deadline deadline, Connection* connection, const std::atomic<bool>* cancel) {
+  *connection = Connection{};
+  MainloopPtr mainloop(pa_mainloop_new());
+  if (!mainloop) return false;
+  ContextPtr context;
+  if (!ConnectContext(mainloop.get(), clientName, deadline, &context, cancel)) return false;
   connection->mainloop = std::move(mainloop);
   connection->context = std::move(context);
   return true;
@@ -91,6 +100,11 @@ bool RunOperation(pa_mainloop* mainloop, pa_operation* operation, Deadline deadl
       mainloop, [operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; },
       deadline, cancel);
   return pa_operation_get_state(operation) == PA_OPERATION_DONE;
+}
+
+void DispatchPending(pa_mainloop* mainloop) {
+  for (int i = 0; i < kMaxDispatchPerCall && pa_mainloop_iterate(mainloop, 0, nullptr) > 0; ++i) {
+  }
 }
 
 bool WaitStreamReady(pa_mainloop* mainloop, pa_stream* stream, Deadline deadline,

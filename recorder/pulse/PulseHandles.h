@@ -63,11 +63,20 @@ bool IterateUntil(pa_mainloop* mainloop, const std::function<bool()>& done, Dead
 bool Connect(const char* clientName, Deadline deadline, Connection* connection,
              const std::atomic<bool>* cancel = nullptr);
 
+// Connects another context called clientName on an existing mainloop, as Connect does. True
+// when it is ready before the deadline; otherwise *context is left empty.
+bool ConnectContext(pa_mainloop* mainloop, const char* clientName, Deadline deadline, ContextPtr* context,
+                    const std::atomic<bool>* cancel = nullptr);
+
 // Takes ownership of operation (nullptr is a failed request) and iterates the mainloop until
 // it completes. On the deadline, a cancel or a broken connection the operation is cancelled,
 // so its callback will not run later. True only when it ran to completion.
 bool RunOperation(pa_mainloop* mainloop, pa_operation* operation, Deadline deadline,
                   const std::atomic<bool>* cancel = nullptr);
+
+// Handles what the server sent meanwhile, without waiting. Stops after a bounded number of
+// messages, so that a server flooding the connection cannot keep a thread here.
+void DispatchPending(pa_mainloop* mainloop);
 
 // Iterates until the stream is ready. False when it failed, ended, the deadline passed or the
 // wait was cancelled.

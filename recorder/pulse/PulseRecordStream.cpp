@@ -5,9 +5,6 @@
 namespace zav::pulse {
 namespace {
 
-constexpr char kClientName[] = "ZAV audio recorder";
-// Messages handled per Pump at most, so that a server flooding us cannot keep a thread here.
-constexpr int kMaxDispatchPerPump = 64;
 
 pa_sample_format_t PulseFormatOf(SampleType type) {
   switch (type) {
@@ -25,6 +22,44 @@ pa_sample_format_t PulseFormatOf(SampleType type) {
 
 int StreamFormat::frameBytes() const { return channels * (type == SampleType::kS16 ? 2 : 4); }
 
+StreamPtr StartRecordStream(pa_context* context, const std::string& source, const StreamFormat& format,
+                            int fragmentMs, const char* name, uint32_t onlySinkInput) {
+  pa_sample_spec samples{};
+  samples.format = PulseFormatOf(format.type);
+  samples.rate = static_cast<uint32_t>(format.sampleRate);
+  samples.channels = static_cast<uint8_t>(format.channels);
+  pa_channel_map map;
+  // Any channel count has a map (channels beyond the known layouts are auxiliary ones).
+  pa_channel_map_init_extend(&map, samples.channels, PA_CHANNEL_MAP_DEFAULT);
+  StreamPtr stream(pa_stream_new(context, name, &samples, &map));
+  if (!stream) return nullptr;
+  if (onlySinkInput != PA_INVALID_INDEX && pa_stream_set_monitor_stream(stream.get(), onlySinkInput) < 0) return nullptr;
+  pa_buffer_attr attr;
+  attr.maxlength = static_cast<uint32_t>(-1);
+  attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
+  attr.fragsize = static_cast<uint32_t>(format.sampleRate * fragmentMs / 1000 * format.frameBytes());
+  // DONT_MOVE: when the source goes away the stream fails instead of being moved to whatever
+  // the server picks (for a microphone, possibly the monitor of the speakers).
+  const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+  if (pa_stream_connect_record(stream.get(), source.c_str(), &attr, flags) < 0) return nullptr;
+  return stream;
+}
+
+int PeekStream(pa_stream* stream, const void** data, std::size_t* bytes) {
+  *data = nullptr;
+  *bytes = 0;
+  const std::size_t readable = pa_stream_readable_size(stream);
+  if (readable == static_cast<std::size_t>(-1)) return -1;
+  if (readable == 0) return 0;
+  return pa_stream_peek(stream, data, bytes) < 0 ? -1 : 0;
+}
+
+void DropArrived(pa_stream* stream) {
+  const void* data = nullptr;
+  std::size_t bytes = 0;
+  while (PeekStream(stream, &data, &bytes) == 0 && bytes > 0) pa_stream_drop(stream);
+}
+
 bool RecordStream::Connect(Deadline deadline) {
   if (connected()) return true;
   stream_.reset();
@@ -37,24 +72,8 @@ bool RecordStream::Open(const std::string& source, const StreamFormat& format, i
   stream_.reset();
   peeked_ = false;
   if (!connected()) return false;
-  pa_sample_spec samples{};
-  samples.format = PulseFormatOf(format.type);
-  samples.rate = static_cast<uint32_t>(format.sampleRate);
-  samples.channels = static_cast<uint8_t>(format.channels);
-  pa_channel_map map;
-  // Any channel count has a map (channels beyond the known layouts are auxiliary ones).
-  pa_channel_map_init_extend(&map, samples.channels, PA_CHANNEL_MAP_DEFAULT);
-  StreamPtr stream(pa_stream_new(connection_.context.get(), name, &samples, &map));
-  if (!stream) return false;
-  pa_buffer_attr attr;
-  attr.maxlength = static_cast<uint32_t>(-1);
-  attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
-  attr.fragsize = static_cast<uint32_t>(format.sampleRate * fragmentMs / 1000 * format.frameBytes());
-  // DONT_MOVE: when the source goes away the stream fails instead of being moved to whatever
-  // the server picks (for a microphone, possibly the monitor of the speakers).
-  const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
-  if (pa_stream_connect_record(stream.get(), source.c_str(), &attr, flags) < 0) return false;
-  if (!WaitStreamReady(connection_.mainloop.get(), stream.get(), deadline, cancel_)) return false;
+  StreamPtr stream = StartRecordStream(connection_.context.get(), source, format, fragmentMs, name);
+  if (!stream || !WaitStreamReady(connection_.mainloop.get(), stream.get(), deadline, cancel_)) return false;
   stream_ = std::move(stream);
   format_ = format;
   return true;
@@ -72,9 +91,7 @@ std::string RecordStream::ErrorText() const {
 }
 
 void RecordStream::Pump() {
-  if (!connection_.mainloop) return;
-  for (int i = 0; i < kMaxDispatchPerPump && pa_mainloop_iterate(connection_.mainloop.get(), 0, nullptr) > 0; ++i) {
-  }
+  if (connection_.mainloop) DispatchPending(connection_.mainloop.get());
 }
 
 bool RecordStream::connected() const {
@@ -89,10 +106,7 @@ int RecordStream::Peek(const void** data, std::size_t* bytes) {
   *data = nullptr;
   *bytes = 0;
   if (!ready()) return -1;
-  const std::size_t readable = pa_stream_readable_size(stream_.get());
-  if (readable == static_cast<std::size_t>(-1)) return -1;
-  if (readable == 0) return 0;
-  if (pa_stream_peek(stream_.get(), data, bytes) < 0) return -1;
+  if (PeekStream(stream_.get(), data, bytes) < 0) return -1;
   peeked_ = *bytes > 0;  // a hole (no data, some bytes) must be dropped too
   return 0;
 }
@@ -105,9 +119,8 @@ void RecordStream::Drop() {
 
 void RecordStream::DropAll() {
   Pump();
-  const void* data = nullptr;
-  std::size_t bytes = 0;
-  while (Peek(&data, &bytes) == 0 && bytes > 0) Drop();
+  Drop();
+  if (ready()) DropArrived(stream_.get());
 }
 
 }  // namespace zav::pulse

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@
 #include "pulse/ServerQueries.h"
 
 namespace zav::pulse {
+
+// The name this program's connections give the server.
+inline constexpr char kClientName[] = "ZAV audio recorder";
 
 enum class SampleType { kS16, kS32, kFloat32 };
 
@@ -25,6 +29,21 @@ struct StreamFormat {
   int channels = 2;
   int frameBytes() const;
 };
+
+// Asks the server for a record stream from source (a server source name) in format, with
+// fragments of fragmentMs. The server never moves it: when its source goes away it fails.
+// Does not wait: the stream is ready once WaitStreamReady (or its state) says so. Null when
+// the request was refused at once. With onlySinkInput, source is a sink's monitor and the
+// stream carries that one sink input's sound alone.
+StreamPtr StartRecordStream(pa_context* context, const std::string& source, const StreamFormat& format,
+                            int fragmentMs, const char* name, uint32_t onlySinkInput = PA_INVALID_INDEX);
+
+// The next piece of a ready stream, without waiting: 0 with *data and *bytes (data null for a
+// hole, to be read as silence; bytes 0 when nothing is waiting), -1 when the stream failed.
+// A piece with bytes > 0 must be released with pa_stream_drop.
+int PeekStream(pa_stream* stream, const void** data, std::size_t* bytes);
+// Drops everything that has arrived on the stream.
+void DropArrived(pa_stream* stream);
 
 class RecordStream {
  public:

@@ -1,18 +1,17 @@
 #pragma once
-// System sound: a libpulse record stream on the monitor of the default sink (or of a chosen
-// sink), signed 32-bit stereo at the sink's rate. Polled without blocking.
+// System sound: the monitor of the default sink (or of a chosen sink), signed 32-bit stereo at
+// the sink's rate, read through SinkMonitors. Polled without blocking.
 //
-// When the sink goes away, the sound server restarts or another sink becomes the default,
-// the stream is opened again on the monitor of the default sink, in that sink's format
-// (Format changes then), so a recording goes on. A chosen sink is waited for: when it comes
-// back, it is recorded again.
+// When another sink becomes the default, the input hands out that sink's monitor at once (it
+// was read all along), in that sink's format (Format changes then). When the sink goes away
+// or the sound server restarts, the recording goes on; a chosen sink is waited for and
+// recorded again when it comes back.
 
-#include <chrono>
 #include <memory>
 #include <string>
 
 #include "CaptureInputs.h"
-#include "pulse/PulseRecordStream.h"
+#include "pulse/SinkMonitors.h"
 
 namespace zav {
 
@@ -30,19 +29,13 @@ class PulseSpeakerInput final : public SpeakerInput {
   bool Present() const override;
 
  private:
-  bool OpenMonitor(std::chrono::milliseconds timeout, bool logFailures);
-  // Opens the stream again when it was lost and, without a chosen sink, follows the default.
-  void FollowSink();
+  int frameBytes() const;
 
   std::string chosen_;
-  std::unique_ptr<pulse::RecordStream> stream_;
-  pulse::OperationPtr defaultQuery_;
-  std::string sink_;          // the sink the stream records from
-  std::string reportedSink_;  // filled by the periodic default-sink query
+  std::unique_ptr<pulse::SinkMonitors> monitors_;
   CaptureFormat format_{44100, 2, /*AV_SAMPLE_FMT_S32*/ 2};
   const void* pending_ = nullptr;  // the packet NextPacketFrames found, until released
   std::size_t pendingBytes_ = 0;
-  std::chrono::steady_clock::time_point nextCheck_{};
 };
 
 }  // namespace zav

@@ -125,6 +125,39 @@ TEST_P(ServerTiming, ServerFrozenForTwoSeconds) {
   EXPECT_GT(ToneAmplitude(r.audio.left, kRate, kSpeakerHz, n - At(0.8), n - At(0.1)), kHeard);
 }
 
+// Two sinks at their default latency each play a tone (the server moves both streams to the
+// default sink at each switch, as it moves a player's), and the default switches every 0.7 s.
+// Once both sinks have handed their monitors a first block (up to 2 s), the tone must be heard
+// throughout: the recorder reads every sink's monitor, so the new default is heard at once.
+TEST_F(RealSound, SystemSoundKeepsTheToneWhileTheDefaultSinkSwitchesEvery700Ms) {
+  START_SERVER_OR_SKIP();
+  settings.source = VoiceSource::Speaker;
+  constexpr const char* kOther = "zav_test_other";
+  ASSERT_GE(server->LoadModule("module-null-sink", std::string("sink_name=") + kOther + " rate=48000"), 0);
+  ASSERT_GE(server->PlayTone(kOther, 660), 0);
+  std::vector<Step> steps;
+  for (int i = 0; i < 10; ++i) {
+    steps.push_back({700ms, [this, i] { return server->SetDefaultSink(i % 2 ? PulseServer::kOutputSink : kOther); }});
+  }
+  const Recording r = RecordSteps("wav", steps);
+  ASSERT_TRUE(r.audio.ok) << r.audio.error;
+  EXPECT_NEAR(r.audio.seconds(), r.recorded, 0.1 + 0.002 * r.recorded);
+  const size_t window = At(0.05);
+  int windows = 0;
+  int heard = 0;
+  std::string silentAt;
+  for (size_t from = At(2.5); from + window <= r.audio.left.size(); from += window) {
+    ++windows;
+    if (Rms(r.audio.left, from, from + window) > kHeard) {
+      ++heard;
+    } else {
+      silentAt += " " + std::to_string(static_cast<double>(from) / kRate);
+    }
+  }
+  ASSERT_GT(windows, 60);
+  EXPECT_GE(heard, windows * 9 / 10) << "silent 50 ms windows from (s):" << silentAt;
+}
+
 // Each format: a runaway in one of them (the fastest encoder runs furthest ahead) is what the
 // length rule must never let through.
 INSTANTIATE_TEST_SUITE_P(Formats, ServerTiming,
