@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <pulse/def.h>
+
 #include "pulse/PulseHandles.h"
 #include "pulse/ServerQueries.h"
 
