@@ -20,6 +20,9 @@ namespace zav {
 namespace {
 
 constexpr int kIdleWakeMs = 100;  // how often a held clock is looked at (Start also wakes)
+// Frames that only wait for the clock are written a few at a time: waking for each (every
+// 23-26 ms) cost more than encoding them. The file lags the clock by this much more at most.
+constexpr int kBatchMs = 80;
 
 FramePtr MakeFrame(const EncoderChoice& choice, bool withBuffer) {
   FramePtr frame(av_frame_alloc());
@@ -149,7 +152,7 @@ int RunEncoderLoop(RecorderCore& core) {
   if (!writer.ready()) return -1;
   const int frameSize = core.output.choice().frameSize;
   while (!core.encoderStop) {
-    const uint64_t seen = core.encoderWake.generation();
+    const WakeSignal::Seen seen = core.encoderWake.Look();
     const int64_t now = SteadyNowMs();
     const FrameDecision decision = writer.Next(core.clock.PositionAt(now));
     if (decision.write) {
@@ -157,7 +160,8 @@ int RunEncoderLoop(RecorderCore& core) {
       continue;
     }
     const int64_t due = decision.wakeAt > 0 ? core.clock.TimeOf(decision.wakeAt) : -1;
-    core.encoderWake.WaitUntil(due >= 0 ? std::max(due, now + 1) : now + kIdleWakeMs, seen);
+    const int64_t wakeAt = due < 0 ? now + kIdleWakeMs : std::max(due, now + 1) + (decision.forAudio ? 0 : kBatchMs);
+    core.encoderWake.WaitUntil(wakeAt, seen, decision.forAudio);
   }
   Trace("audio encode thread exit\n");
   return 0;

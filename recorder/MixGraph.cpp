@@ -97,12 +97,15 @@ MixGraph::MixResult MixGraph::Mix(AVFrame* mic, AVFrame* speaker, AVFrame* out, 
   micPts_ += mic->nb_samples;
   speaker->pts = speakerPts_;
   speakerPts_ += speaker->nb_samples;
-  int r = av_buffersrc_add_frame_flags(micSource_, mic, AV_BUFFERSRC_FLAG_KEEP_REF);
+  // Every frame has the format the sources were built with; the per-frame check of that costs
+  // two channel-layout descriptions printed to strings.
+  constexpr int kFlags = AV_BUFFERSRC_FLAG_KEEP_REF | AV_BUFFERSRC_FLAG_NO_CHECK_FORMAT;
+  int r = av_buffersrc_add_frame_flags(micSource_, mic, kFlags);
   if (r < 0) {
     *code = r;
     return kMicAddFailed;
   }
-  r = av_buffersrc_add_frame_flags(speakerSource_, speaker, AV_BUFFERSRC_FLAG_KEEP_REF);
+  r = av_buffersrc_add_frame_flags(speakerSource_, speaker, kFlags);
   if (r < 0) {
     *code = r;
     return kSpeakerAddFailed;

@@ -132,7 +132,7 @@ int SampleFifo::Take(void* const* data, int samples) {
 
 void SampleFifo::Notify() {
   changed_.notify_all();
-  if (wake_) wake_->Notify();
+  if (wake_) wake_->NotifyDelivery();
 }
 
 void SampleFifo::WakeAll() {

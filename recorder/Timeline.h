@@ -48,9 +48,12 @@ struct TrackView {
 
 struct FrameDecision {
   bool write = false;
-  // When write is false: the clock position at which to look again (deliveries, Pause and
-  // Stop wake the encoder earlier).
+  // When write is false: the clock position at which to look again (Pause and Stop wake the
+  // encoder earlier, and with forAudio so does a delivery).
   int64_t wakeAt = 0;
+  // The frame is due and a source that has not covered it is waited for, until its patience
+  // ends; otherwise the frame is not due yet.
+  bool forAudio = false;
 };
 
 // Whether the frame [written, written + frameSize) can be written now that the clock stands at
@@ -71,6 +74,7 @@ inline FrameDecision NextFrame(int64_t written, int frameSize, int64_t clock, st
   }
   if (!decision.write) {
     decision.wakeAt = wakeAt;
+    decision.forAudio = true;
     return decision;
   }
   for (TrackView& t : tracks) {
