@@ -18,9 +18,6 @@ namespace {
 // Marks the entries of the system sound's combo that are applications.
 constexpr int kApplicationRole = Qt::UserRole + 1;
 
-}  // namespace
-namespace {
-
 QString Text(std::string_view text) { return Tr(text); }
 
 }  // namespace
