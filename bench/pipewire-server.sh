@@ -54,28 +54,13 @@ start() {
   echo "export ZAV_BENCH_PULSE_DIR=$dir"
 }
 
-stop_dir() {
-  local dir=$1
-  [ -f "$dir/pids" ] || return 0
-  local pid
-  for pid in $(tac "$dir/pids"); do
-    kill -TERM "$pid" 2>/dev/null || true
-  done
-  while read -r pid; do
-    for _ in $(seq 1 50); do
-      kill -0 "$pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null || true
-  done <"$dir/pids"
-  rm -rf "$dir"
-}
+# The processes and the folder go as the PulseAudio server's do (their ids in $dir/pids).
+stop_dir() { "$(dirname "$0")/pulse-server.sh" stop "$1"; }
 
 case "${1:-}" in
   start) start ;;
   stop)
     [ -n "${2:-}" ] || die "usage: pipewire-server.sh stop <dir>"
-    case "$2" in /tmp/zav-bench-pulse-*) ;; *) die "not a benchmark server folder: $2" ;; esac
     stop_dir "$2"
     ;;
   *) die "usage: pipewire-server.sh start | stop <dir>" ;;
