@@ -10,29 +10,13 @@
 #include <QListWidget>
 #include <QSlider>
 
+#include "SkinWindow.h"
 #include "UiTestSupport.h"
 #include "dui/Skin.h"
 #include "dui/WindowImplBase.h"
-#include "levels/LevelMeterUI.h"
-#include "timeline/PaintViewUI.h"
 
 namespace zav::test {
 namespace {
-
-class SkinWindow : public WindowImplBase {
- public:
-  explicit SkinWindow(QString skin) : skin_(std::move(skin)) {}
-
- protected:
-  QString GetSkinFile() override { return skin_; }
-  QWidget* CreateControl(const QString& className, QWidget* parent) override {
-    if (QWidget* view = CPaintViewUI::CreateForSkin(className, this, parent)) return view;
-    return CLevelMeterUI::CreateForSkin(className, parent);
-  }
-
- private:
-  QString skin_;
-};
 
 // How many pixels of the widget's outermost four rows and columns differ between two pictures.
 int ChangedAtTheEdge(const QImage& a, const QImage& b) {

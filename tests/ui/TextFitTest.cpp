@@ -12,6 +12,7 @@
 
 #include "JobTime.h"
 #include "Translation.h"
+#include "SkinWindow.h"
 #include "UiTestSupport.h"
 #include "dui/DialogBuilder.h"
 #include "dui/MessageBoxDialog.h"
@@ -20,8 +21,6 @@
 #include "dui/Texts.h"
 #include "dui/WindowImplBase.h"
 #include "jobs/CronJobDialog.h"
-#include "levels/LevelMeterUI.h"
-#include "timeline/PaintViewUI.h"
 #include "jobs/NewCronJobDialog.h"
 #include "mainwindow/RecordingPrompts.h"
 #include "online/DownloadDialog.h"
@@ -29,21 +28,6 @@
 
 namespace zav::test {
 namespace {
-
-class SkinWindow : public WindowImplBase {
- public:
-  explicit SkinWindow(QString skin) : skin_(std::move(skin)) {}
-
- protected:
-  QString GetSkinFile() override { return skin_; }
-  QWidget* CreateControl(const QString& className, QWidget* parent) override {
-    if (QWidget* view = CPaintViewUI::CreateForSkin(className, this, parent)) return view;
-    return CLevelMeterUI::CreateForSkin(className, parent);
-  }
-
- private:
-  QString skin_;
-};
 
 // The controls of root whose text does not fit them: "<control>: <text>".
 QStringList CutTexts(QWidget* root, const QString& where) {
