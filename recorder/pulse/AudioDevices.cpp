@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -21,8 +22,8 @@ constexpr auto kReconnectEvery = 1000ms;
 // Events come in bursts (a device brings its sink, its monitor and a card): one listing after
 // the burst settles.
 constexpr auto kSettle = 50ms;
-// How often the watcher's thread looks at its stop flag while the server is quiet.
-constexpr pa_usec_t kStopCheckUs = 100 * 1000;
+// How often the watcher's thread looks whether a burst of events has settled.
+constexpr pa_usec_t kSettleCheckUs = 25 * 1000;
 
 bool Find(const std::vector<AudioDevice>& devices, const std::string& name) {
   return std::any_of(devices.begin(), devices.end(), [&](const AudioDevice& d) { return d.name == name; });
@@ -81,6 +82,20 @@ struct AudioDeviceWatcher::Impl {
   std::optional<AudioDevices> published;
   bool changed = false;  // an event arrived since the last listing
   pulse::Clock::time_point changedAt;
+  // The mainloop the thread waits in while the server is quiet, for the owner to wake it at
+  // stop: the thread sleeps until the server says something, not a fixed time.
+  std::mutex loopMutex;
+  pa_mainloop* loop = nullptr;
+
+  void Stop() {
+    std::lock_guard lock(loopMutex);
+    stop = true;
+    if (loop) pa_mainloop_wakeup(loop);
+  }
+  void SetLoop(pa_mainloop* mainloop) {
+    std::lock_guard lock(loopMutex);
+    loop = mainloop;
+  }
 
   void Publish(const AudioDevices& devices) {
     if (published == devices) return;
@@ -112,6 +127,11 @@ struct AudioDeviceWatcher::Impl {
     }
     changed = true;
     changedAt = pulse::Clock::now() - kSettle;
+    SetLoop(mainloop);
+    struct Unset {
+      Impl* impl;
+      ~Unset() { impl->SetLoop(nullptr); }
+    } unset{this};
     while (!stop && PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) {
       if (changed && pulse::Clock::now() - changedAt >= kSettle) {
         changed = false;
@@ -119,7 +139,8 @@ struct AudioDeviceWatcher::Impl {
         if (!Query(pulse::Requests(connection, pulse::DeadlineIn(kQueryTimeout), &stop), &devices)) return;
         Publish(devices);
       }
-      if (pa_mainloop_prepare(mainloop, static_cast<int>(changed ? kStopCheckUs / 4 : kStopCheckUs)) < 0 ||
+      // A wakeup sent before the poll is kept in the mainloop's pipe, so a stop is never missed.
+      if (pa_mainloop_prepare(mainloop, changed ? static_cast<int>(kSettleCheckUs) : -1) < 0 ||
           pa_mainloop_poll(mainloop) < 0 || pa_mainloop_dispatch(mainloop) < 0) {
         return;
       }
@@ -149,7 +170,7 @@ AudioDeviceWatcher::AudioDeviceWatcher(std::function<void(const AudioDevices&)> 
 }
 
 AudioDeviceWatcher::~AudioDeviceWatcher() {
-  impl_->stop = true;
+  impl_->Stop();
   if (impl_->thread.joinable()) impl_->thread.join();
 }
 
