@@ -25,6 +25,7 @@
 #include "UiTestSupport.h"
 #include "dui/ControlTag.h"
 #include "dui/DialogBuilder.h"
+#include "dui/FirstPaintGate.h"
 #include "dui/Skin.h"
 #include "dui/WindowImplBase.h"
 
@@ -295,6 +296,28 @@ TEST_F(WindowLayerTest, MessagesPostedFromManyThreadsArriveOnTheWindowThreadInOr
     ASSERT_LT(m.wParam, static_cast<uintptr_t>(kThreads));
     EXPECT_EQ(m.lParam, next[m.wParam]++);  // each thread's messages keep their order
   }
+}
+
+// Work for a widget on screen waits for its first paint and then runs in order, a piece per
+// turn of the event loop; for a widget not on screen nothing waits.
+TEST_F(WindowLayerTest, AFirstPaintGateHoldsWorkUntilTheWidgetIsDrawnAndKeepsItsOrder) {
+  QWidget hidden;
+  FirstPaintGate idle(&hidden);
+  bool ran = false;
+  idle.Run([&] { ran = true; });
+  EXPECT_TRUE(ran);
+
+  QWidget shown;
+  shown.resize(100, 50);
+  FirstPaintGate gate(&shown);
+  std::vector<int> order;
+  shown.show();
+  for (int i = 0; i < 3; ++i) gate.Run([&order, i] { order.push_back(i); });
+  EXPECT_TRUE(order.empty());
+  ASSERT_TRUE(WaitUntil([&] { return order.size() == 3; }, FirstPaintGate::kLongestHoldMs * 4));
+  gate.Run([&] { order.push_back(3); });
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
+  EXPECT_TRUE(gate.open());
 }
 
 TEST_F(WindowLayerTest, TimersFireUntilKilled) {

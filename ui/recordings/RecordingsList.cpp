@@ -20,6 +20,7 @@
 #include "TextUtil.h"
 #include "UserFolders.h"
 #include "dui/ControlTag.h"
+#include "dui/FirstPaintGate.h"
 #include "dui/ListKeys.h"
 #include "dui/Texts.h"
 #include "dui/MessageBoxDialog.h"
@@ -38,6 +39,11 @@ namespace {
 constexpr size_t kScanBatchRows = 32;
 constexpr auto kScanBatchTime = std::chrono::milliseconds(50);
 
+QWidget* ListViewport(WindowImplBase* window) {
+  auto* list = window->FindControl<QListWidget>(QStringLiteral("audio-record-list"));
+  return list ? list->viewport() : nullptr;
+}
+
 }  // namespace
 
 RecordingsList::RecordingsList(WindowImplBase* window, WorkQueue* disk, DesktopShell* shell)
@@ -45,6 +51,7 @@ RecordingsList::RecordingsList(WindowImplBase* window, WorkQueue* disk, DesktopS
       disk_(disk),
       shell_(shell),
       rows_(std::make_unique<RecordingRows>(window->FindControl<QListWidget>(QStringLiteral("audio-record-list")), window)),
+      firstPaint_(std::make_unique<FirstPaintGate>(ListViewport(window))),
       showNewRow_(std::make_unique<QTimer>()),
       files_(std::make_unique<WorkQueue>("zav-list")),
       durations_(std::make_unique<RecordingDurations>([this](int id, double seconds) {
@@ -74,7 +81,9 @@ void RecordingsList::StartScan() {
     std::vector<RecordingFile> batch;
     auto handOver = [this, &batch] {
       if (batch.empty()) return;
-      window_->PostTask([this, files = std::move(batch)] { AddRows(files); });
+      window_->PostTask([this, files = std::move(batch)] {
+        firstPaint_->Run([this, files] { AddRows(files); });
+      });
       batch.clear();
     };
     auto batchStart = std::chrono::steady_clock::now();
@@ -88,8 +97,10 @@ void RecordingsList::StartScan() {
     }
     handOver();
     window_->PostTask([this] {
-      scanDone_ = true;
-      LOG(INFO) << "recordings listed: " << RowCount();
+      firstPaint_->Run([this] {
+        scanDone_ = true;
+        LOG(INFO) << "recordings listed: " << RowCount();
+      });
     });
   });
 }
@@ -98,8 +109,10 @@ void RecordingsList::AddRecording(const std::string& folder, const std::string& 
   files_->Post([this, folder, fileName] {
     RecordingFile file = DescribeRecording(folder, fileName);
     window_->PostTask([this, file = std::move(file)] {
-      AddRows({file});
-      showNewRow_->start();
+      firstPaint_->Run([this, file] {
+        AddRows({file});
+        showNewRow_->start();
+      });
     });
   });
 }

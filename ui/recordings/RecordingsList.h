@@ -21,6 +21,7 @@ class QTimer;
 namespace zav {
 
 class DesktopShell;
+class FirstPaintGate;
 class RecordingDurations;
 struct RecordingFile;
 class RecordingRows;
@@ -74,6 +75,8 @@ class RecordingsList {
   WorkQueue* disk_;
   DesktopShell* shell_;
   std::unique_ptr<RecordingRows> rows_;
+  // Rows found by a scan wait for the list's first paint: the window shows, then fills in.
+  std::unique_ptr<FirstPaintGate> firstPaint_;
   // Shows the last row, kShowNewRowDelayMs after a new one (restarted by each).
   std::unique_ptr<QTimer> showNewRow_;
   std::map<int, RecordingItem> recordingItems_;
