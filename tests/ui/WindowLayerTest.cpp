@@ -298,8 +298,8 @@ TEST_F(WindowLayerTest, MessagesPostedFromManyThreadsArriveOnTheWindowThreadInOr
   }
 }
 
-// Work for a widget on screen waits for its first paint and then runs in order, a piece per
-// turn of the event loop; for a widget not on screen nothing waits.
+// Work for a widget on screen waits for its first paint and then runs in order, a few pieces
+// per turn of the event loop; for a widget not on screen nothing waits.
 TEST_F(WindowLayerTest, AFirstPaintGateHoldsWorkUntilTheWidgetIsDrawnAndKeepsItsOrder) {
   QWidget hidden;
   FirstPaintGate idle(&hidden);

@@ -1,5 +1,6 @@
 #include "FirstPaintGate.h"
 
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QTimer>
 
@@ -59,14 +60,18 @@ void FirstPaintGate::Open() {
 }
 
 void FirstPaintGate::RunNextHeld() {
+  // Pieces for up to kTurnMs, then a turn of the event loop, so that the window answers.
+  QElapsedTimer turn;
+  turn.start();
+  while (!held_.empty() && turn.elapsed() < kTurnMs) {
+    const std::function<void()> work = std::move(held_.front());
+    held_.pop_front();
+    work();
+  }
   if (held_.empty()) {
     open_ = true;
     return;
   }
-  // One piece per turn of the event loop, so that the window answers in between.
-  const std::function<void()> work = std::move(held_.front());
-  held_.pop_front();
-  work();
   QTimer::singleShot(0, this, [this] { RunNextHeld(); });
 }
 

@@ -6,8 +6,8 @@
 //
 // The gate opens at the widget's first paint, when work comes while the widget's window is not
 // on screen (hidden, in the tray, minimised: nothing is drawn, so nothing is held), or after
-// kLongestHoldMs in any case. Work held back then runs a piece per turn of the event loop (the
-// window answers in between), in the order it came and before any later work. Once open it
+// kLongestHoldMs in any case. Work held back then runs kTurnMs at a time, with a turn of
+// the event loop between (the window answers in between), in the order it came and before any later work. Once open it
 // stays open. UI thread only.
 
 #include <QObject>
@@ -22,6 +22,7 @@ namespace zav {
 class FirstPaintGate : public QObject {
  public:
   static constexpr int kLongestHoldMs = 500;
+  static constexpr int kTurnMs = 10;  // held work run at a time, at most (and one piece more)
 
   // widget: the one whose first paint opens the gate (may be null: open from the start).
   explicit FirstPaintGate(QWidget* widget);
@@ -41,7 +42,7 @@ class FirstPaintGate : public QObject {
   ~FirstPaintGate() override;
 
   QPointer<QWidget> widget_;
-  bool opening_ = false;  // held work runs, a piece per turn of the event loop
+  bool opening_ = false;  // held work runs, a turn of the event loop at a time
   bool open_ = false;
   bool holdTimed_ = false;
   std::deque<std::function<void()>> held_;
