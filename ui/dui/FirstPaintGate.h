@@ -6,9 +6,9 @@
 //
 // The gate opens at the widget's first paint, when work comes while the widget's window is not
 // on screen (hidden, in the tray, minimised: nothing is drawn, so nothing is held), or after
-// kLongestHoldMs in any case. Work held back then runs kTurnMs at a time, with a turn of
-// the event loop between (the window answers in between), in the order it came and before any later work. Once open it
-// stays open. UI thread only.
+// kLongestHoldMs in any case. Work held back then runs kTurnMs at a time with a turn of the
+// event loop between, so that the window answers, in the order it came and before any later
+// work. Once open it stays open. UI thread only.
 
 #include <QObject>
 #include <QPointer>
@@ -22,10 +22,11 @@ namespace zav {
 class FirstPaintGate : public QObject {
  public:
   static constexpr int kLongestHoldMs = 500;
-  static constexpr int kTurnMs = 10;  // held work run at a time, at most (and one piece more)
+  static constexpr int kTurnMs = 10;  // held work run between turns of the event loop
 
   // widget: the one whose first paint opens the gate (may be null: open from the start).
   explicit FirstPaintGate(QWidget* widget);
+  ~FirstPaintGate() override;
 
   // Runs work now, or once the gate opens.
   void Run(std::function<void()> work);
@@ -37,9 +38,6 @@ class FirstPaintGate : public QObject {
  private:
   void Open();
   void RunNextHeld();
-
- public:
-  ~FirstPaintGate() override;
 
   QPointer<QWidget> widget_;
   bool opening_ = false;  // held work runs, a turn of the event loop at a time
