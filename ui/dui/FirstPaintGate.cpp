@@ -28,11 +28,8 @@ void FirstPaintGate::Run(std::function<void()> work) {
   if (!open_) {
     const QWidget* window = widget_ ? widget_->window() : nullptr;
     if (window && window->isVisible() && !window->isMinimized()) {
+      if (held_.empty()) QTimer::singleShot(kLongestHoldMs, this, [this] { Open(); });
       held_.push_back(std::move(work));
-      if (!holdTimed_) {
-        holdTimed_ = true;
-        QTimer::singleShot(kLongestHoldMs, this, [this] { Open(); });
-      }
       return;
     }
     if (!held_.empty()) {  // hidden before its first paint: what waits goes first

@@ -42,7 +42,6 @@ class FirstPaintGate : public QObject {
   QPointer<QWidget> widget_;
   bool opening_ = false;  // held work runs, a turn of the event loop at a time
   bool open_ = false;
-  bool holdTimed_ = false;
   std::deque<std::function<void()>> held_;
 };
 
