@@ -5,6 +5,11 @@
 //   bench_echo talk SECONDS FILE     writes FILE: the far end talking for SECONDS
 //   bench_echo measure mic FILE      a microphone-only recording of the scene
 //   bench_echo measure both FILE     a Both-mode recording of the scene
+//   bench_echo timing FILE RAW [near]
+//                                    how steady the microphone's timing is in FILE against
+//                                    RAW, a plain capture of the same microphone made at the
+//                                    same time; "near": from the near end's start on only (a
+//                                    cancelled recording is not like the raw one before that)
 //
 // The scene is the echo tests' call (MakeCallScene in tests/support/EchoScene.h): the far
 // end alone, the near end alone, both (double talk); the echo is measured after the
@@ -17,9 +22,16 @@
 //         dt_near   the same in double talk
 //         dt_level  the level in double talk against the near end's own level there (what is
 //                   heard of the near end, with what is left of the echo)
+//         echo_1s   the echo's level in each second of the far-end section after convergence
+//                   (comma-separated), for the weakest second's ERLE
 //   both: far       level of the far-end section of the mixed file
 //         far_gain  the far end's gain in it
+//   timing: spread    the largest minus the smallest delay of FILE behind RAW over half-second
+//                     windows in which the two are alike (ms, to a hundredth of a sample)
+//           windows   how many windows were alike (correlation 0.7 or more)
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -34,7 +46,7 @@ using namespace zav::test;
 constexpr size_t kMaxLagSeconds = 5;  // the scene starts within this of the recording
 
 int Usage() {
-  std::fprintf(stderr, "usage: bench_echo scene DIR | talk SECONDS FILE | measure mic|both FILE\n");
+  std::fprintf(stderr, "usage: bench_echo scene DIR | talk SECONDS FILE | measure mic|both FILE | timing FILE RAW [near]\n");
   return 2;
 }
 
@@ -79,6 +91,10 @@ int Measure(const std::string& kind, const std::string& path) {
                 GainDb(recorded, scene.near, span(scene.nearFrom() + kGuardSeconds, scene.bothFrom())),
                 GainDb(recorded, scene.near, doubleTalk),
                 LevelDb(recorded, doubleTalk) - LevelDb(scene.near, SceneSpan{0, doubleTalk.from, doubleTalk.to, scene.rate}));
+    std::string seconds;
+    for (double from = kConvergedSeconds; from + 1 <= scene.nearFrom(); from += 1)
+      seconds += (seconds.empty() ? "" : ",") + std::to_string(LevelDb(recorded, span(from, from + 1)));
+    std::printf("echo_1s=%s\n", seconds.c_str());
     return 0;
   }
   if (kind == "both") {
@@ -91,6 +107,66 @@ int Measure(const std::string& kind, const std::string& path) {
   return Usage();
 }
 
+// The normalised correlation of a[from, from + length) with b shifted by lag.
+double Correlation(const std::vector<float>& a, const std::vector<float>& b, size_t from, size_t length, long lag) {
+  double ab = 0, aa = 0, bb = 0;
+  for (size_t i = from; i < from + length; ++i) {
+    const long j = static_cast<long>(i) + lag;
+    if (j < 0 || static_cast<size_t>(j) >= b.size()) return 0;
+    ab += a[i] * b[static_cast<size_t>(j)];
+    aa += a[i] * a[i];
+    bb += b[static_cast<size_t>(j)] * b[static_cast<size_t>(j)];
+  }
+  return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
+}
+
+int Timing(const std::string& path, const std::string& rawPath, bool nearOnly) {
+  const DecodedAudio file = DecodeFile(path);
+  const DecodedAudio raw = DecodeFile(rawPath);
+  if (!file.ok || !raw.ok || file.sampleRate != raw.sampleRate) {
+    std::fprintf(stderr, "bench_echo: %s and %s must be readable at one rate\n", path.c_str(), rawPath.c_str());
+    return 1;
+  }
+  const EchoScene scene = Scene();
+  const size_t maxLag = kMaxLagSeconds * static_cast<size_t>(file.sampleRate);
+  const long inFile = FindOffset(file.left, scene.near, maxLag);
+  const long inRaw = FindOffset(raw.left, scene.near, maxLag);
+  const long lag = inFile - inRaw;  // file[i + lag] is raw[i]
+  const int rate = file.sampleRate;
+  const size_t window = static_cast<size_t>(rate) / 2;
+  const long search = rate / 50;  // 20 ms either way
+  double smallest = 1e9, largest = -1e9;
+  int windows = 0;
+  const size_t end = std::min(raw.left.size(), static_cast<size_t>(inRaw) + static_cast<size_t>(scene.seconds() * rate));
+  const size_t first = static_cast<size_t>(inRaw) + (nearOnly ? static_cast<size_t>(scene.nearFrom() * rate) : 0);
+  for (size_t from = first; from + window <= end; from += window) {
+    long best = 0;
+    double bestValue = -1;
+    std::vector<double> values(static_cast<size_t>(2 * search + 1));
+    for (long d = -search; d <= search; ++d) {
+      const double c = Correlation(raw.left, file.left, from, window, lag + d);
+      values[static_cast<size_t>(d + search)] = c;
+      if (c > bestValue) bestValue = c, best = d;
+    }
+    if (bestValue < 0.7) continue;
+    // Between samples: the vertex of the parabola through the peak and its neighbours.
+    double fraction = 0;
+    if (best > -search && best < search) {
+      const double l = values[static_cast<size_t>(best + search - 1)], c = bestValue,
+                   r = values[static_cast<size_t>(best + search + 1)];
+      if (l - 2 * c + r < 0) fraction = 0.5 * (l - r) / (l - 2 * c + r);
+    }
+    const double delayMs = (static_cast<double>(best) + fraction) * 1000.0 / rate;
+    std::fprintf(stderr, "window %.1f s: %.3f ms (correlation %.2f)\n",
+                 static_cast<double>(from - static_cast<size_t>(inRaw)) / rate, delayMs, bestValue);
+    smallest = std::min(smallest, delayMs);
+    largest = std::max(largest, delayMs);
+    ++windows;
+  }
+  std::printf("spread=%.3f windows=%d\n", windows > 0 ? largest - smallest : -1.0, windows);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -98,5 +174,7 @@ int main(int argc, char** argv) {
   if (command == "scene" && argc == 3) return WriteScene(argv[2]);
   if (command == "talk" && argc == 4) return WriteTalk(argv[2], argv[3]);
   if (command == "measure" && argc == 4) return Measure(argv[2], argv[3]);
+  if (command == "timing" && (argc == 4 || (argc == 5 && std::string(argv[4]) == "near")))
+    return Timing(argv[2], argv[3], argc == 5);
   return Usage();
 }

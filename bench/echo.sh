@@ -8,7 +8,14 @@
 #
 # For each loopback latency, microphone-only recordings without and with cancellation:
 #   ERLE          how much weaker the echo is with cancellation, in the far end's section
-#                 after 2 s of convergence (target >= 20 dB, aim 25)
+#                 after 2 s of convergence (target >= 30 dB)
+#   1 s min       the same in the weakest second of that section (target >= 25 dB)
+#   timing        how far the microphone's timing in the file moved during the recording,
+#                 against a plain capture of the microphone made at the same time (parecord):
+#                 the spread of its delay over half-second windows in which the two are alike
+#                 (without and with cancellation; target 0.1 ms). With cancellation from the
+#                 near end's start on: before, the file holds what is left of the echo, and
+#                 its voiced sound matches the raw echo a pitch period off as well as on time
 #   near          the near end's level change while it talks alone (target within 2 dB): the
 #                 gain by which its known signal appears, so that nothing else counts
 #   dt level      while both talk, the level heard against the near end's own level through
@@ -21,33 +28,36 @@
 # Last, CPU per recorded minute of Both-mode recordings with the far end playing, with and
 # without cancellation, in turns (target at most +50 %).
 #
-# Usage: bench/echo.sh [-l "50 100 150"] [-r RUNS] [-s SECONDS] [-f FORMAT]
-#   -l  loopback latencies in ms (default 50 100 150)
+# Usage: bench/echo.sh [-l "40 120 200 350"] [-r RUNS] [-c CPU_RUNS] [-s SECONDS] [-f FORMAT]
+#   -l  loopback latencies in ms (default 40 120 200 350)
 #   -r  recordings per case for the levels, and per side for CPU (default 2 and 3)
+#   -c  recordings per side for CPU (0: none)
 #   -s  seconds per CPU recording (default 60)
 #   -f  mp3 or m4a (default mp3; wav is recorded without voice processing)
 set -euo pipefail
 # shellcheck source=common.sh source-path=SCRIPTDIR
 source "$(dirname "$0")/common.sh"
 
-LATENCIES="50 100 150"
+LATENCIES="40 120 200 350"
 RUNS=2
 CPU_RUNS=3
 CPU_SECONDS=60
 FORMAT=mp3
-while getopts "l:r:s:f:h" opt; do
+while getopts "l:r:c:s:f:h" opt; do
   case $opt in
     l) LATENCIES=$OPTARG ;;
     r) RUNS=$OPTARG; CPU_RUNS=$OPTARG ;;
+    c) CPU_RUNS=$OPTARG ;;
     s) CPU_SECONDS=$OPTARG ;;
     f) FORMAT=$OPTARG ;;
-    *) sed -n '2,25s/^# \{0,1\}//p' "$0"; exit 2 ;;
+    *) sed -n '2,36s/^# \{0,1\}//p' "$0"; exit 2 ;;
   esac
 done
 case $FORMAT in mp3 | m4a) ;; *) bench_die "format must be mp3 or m4a" ;; esac
 
 bench_prepare
 bench_require paplay
+bench_require parecord
 BENCH_ECHO=$BUILD_DIR/bench/bench_echo
 [ -x "$BENCH_ECHO" ] || bench_die "$BENCH_ECHO is missing: build the target bench_echo (a build with tests)"
 bench_machine
@@ -72,49 +82,94 @@ start_server() {
 
 # record SOURCE CANCEL OUT_DIR: zav-record of the scene; prints the file.
 record_scene() {
-  local source=$1 cancel=$2 dir=$3 extra=()
+  local source=$1 cancel=$2 dir=$3 extra=() farSink=out
   [ "$cancel" = on ] && extra=(--echo-cancel)
+  # The server's own canceller: its source is the microphone, its sink plays into "out".
+  [ "$cancel" = module ] && extra=(--mic ec) && farSink=ec_sink
   rm -rf "$dir" && mkdir -p "$dir"
+  # The microphone as it is, captured alongside, for its timing.
+  parecord --device=mic --latency-msec=10 --format=s16le --rate=44100 --channels=2 --file-format=wav "$dir.raw.wav" &
+  local raw=$!
   # --verbose: the log (with the canceller's delay estimate) on standard error.
   "$ZAV_RECORD" --source "$source" --format "$FORMAT" --seconds "$RECORD_SECONDS" --output-dir "$dir" \
     --verbose "${extra[@]}" >/dev/null 2>"$dir.log" &
   local recorder=$!
   # Both talkers start together once the recording runs.
   sleep 0.7
-  paplay --device=out "$SCENE/far.wav" &
+  paplay --device="$farSink" "$SCENE/far.wav" &
   local far=$!
   paplay --device=feed "$SCENE/near.wav" &
   local near=$!
   wait "$recorder" || bench_die "zav-record failed: $(cat "$dir.log")"
   wait "$far" "$near" || true
+  kill -INT "$raw" 2>/dev/null || true
+  wait "$raw" || true
   ls "$dir"/*."$FORMAT"
 }
 
 value() { bench_value "$1" "$2"; }
 
+# The server's own echo-cancel module, with the same library and its extended filter, the
+# rest of its processing off, as a yardstick; prints the module's index.
+load_module() {
+  pactl load-module module-echo-cancel source_master=mic sink_master=out aec_method=webrtc \
+    source_name=ec sink_name=ec_sink \
+    aec_args='"extended_filter=1 noise_suppression=0 analog_gain_control=0 digital_gain_control=0"' 2>/dev/null
+}
+
+# row LABEL RUN OFF ON WEAKEST TIMING_OFF TIMING_ON NOTE: a line of the table.
+row() {
+  awk -v l="$1" -v r="$2" -v eoff="$(value "$3" echo)" -v eon="$(value "$4" echo)" \
+    -v noff="$(value "$3" near)" -v non="$(value "$4" near)" \
+    -v doff="$(value "$3" dt_near)" -v don="$(value "$4" dt_near)" -v lon="$(value "$4" dt_level)" \
+    -v w="$5" -v toff="$6" -v ton="$7" -v note="$8" 'BEGIN {
+      printf "%-8s %-4s %8.1f %8.1f %8.1f %8.1f %+8.2f %+8.2f %+8.2f %6s/%6.2f   %s\n",
+        l, r, eoff, eon, eoff - eon, w, non - noff, lon - noff, don - doff, toff, ton, note }'
+}
+
+# timing FILE [near]: the spread of the microphone's delay in FILE against its raw capture
+# ("near": from the near end's start on, for a cancelled recording).
+timing() { bench_value "$("$BENCH_ECHO" timing "$1" "${1%/*}.raw.wav" "${@:2}" 2>/dev/null)" spread; }
+
+# weakest_second OFF ON: the lowest ERLE of the far-end section's seconds.
+weakest_second() {
+  awk -v off="$(value "$1" echo_1s)" -v on="$(value "$2" echo_1s)" 'BEGIN {
+    n = split(off, a, ","); split(on, b, ","); low = 1e9
+    for (i = 1; i <= n; i++) if (a[i] - b[i] < low) low = a[i] - b[i]
+    printf "%.1f", low }'
+}
+
 echo "scene: far end alone 5 s (measured from 2 s), near end alone 3 s, both 4 s; $FORMAT, 128 kbit/s"
 echo
-printf '%-8s %-4s %8s %8s %8s %8s %8s %8s\n' latency run "echo off" "echo on" ERLE near "dt level" "dt gain"
+printf '%-8s %-4s %8s %8s %8s %8s %8s %8s %8s %13s\n' latency run "echo off" "echo on" ERLE "1 s min" near "dt level" "dt gain" "timing (ms)"
 for latency in $LATENCIES; do
   start_server "$latency"
   for ((run = 1; run <= RUNS; run++)); do
-    off=$("$BENCH_ECHO" measure mic "$(record_scene mic off "$BENCH_WORK/off")" 2>/dev/null)
-    on=$("$BENCH_ECHO" measure mic "$(record_scene mic on "$BENCH_WORK/on")" 2>/dev/null)
+    offFile=$(record_scene mic off "$BENCH_WORK/off")
+    onFile=$(record_scene mic on "$BENCH_WORK/on")
+    off=$("$BENCH_ECHO" measure mic "$offFile" 2>/dev/null)
+    on=$("$BENCH_ECHO" measure mic "$onFile" 2>/dev/null)
     delay=$(grep -ho 'echo canceller: delay estimate [0-9-]* ms' "$BENCH_WORK/on.log" | sed 's/.*estimate //' || true)
     # Where the recorder found the echo when it moved the reference (nothing: it lay in reach).
     moved=$(grep -ho 'the echo lies [0-9-]* ms' "$BENCH_WORK/on.log" | sed 's/the echo lies //; s/ ms//' | paste -sd, - || true)
-    awk -v l="$latency" -v r="$run" -v eoff="$(value "$off" echo)" -v eon="$(value "$on" echo)" \
-      -v noff="$(value "$off" near)" -v non="$(value "$on" near)" \
-      -v doff="$(value "$off" dt_near)" -v don="$(value "$on" dt_near)" -v lon="$(value "$on" dt_level)" \
-      -v d="$delay" -v m="${moved:+$moved ms}" 'BEGIN {
-        printf "%-8s %-4s %8.1f %8.1f %8.1f %+8.2f %+8.2f %+8.2f   (reference moved for an echo at: %s; canceller estimate %s)\n",
-          l " ms", r, eoff, eon, eoff - eon, non - noff, lon - noff, don - doff, m == "" ? "none" : m, d }'
+    row "$latency ms" "$run" "$off" "$on" "$(weakest_second "$off" "$on")" "$(printf %.2f "$(timing "$offFile")")" \
+      "$(timing "$onFile" near)" "(reference moved for an echo at: ${moved:-none}${moved:+ ms}; canceller estimate $delay)"
+    if MODULE_INDEX=$(load_module); then
+      moduleFile=$(record_scene mic module "$BENCH_WORK/module")
+      pactl unload-module "$MODULE_INDEX"
+      module=$("$BENCH_ECHO" measure mic "$moduleFile" 2>/dev/null)
+      row "  module" "$run" "$off" "$module" "$(weakest_second "$off" "$module")" "" "$(timing "$moduleFile" near)" \
+        "(the server's echo-cancel module, same library, extended filter)"
+    fi
   done
   bench_server_stop
 done
 echo "echo off/on: level of the far end's section in the microphone (dBFS); ERLE = off - on;"
+echo "1 s min: the ERLE of the section's weakest second; timing: spread of the microphone's delay"
+echo "against a plain capture of it, without/with cancellation (ms);"
 echo "near, dt gain: the near end's gain with cancellation against without (dB); dt level: the"
-echo "level in double talk against the near end's own through the path (dB)."
+echo "level in double talk against the near end's own through the path (dB). module: the sound"
+echo "server's own module-echo-cancel on the same path (webrtc, extended filter, nothing else)."
 
 echo
 middle=$(awk '{print $(int((NF + 1) / 2))}' <<<"$LATENCIES")
@@ -132,6 +187,7 @@ for ((run = 1; run <= RUNS; run++)); do
       r, a, d, d - a, c, c - a }'
 done
 
+((CPU_RUNS > 0)) || exit 0
 echo
 echo "CPU per recorded minute, Both mode, $FORMAT, the far end playing over the echo path ($middle ms):"
 start_server "$middle"
