@@ -26,7 +26,7 @@ class ApplicationSound : public RealSound {
   // latency: nothing keeps them flowing.
   bool StartWithTwoSinks() {
     if (!StartServer()) return false;
-    return server->LoadModule("module-null-sink", std::string("sink_name=") + kOtherOutput) >= 0;
+    return server->LoadModule("module-null-sink", "sink_name=" + std::string(kOtherOutput)) >= 0;
   }
 
   bool Play(const std::string& application, const std::string& sink, int hz, double seconds) {

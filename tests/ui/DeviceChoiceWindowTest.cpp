@@ -37,7 +37,7 @@ class DeviceChoiceWindow : public MainWndTestBase {
   }
   // A second microphone hearing its own tone; false when it could not be added.
   bool AddOtherMicrophone() {
-    return server->LoadModule("module-null-sink", std::string("sink_name=") + kOtherFeed) >= 0 &&
+    return server->LoadModule("module-null-sink", "sink_name=" + std::string(kOtherFeed)) >= 0 &&
            server->LoadModule("module-remap-source", std::string("master=") + kOtherFeed + ".monitor source_name=" +
                                                          kOtherMicrophone +
                                                          " source_properties=device.description=OtherMicrophone") >= 0 &&
