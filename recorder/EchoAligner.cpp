@@ -29,8 +29,9 @@ constexpr int kEstimateEveryBlocks = 50;  // 0.5 s
 // wander in before it is moved again (ms). Every move costs the canceller a second or so of
 // converging again, so an echo within its reach stays where it is: up to 165 ms (the filter
 // reaches about 175), where 150 moved the echo of a 120 ms loopback, found 151-159 ms behind,
-// in most recordings.
-constexpr int kTargetMs = 90;
+// in most recordings. The echo is put at 110 ms, the middle of the filter's reach: at 90 ms the
+// echoes of 200 and 350 ms loopbacks were cancelled by 29-37 dB after 2 s, at 110 ms by 31-38.
+constexpr int kTargetMs = 110;
 constexpr int kLowestMs = 60;
 constexpr int kHighestMs = 165;
 // How far the reference may be read back (it is kept 2 s) or ahead (the microphone then waits
