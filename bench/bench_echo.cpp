@@ -29,6 +29,7 @@
 //   timing: spread    the largest minus the smallest delay of FILE behind RAW over half-second
 //                     windows in which the two are alike (ms, to a hundredth of a sample)
 //           windows   how many windows were alike (correlation 0.7 or more)
+//           (each window's delay goes to standard error)
 
 #include <algorithm>
 #include <cmath>
@@ -146,7 +147,10 @@ int Timing(const std::string& path, const std::string& rawPath, bool nearOnly) {
     for (long d = -search; d <= search; ++d) {
       const double c = Correlation(raw.left, file.left, from, window, lag + d);
       values[static_cast<size_t>(d + search)] = c;
-      if (c > bestValue) bestValue = c, best = d;
+      if (c > bestValue) {
+        bestValue = c;
+        best = d;
+      }
     }
     if (bestValue < 0.7) continue;
     // Between samples: the vertex of the parabola through the peak and its neighbours.
