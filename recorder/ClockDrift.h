@@ -5,9 +5,14 @@
 // USB and Bluetooth headsets). Placed on the recording clock as it is, a fast one would have
 // its excess cut and a slow one gaps filled, in pieces. The microphone thread reports after
 // each poll where its audio ends and where the clock stands, and gets back how much to stretch
-// or shrink what it queues next. The control is proportional-integral on the offset between
-// the two: the integral learns the ratio of the clocks, the proportional part removes an offset
-// over a few seconds.
+// or shrink what it queues next.
+//
+// The correction is the ratio of the two clocks, measured apart from the correction itself:
+// the audio the source delivered before stretching, fitted against the clock over the last
+// half minute. A small pull on top brings an offset beyond the measurement's jitter back,
+// without overshoot. So once the ratio is known the microphone's audio keeps a steady place on
+// the clock, which an echo canceller needs (its echo path must stand still). A source within
+// the jitter of on time is never corrected.
 //
 // Used by one thread (the microphone's).
 
@@ -33,7 +38,14 @@ class ClockDrift {
   double offsetSeconds() const { return offset_; }
 
  private:
-  double Correction() const;
+  // A least-squares line through points weighted down with age, kept relative to the newest
+  // point so that the sums stay small however long the recording.
+  struct Fit {
+    double weight = 0, x = 0, y = 0, xx = 0, xy = 0;
+    void Add(double dx, double dy, double keep);  // a point dx, dy after the newest
+    bool Spans(double seconds) const;
+    double Slope() const;
+  };
 
   const int rate_;
   int64_t lastClock_ = -1;
@@ -44,7 +56,13 @@ class ClockDrift {
   double settleSum_ = 0;       // offsets seen while settling, seconds
   int settleCount_ = 0;
   double offset_ = 0;          // seconds, smoothed
-  double integral_ = 0;        // of the offset, seconds x seconds
+  int64_t lastSource_ = 0;     // where the source's audio ended at the last heard poll
+  int64_t lastHeardClock_ = 0;
+  bool heardBefore_ = false;
+  Fit fit_;                    // the source's audio before correction against the clock
+  bool engaged_ = false;       // the offset once went beyond the jitter
+  double ratio_ = 0;           // the correction that keeps pace with the source
+  double correction_ = 0;
 };
 
 }  // namespace zav

@@ -28,6 +28,14 @@ int64_t FramesSince(ToneClock::time_point start, int rate, double speed) {
 }  // namespace
 
 double ToneSettings::ValueAt(double seconds) const {
+  if (!sound.empty()) {
+    // Between two samples: a clock of its own hears the sound between them.
+    const double at = seconds * 44100;
+    const auto i = static_cast<size_t>(std::max(at, 0.0));
+    if (i + 1 >= sound.size()) return 0.0;
+    const double part = at - static_cast<double>(i);
+    return sound[i] * (1 - part) + sound[i + 1] * part;
+  }
   const int period = burstPeriodMs;
   if (period > 0) {
     const double inPeriod = std::fmod(seconds * 1000.0 - burstOffsetMs, period);

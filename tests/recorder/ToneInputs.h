@@ -46,6 +46,9 @@ struct ToneSettings {
 
   // Set before recording (not changed while inputs run).
   std::vector<ScheduleStep> schedule;
+  // When not empty, what the input hears instead of the tone: samples at 44.1 kHz from the
+  // epoch on (silence after them).
+  std::vector<float> sound;
 
   // The signal at a wall-clock time (seconds since the epoch), without noise.
   double ValueAt(double seconds) const;
