@@ -101,7 +101,9 @@ double ClockDrift::Update(int64_t clockSamples, int64_t sourceSamples, bool hear
   if (std::fabs(offset_) > kDeadbandSeconds) engaged_ = true;
   if (!engaged_) return correction_;
   const double excess = offset_ - std::clamp(offset_, -kHeldSeconds, kHeldSeconds);
-  if (fit_.Spans(kFitLeastSeconds)) ratio_ = std::clamp(1 / fit_.Slope() - 1, -kMaxCorrection, kMaxCorrection);
+  // A slope far from 1 is no clock (a source that jumped unnoticed): the ratio stays as it was.
+  const double slope = fit_.Spans(kFitLeastSeconds) ? fit_.Slope() : 0;
+  if (slope > 0.5 && slope < 2) ratio_ = std::clamp(1 / slope - 1, -kMaxCorrection, kMaxCorrection);
   correction_ = std::clamp(ratio_ - kPull * excess, -kMaxCorrection, kMaxCorrection);
   return correction_;
 }
