@@ -66,7 +66,7 @@ double ClockDrift::Update(int64_t clockSamples, int64_t sourceSamples, bool hear
   const double elapsed = static_cast<double>(clockSamples - lastHeardClock_) / rate_;
   if (!lined_) {
     // The source's audio jumped: its course goes on from here as fitted so far.
-    if (heardBefore_ && elapsed > 0)
+    if (lastHeardClock_ >= 0 && elapsed > 0)
       fit_.Add(elapsed, elapsed * (fit_.Spans(kFitLeastSeconds) ? fit_.Slope() : 1), std::exp(-elapsed / kFitSeconds));
     sourceReference_ = sourceSamples;
     clockReference_ = static_cast<double>(clockSamples);
@@ -81,7 +81,6 @@ double ClockDrift::Update(int64_t clockSamples, int64_t sourceSamples, bool hear
     const double delivered = static_cast<double>(sourceSamples - lastSource_) / rate_;
     fit_.Add(elapsed, delivered / (1 + correction_), std::exp(-elapsed / kFitSeconds));
   }
-  heardBefore_ = true;
   lastSource_ = sourceSamples;
   lastHeardClock_ = clockSamples;
 

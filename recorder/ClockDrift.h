@@ -34,9 +34,6 @@ class ClockDrift {
   // within +-kMaxCorrection.
   double Update(int64_t clockSamples, int64_t sourceSamples, bool heard, bool realigned);
 
-  // How far the source is ahead of the clock, in seconds, smoothed.
-  double offsetSeconds() const { return offset_; }
-
  private:
   // A least-squares line through points weighted down with age, kept relative to the newest
   // point so that the sums stay small however long the recording.
@@ -57,8 +54,7 @@ class ClockDrift {
   int settleCount_ = 0;
   double offset_ = 0;          // seconds, smoothed
   int64_t lastSource_ = 0;     // where the source's audio ended at the last heard poll
-  int64_t lastHeardClock_ = 0;
-  bool heardBefore_ = false;
+  int64_t lastHeardClock_ = -1;  // -1: never heard
   Fit fit_;                    // the source's audio before correction against the clock
   bool engaged_ = false;       // the offset once went beyond the jitter
   double ratio_ = 0;           // the correction that keeps pace with the source
