@@ -1,5 +1,5 @@
 // The idle level monitor: one thread that opens the sources for the chosen VoiceSource,
-// wakes every 50 ms, measures what arrived and reports through the same LevelReporter as a
+// wakes every 100 ms, measures what arrived and reports through the same LevelReporter as a
 // recording does. Nothing is converted or encoded. Voice processing is left out on purpose:
 // while idle the meter shows the microphone as the server delivers it, which costs a
 // fraction of running noise suppression and gain control just for a meter.
@@ -28,7 +28,9 @@ extern "C" {
 namespace zav {
 namespace {
 
-constexpr int64_t kPollMs = 50;
+// Ten reports a second: enough for a meter that a user glances at before recording, and half
+// the wake-ups (of this thread and of the window that draws them) of a recording's twenty.
+constexpr int64_t kPollMs = 100;
 // A source that could not be opened is tried again after this, doubling up to the maximum, so
 // that a machine without a microphone does not fill the log.
 constexpr int64_t kFirstRetryMs = 2000;

@@ -1,7 +1,7 @@
 #pragma once
 // Levels of the microphone and system sound while nothing is recorded, so that a user can
 // check the microphone before starting. Captures on a thread of its own, encodes nothing,
-// and reports at most 20 times a second. Qt-free.
+// and reports at most 10 times a second. Qt-free.
 //
 // Threads: Start, Stop and running() from one thread (the UI thread). Neither waits for the
 // sound server: Start only starts the thread, and Stop sets its cancel flag, which every wait

@@ -1,6 +1,6 @@
 #pragma once
 // The hand-over of live levels from the capture threads to the level meters. Reports come up to
-// 20 times a second from a recording or from the idle level monitor; the meters only ever need
+// 20 times a second from a recording, 10 from the idle level monitor; the meters only ever need
 // the latest. So one slot keeps the latest report, and a task is posted to the window's thread
 // only when none is waiting: however fast reports come, at most one task is queued, and the
 // capture threads never wait on the window.

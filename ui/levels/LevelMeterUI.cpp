@@ -36,6 +36,12 @@ void CLevelMeterUI::ShowLevel(const SourceLevel& level) {
 
 void CLevelMeterUI::ShowNothing() { Changed(model_.Clear()); }
 
+void CLevelMeterUI::SetBackgroundColor(const QColor& color) {
+  backgroundColor_ = color;
+  setAttribute(Qt::WA_OpaquePaintEvent, color.isValid() && color.alpha() == 255);
+  update();
+}
+
 int CLevelMeterUI::BarLength() const { return std::max(width() - kClipMarkPx - kClipGapPx, 1); }
 
 void CLevelMeterUI::resizeEvent(QResizeEvent* event) {
@@ -61,6 +67,7 @@ void CLevelMeterUI::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setPen(Qt::NoPen);
+  if (testAttribute(Qt::WA_OpaquePaintEvent)) painter.fillRect(rect(), backgroundColor_);
   const qreal h = height();
   const qreal radius = h / 2;
   const QRectF bar(0, 0, BarLength(), h);

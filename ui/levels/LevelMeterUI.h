@@ -22,6 +22,9 @@ class CLevelMeterUI : public QWidget {
   Q_PROPERTY(QColor levelColor MEMBER levelColor_)
   Q_PROPERTY(QColor peakColor MEMBER peakColor_)
   Q_PROPERTY(QColor clipColor MEMBER clipColor_)
+  // The colour of what lies under the meter. When the skin sets it, the meter paints every
+  // pixel itself, so the window does not paint the card under it again at every frame.
+  Q_PROPERTY(QColor backgroundColor READ backgroundColor WRITE SetBackgroundColor)
 
  public:
   static inline const QString kClassName = QStringLiteral("LevelMeter");
@@ -37,6 +40,8 @@ class CLevelMeterUI : public QWidget {
 
   const MeterLook& look() const { return model_.look(); }
   QColor levelColor() const { return levelColor_; }
+  QColor backgroundColor() const { return backgroundColor_; }
+  void SetBackgroundColor(const QColor& color);
 
   QSize sizeHint() const override;
 
@@ -57,6 +62,7 @@ class CLevelMeterUI : public QWidget {
   QColor levelColor_{0x27, 0xb7, 0x65};
   QColor peakColor_{0x1a, 0x8a, 0x4a};
   QColor clipColor_{0xe5, 0x48, 0x4d};
+  QColor backgroundColor_;  // invalid: unknown, the meter is drawn over its parent
 };
 
 }  // namespace zav
