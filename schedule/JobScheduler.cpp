@@ -43,6 +43,14 @@ JobScheduler::Step JobScheduler::Tick(const std::vector<RecordingJob>& jobs, int
   return step;
 }
 
+bool JobScheduler::RecordsWithin(const std::vector<RecordingJob>& jobs, int64_t now, int64_t seconds) const {
+  if (running_) return true;
+  return std::any_of(jobs.begin(), jobs.end(), [&](const RecordingJob& job) {
+    const std::optional<JobSpan> span = SpanOf(job.stored.job);
+    return span && span->start > now && span->start <= now + seconds && !Handled(job.stored);
+  });
+}
+
 void JobScheduler::Ended(bool recorded) {
   if (!running_) return;
   past_.push_back({running_->job.stored, recorded});

@@ -61,6 +61,9 @@ class JobScheduler {
   // in this run; a recorded job is done.
   void Ended(bool recorded);
 
+  // A job records now, or one that has not recorded in this run starts within `seconds`.
+  bool RecordsWithin(const std::vector<RecordingJob>& jobs, int64_t now, int64_t seconds) const;
+
   // The job that records (or is starting to) now.
   const std::optional<Start>& running() const { return running_; }
 

@@ -56,6 +56,10 @@ class JobSchedulerTest : public ::testing::Test {
 TEST_F(JobSchedulerTest, OverlappingJobsTakeTurnsOldJobsNeverRecordAndLateStartsRecordTheRest) {
   const StoredJob a = At(1, 100, 200), b = At(2, 150, 300), old = At(3, 120, 180, false), done = At(4, 0, 900, true, 1);
   jobs = {old, b, a, done};
+  // Five seconds before a start, and while a job records, the capture is kept ready.
+  const auto ahead = [&](int at) { return scheduler.RecordsWithin(RecordingJobs(jobs), kBase + at, 5); };
+  EXPECT_FALSE(ahead(94));
+  EXPECT_TRUE(ahead(95));
   EXPECT_FALSE(Tick(99).start);
   EXPECT_EQ(State(a, 99), JobState::kNotStarted);
 
@@ -66,6 +70,7 @@ TEST_F(JobSchedulerTest, OverlappingJobsTakeTurnsOldJobsNeverRecordAndLateStarts
   EXPECT_FALSE(step.start->late);
   EXPECT_EQ(step.start->end, kBase + 200);
   EXPECT_EQ(State(a, 100), JobState::kRecording);
+  EXPECT_TRUE(ahead(160));
 
   // b is due, but a records: b waits; the old job and the completed one are never started.
   for (int t = 101; t < 200; ++t) {
@@ -109,6 +114,7 @@ TEST_F(JobSchedulerTest, OverlappingJobsTakeTurnsOldJobsNeverRecordAndLateStarts
   ASSERT_TRUE(Tick(600).start);
   scheduler.Ended(false);
   EXPECT_FALSE(Tick(601).start);
+  EXPECT_FALSE(ahead(598)) << "a job that was handled is not ahead";
   EXPECT_EQ(State(jobs[0], 601), JobState::kExpired);
 }
 

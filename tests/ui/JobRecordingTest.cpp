@@ -3,7 +3,8 @@
 // overlap take turns after a recording of the user's, which they never cut; a job of an older
 // file is never recorded; the list and the file follow each job from 未开始 through 进行中 to
 // 已完成; a clock set forward starts a job late for the rest of its time, and one set back
-// records nothing twice.
+// records nothing twice. And on the real clock: a job of a window in the tray hears a sound that
+// was already playing from its first moment.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -25,6 +26,7 @@
 #include "dui/DialogBuilder.h"
 #include "dui/WorkQueue.h"
 #include "jobs/CronJobDialog.h"
+#include "levels/LevelPanel.h"
 
 namespace zav::test {
 namespace {
@@ -65,8 +67,8 @@ class JobRecordingTest : public MainWndTestBase {
   }
 
   // The job time `seconds` after the base, as typed.
-  std::string TimeText(int seconds) const {
-    const std::time_t t = base + seconds;
+  std::string TimeText(int seconds) const { return TypedTime(base + seconds); }
+  static std::string TypedTime(std::time_t t) {
     std::tm local{};
     localtime_r(&t, &local);
     char text[32];
@@ -180,6 +182,36 @@ TEST_F(JobRecordingTest, JobsTakeTurnsNeverCutTheUsersRecordingAndNeitherRepeatN
   EXPECT_EQ(Files().size(), 4u) << "a job recorded twice";
   EXPECT_TRUE(window->RecorderIdle());
   EXPECT_EQ(seen[4], states);
+}
+
+TEST_F(JobRecordingTest, AJobOfAWindowInTheTrayHearsASoundAlreadyPlayingFromItsFirstMoment) {
+  // The output sink plays a tone at its default latency, rendering up to 2 s ahead, and nothing
+  // reads its monitor: a reader that comes now hears it only once the block it rendered ends.
+  PulseServerOptions options;
+  options.outputToneHz = 1000;
+  server = std::make_unique<PulseServer>(options);
+  ASSERT_TRUE(server->running()) << server->error();
+  WriteSetting("audio-format", "2");
+  WriteSetting("voice-source", "2");  // system sound
+  const std::time_t start = std::time(nullptr) + 9;
+  std::ofstream(DefaultJobFilePath()) << "{\"list\": [{\"cronJobId\": 1, \"cronJobName\": \"tray\", \"starttime\": \""
+                                      << TypedTime(start) << "\", \"endtime\": \"" << TypedTime(start + 3)
+                                      << "\", \"status\": 0, \"record\": true}]}";
+  OpenWindow();
+  window->hide();
+  ASSERT_TRUE(WaitUntil([&] { return !window->levels().MonitorRunning(); }));
+
+  // Shortly before the start the sinks are read again, though nothing is shown.
+  EXPECT_TRUE(WaitUntil([&] { return window->levels().MonitorRunning().has_value(); }, 9000));
+  EXPECT_LT(std::time(nullptr), start);
+  ASSERT_TRUE(WaitUntil([&] { return Files().size() == 1 && window->RecorderIdle(); }, 15000));
+  const DecodedAudio audio = DecodeFile(folder() + "/" + *Files().begin());
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_GT(audio.seconds(), 1.9);
+  EXPECT_GT(ToneAmplitude(audio.left, kRate, 1000, 0, kRate / 5), 0.05) << "the first 0.2 s missed the tone; it starts at "
+      << (Onsets(audio.left, kRate, 1000, 0.05).empty() ? -1.0 : Onsets(audio.left, kRate, 1000, 0.05)[0]) << " s";
+  EXPECT_GT(ToneAmplitude(audio.left, kRate, 1000, 0, audio.left.size()), 0.05);
+  EXPECT_TRUE(WaitUntil([&] { return !window->levels().MonitorRunning(); })) << "the capture was kept after the job";
 }
 
 }  // namespace

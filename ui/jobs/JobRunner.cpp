@@ -60,7 +60,15 @@ std::optional<JobState> JobRunner::KnownState(const StoredJob& stored) const { r
 void JobRunner::Look() {
   // The jobs as last read: a change comes in with the look that follows.
   if (loaded_) Act(scheduler_.Tick(jobs_, Now(), clock_.steadyMs(), !recorder_.IsIdle()));
+  TellAhead();
   LookAtFile();
+}
+
+void JobRunner::TellAhead() {
+  const bool ahead = loaded_ && scheduler_.RecordsWithin(jobs_, Now(), kAheadSeconds);
+  if (ahead == ahead_) return;
+  ahead_ = ahead;
+  emit JobAhead(ahead);
 }
 
 void JobRunner::LookAtFile() {
@@ -122,6 +130,7 @@ void JobRunner::OnEnded(const RecordingJob& job, bool recorded) {
         LOG(ERROR) << "job file: cannot mark " << job.stored.job.cronJobName << " done";
     });
   }
+  TellAhead();
   emit StatesChanged();
 }
 

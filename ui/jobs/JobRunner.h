@@ -36,6 +36,8 @@ class JobRunner : public QObject {
     int everyMs = 1000;
   };
   static Clock SystemClock();
+  // How long before a job's start JobAhead says so.
+  static constexpr int64_t kAheadSeconds = 5;
 
   // recorder and disk outlive the runner. jobFilePath: empty for the user's job file, worked
   // out on the worker.
@@ -57,12 +59,16 @@ class JobRunner : public QObject {
  signals:
   // A job started or ended recording.
   void StatesChanged();
+  // A job records, or starts within kAheadSeconds (true); neither any more (false). While it is
+  // true the capture can be kept ready, so that the job's recording hears from its first moment.
+  void JobAhead(bool ahead);
 
  private:
   void Look();
   void LookAtFile();
   void Act(const JobScheduler::Step& step);
   void OnEnded(const RecordingJob& job, bool recorded);
+  void TellAhead();
 
   JobRecorder& recorder_;
   WorkQueue& disk_;
@@ -76,6 +82,7 @@ class JobRunner : public QObject {
   // What the file was when last read (modification time, size, inode); empty before.
   std::string fileStamp_;
   uint64_t recording_ = 0;  // the running job's recording, as the recorder numbered it
+  bool ahead_ = false;      // as JobAhead last said
 };
 
 }  // namespace zav

@@ -3,9 +3,16 @@
 // runs they show its levels; while nothing is recorded and the window is shown, an idle level
 // monitor measures the chosen sources so that a user can check the microphone before starting.
 // The monitor is started and stopped on a worker of its own, so the UI thread never waits for
-// the sound server; it runs only while the window is shown, not minimised, and idle.
+// the sound server; it runs only while the window is shown, not minimised, and idle, and
+// shortly before a scheduled job records: its capture keeps the sound server's sinks handing
+// out what they play at once, which a recording that opens its own capture then hears from
+// its first moment (a sink left alone may have rendered seconds ahead). For the same reason the
+// monitor hands over to a recording that starts: it keeps reading for a moment, until the
+// recording's capture, opened on its own thread after the start, is surely there.
 //
 // UI thread only, except what the header of LatestLevels says of its Offer.
+
+#include <QTimer>
 
 #include <atomic>
 #include <cstdint>
@@ -37,6 +44,8 @@ class LevelPanel {
 
   // The window is shown to the user (visible and not minimised), or not.
   void SetWindowShown(bool shown);
+  // A scheduled job records or is about to (JobRunner::JobAhead).
+  void SetJobAhead(bool ahead);
   // The source combo shows the stored (or a newly chosen) source: the monitor measures that.
   void SourceChanged();
   // The chosen devices: the monitor measures those.
@@ -70,6 +79,8 @@ class LevelPanel {
   LatestLevels latest_;
 
   bool shown_ = false;
+  bool jobAhead_ = false;
+  QTimer handOver_;  // runs while a recording takes over from the monitor
   bool sourceKnown_ = false;  // the stored source is shown; until then nothing is measured
   CaptureDevices devices_;
   RecorderLook look_ = RecorderLook::kIdle;

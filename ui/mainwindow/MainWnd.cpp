@@ -82,6 +82,7 @@ void CMainWnd::InitWindow() {
   session_ = std::make_unique<RecordingSession>(this, disk_.get(), controls_.get(), choices_.get(),
                                                 recordings_.get(), &levels_->latest(), notices_.get(), probe_);
   jobs_ = std::make_unique<JobRunner>(*session_, *disk_, std::string(), jobClock_);
+  connect(jobs_.get(), &JobRunner::JobAhead, this, [this](bool ahead) { levels_->SetJobAhead(ahead); });
 
   new RecorderKeys(this, [this] {
     if (session_) ToggleRecording();
