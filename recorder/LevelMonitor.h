@@ -5,8 +5,8 @@
 //
 // Threads: Start, Stop and running() from one thread (the UI thread). Neither waits for the
 // sound server: Start only starts the thread, and Stop sets its cancel flag, which every wait
-// for the server checks at least every 50 ms, then joins it. A recording may open its own
-// capture while the monitor still runs: the sound server serves both.
+// for the server checks at least every 50 ms, then joins it. Stop the monitor before a
+// recording starts, so that the recording's own capture takes over the devices.
 
 #include <functional>
 #include <memory>

@@ -9,13 +9,6 @@
 #include "mainwindow/StoredChoices.h"
 
 namespace zav {
-namespace {
-
-// How long the monitor keeps reading after a recording started. The recording's capture is
-// usually open within a tenth of this.
-constexpr int kHandOverMs = 1500;
-
-}  // namespace
 
 LevelPanel::LevelPanel(WindowImplBase* window)
     : source_(window->FindControl<QComboBox>(QStringLiteral("record-audio-origin"))),
@@ -25,10 +18,7 @@ LevelPanel::LevelPanel(WindowImplBase* window)
       monitor_(std::make_unique<LevelMonitor>([this](const LevelReport& report) {
         latest_.Offer(LevelOrigin::Monitor(runningId_.load()), report);
       })),
-      worker_(std::make_unique<WorkQueue>("zav-levels")) {
-  handOver_.setSingleShot(true);
-  QObject::connect(&handOver_, &QTimer::timeout, [this] { Update(); });
-}
+      worker_(std::make_unique<WorkQueue>("zav-levels")) {}
 
 LevelPanel::~LevelPanel() {
   // A start still queued is dropped; the monitor is stopped and joined with its owner.
@@ -59,8 +49,6 @@ void LevelPanel::DevicesChanged(const CaptureDevices& devices) {
 }
 
 void LevelPanel::FollowRecorder(RecorderLook look, uint64_t recording) {
-  if (look_ == RecorderLook::kIdle && look != RecorderLook::kIdle && wish_.run) handOver_.start(kHandOverMs);
-  if (look == RecorderLook::kIdle) handOver_.stop();
   look_ = look;
   recording_ = recording;
   Update();
@@ -72,8 +60,6 @@ void LevelPanel::Update() {
   if (wish.run) {
     wish.source = VoiceSourceAt(source_ ? source_->currentIndex() : 0);
     wish.devices = devices_;
-  } else if (handOver_.isActive() && wish_.run) {
-    wish = wish_;  // reads on as it did until the hand-over ends
   }
   if (wish.run != wish_.run || (wish.run && (wish.source != wish_.source || wish.devices != wish_.devices))) {
     wish.runId = wish.run ? ++lastRun_ : 0;
@@ -81,7 +67,7 @@ void LevelPanel::Update() {
   }
   // A hidden window draws nothing, so it takes no reports either; a paused recording sends none.
   LevelOrigin origin;
-  if (look_ == RecorderLook::kIdle && wish_.run && shown_) {
+  if (wish_.run && shown_) {
     origin = LevelOrigin::Monitor(wish_.runId);
   } else if (shown_ && look_ == RecorderLook::kRecording && recording_ != 0) {
     origin = LevelOrigin::Recording(recording_);

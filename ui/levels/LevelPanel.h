@@ -5,14 +5,10 @@
 // The monitor is started and stopped on a worker of its own, so the UI thread never waits for
 // the sound server; it runs only while the window is shown, not minimised, and idle, and
 // shortly before a scheduled job records: its capture keeps the sound server's sinks handing
-// out what they play at once, which a recording that opens its own capture then hears from
-// its first moment (a sink left alone may have rendered seconds ahead). For the same reason the
-// monitor hands over to a recording that starts: it keeps reading for a moment, until the
-// recording's capture, opened on its own thread after the start, is surely there.
+// out what they play at once, so that a recording started then usually hears them from its
+// first moment (a sink left alone may have rendered seconds ahead, which a new reader misses).
 //
 // UI thread only, except what the header of LatestLevels says of its Offer.
-
-#include <QTimer>
 
 #include <atomic>
 #include <cstdint>
@@ -80,7 +76,6 @@ class LevelPanel {
 
   bool shown_ = false;
   bool jobAhead_ = false;
-  QTimer handOver_;  // runs while a recording takes over from the monitor
   bool sourceKnown_ = false;  // the stored source is shown; until then nothing is measured
   CaptureDevices devices_;
   RecorderLook look_ = RecorderLook::kIdle;
