@@ -37,6 +37,12 @@ int OpenMicrophone(RecorderCore& core) {
   return 0;
 }
 
+// Opens system sound; a failure does not fail the start: the speaker thread reports it.
+void OpenSystemSound(RecorderCore& core) {
+  core.speaker = core.backend->CreateSystemSound(core.settings.devices.speaker, core.settings.devices.applications);
+  if (core.speaker && core.speaker->Open(core.stopRequested) != 0) core.speaker.reset();
+}
+
 int OpenStep(RecorderCore& core) {
   if (core.recordsMicrophone() && core.settings.hasMicrophone && OpenMicrophone(core) != 0) return -1;
   return core.output.Open(ChooseEncoder(core.settings.format), core.settings.bitRate);
@@ -143,6 +149,7 @@ int AudioRecorder::Init(RecorderSettings settings) {
     return -1;
   }
 
+  if (core.capturesSystemSound()) OpenSystemSound(core);
   core.initialized = true;
   core.encoderThread = std::thread([&core] { RunEncoderThread(core); });
   if (core.recordsMicrophone()) core.microphoneThread = std::thread([&core] { RunMicrophoneThread(core); });

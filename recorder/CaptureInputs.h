@@ -57,7 +57,7 @@ class MicrophoneInput {
 };
 
 // System sound: polled for packets of interleaved signed 32-bit samples at the device's rate
-// and channel count. Opened and used only by the speaker thread.
+// and channel count. Opened as the recording starts, then used only by the speaker thread.
 class SpeakerInput {
  public:
   virtual ~SpeakerInput() = default;

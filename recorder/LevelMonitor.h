@@ -5,8 +5,8 @@
 //
 // Threads: Start, Stop and running() from one thread (the UI thread). Neither waits for the
 // sound server: Start only starts the thread, and Stop sets its cancel flag, which every wait
-// for the server checks at least every 50 ms, then joins it. Stop the monitor before a
-// recording starts, so that the recording's own capture takes over the devices.
+// for the server checks at least every 50 ms, then joins it. A recording has its own capture
+// open when it reports its start: stopping the monitor then leaves no moment without a reader.
 
 #include <functional>
 #include <memory>

@@ -90,6 +90,10 @@ struct RecorderCore {
   // microphone thread; made by Init with echo cancellation only.
   std::unique_ptr<ReferenceBuffer> echoReference;
   std::unique_ptr<MicrophoneInput> microphone;
+  // System sound, opened by Init so that its readers are on the sinks before the recording
+  // reports its start (a sink without a short-latency reader renders seconds ahead, which a
+  // reader that comes later misses); then the speaker thread's. Null when it could not open.
+  std::unique_ptr<SpeakerInput> speaker;
   SwrPtr micToOutput;  // microphone (or its processed 32 kHz mono signal) -> output format
   // The time recorded: runs while recording, held while paused and from Stop on.
   RecordingClock clock{kOutputSampleRate};

@@ -48,10 +48,7 @@ class SpeakerLoop {
         records_(core.recordsSystemSound()),
         reference_(core.echoReference.get()) {}
 
-  int Open() {
-    if (input_.Open(core_.stopRequested) != 0) return -1;
-    return SetUp(input_.Format());
-  }
+  int Open() { return SetUp(input_.Format()); }
 
   int Run() {
     int quietPolls = 0;  // polls in a row without packets
@@ -288,11 +285,11 @@ class SpeakerLoop {
 
 int RunSpeakerThread(RecorderCore& core) {
   const int result = RunGuarded("zav-speaker", [&core] {
-    std::unique_ptr<SpeakerInput> input = core.backend->CreateSystemSound(core.settings.devices.speaker, core.settings.devices.applications);
-    if (!input) return -1;
-    SpeakerLoop loop(core, *input);
+    if (!core.speaker) return -1;
+    SpeakerLoop loop(core, *core.speaker);
     return loop.Open() == 0 ? loop.Run() : -1;
   });
+  core.speaker.reset();  // its readers leave the sinks now, not when the file is finished
   // No more system sound will come: the encoder fills its time with silence, the echo canceller
   // goes on without its reference.
   if (result != 0 && core.recordsSystemSound()) ReportCaptureFault(core, RecordingFault::kSystemSoundFailed);

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -89,7 +90,12 @@ class FixedDevices final : public DeviceProbe {
 // Keeps every event and lets the test wait for the ones it expects.
 class EventLog final : public RecordingListener {
  public:
-  void OnStarted(const StartReport& r) override { Add([&] { started.push_back(r); }); }
+  void OnStarted(const StartReport& r) override {
+    Add([&] {
+      started.push_back(r);
+      if (whenStarted) whenStarted();
+    });
+  }
   void OnSeconds(uint64_t id, int64_t s) override { Add([&] { seconds.emplace_back(id, s); }); }
   void OnFault(uint64_t, RecordingFault f) override { Add([&] { faults.push_back(f); }); }
   void OnFinished(const FinishReport& r) override { Add([&] { finished.push_back(r); }); }
@@ -98,6 +104,8 @@ class EventLog final : public RecordingListener {
     std::unique_lock lock(mutex);
     return changed.wait_for(lock, timeout, done);
   }
+
+  std::function<void()> whenStarted;  // called on the reporting thread as the start is reported
 
   std::mutex mutex;
   std::condition_variable changed;
@@ -282,6 +290,25 @@ TEST_F(ControllerTest, AnEncoderFailureIsReportedNotTurnedIntoSuccess) {
   ASSERT_TRUE(audio.ok) << audio.error;
   EXPECT_NEAR(audio.seconds(), 1.0, 0.3);
   EXPECT_NEAR(ToneAmplitude(audio.left, 44100, 440.0, 4410, 30870), 0.5, 0.08);
+}
+
+TEST_F(ControllerTest, AStartIsReportedOnlyOnceSystemSoundIsOpen) {
+  // A window stops reading the sinks when a recording reports its start; the recording's own
+  // readers must be there by then, or a sink left without one renders seconds ahead unheard.
+  backend.speaker.openDelayMs = 300;
+  int opensAtStart = -1;
+  events.whenStarted = [&] { opensAtStart = backend.speaker.opens; };
+  controller.Start(Choices("wav", VoiceSource::Speaker));
+  ASSERT_EQ(WaitStarted().result, StartResult::kStarted);
+  EXPECT_EQ(opensAtStart, 1);
+  std::this_thread::sleep_for(1000ms);
+  controller.Stop();
+  const FinishReport done = WaitFinished();
+  ASSERT_TRUE(done.good());
+  const DecodedAudio audio = DecodeFile(done.path);
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_NEAR(audio.seconds(), 1.0, 0.15);
+  EXPECT_GT(ToneAmplitude(audio.left, 44100, 1000, 0, 4410), 0.3) << "the first 0.1 s";
 }
 
 TEST_F(ControllerTest, StopWhileStartingFinishesAndLeavesNoEmptyFile) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <thread>
 
 extern "C" {
 #include <libavutil/samplefmt.h>
@@ -120,8 +121,10 @@ MicrophoneInput::ReadResult ToneMicrophoneInput::Read(const void** data, int* fr
 }
 
 int ToneSpeakerInput::Open(const std::atomic<bool>&) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(tone_.openDelayMs.exchange(0)));
   start_ = ToneClock::now();
   consumed_ = 0;
+  ++tone_.opens;
   return 0;
 }
 

@@ -43,6 +43,9 @@ struct ToneSettings {
   // Speaker only: when switchRate > 0, the device changes to this rate and channel count.
   std::atomic<int> switchRate{0};
   std::atomic<int> switchChannels{0};
+  // Speaker only: Open takes this long (a server slow to answer), and counts the opens done.
+  std::atomic<int> openDelayMs{0};
+  std::atomic<int> opens{0};
 
   // Set before recording (not changed while inputs run).
   std::vector<ScheduleStep> schedule;

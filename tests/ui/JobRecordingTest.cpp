@@ -208,6 +208,7 @@ TEST_F(JobRecordingTest, AJobOfAWindowInTheTrayHasTheSinksReadFromBeforeItsStart
   const DecodedAudio audio = DecodeFile(folder() + "/" + *Files().begin());
   ASSERT_TRUE(audio.ok) << audio.error;
   ASSERT_GT(audio.seconds(), 1.9);
+  EXPECT_GT(ToneAmplitude(audio.left, kRate, 1000, 0, kRate / 10), 0.05) << "the tone was missed at the start";
   EXPECT_GT(ToneAmplitude(audio.left, kRate, 1000, audio.left.size() - kRate / 2, audio.left.size()), 0.05);
   EXPECT_TRUE(WaitUntil([&] { return !window->levels().MonitorRunning(); })) << "the capture was kept after the job";
 }

@@ -60,8 +60,8 @@ class JobRunner : public QObject {
   // A job started or ended recording.
   void StatesChanged();
   // A job records, or starts within kAheadSeconds (true); neither any more (false). While it is
-  // true the capture can be kept ready, so that the job's recording usually hears the sinks from
-  // its first moment.
+  // true the capture can be kept ready, so that the job's recording hears the sinks from its
+  // first moment.
   void JobAhead(bool ahead);
 
  private:

@@ -5,8 +5,10 @@
 // The monitor is started and stopped on a worker of its own, so the UI thread never waits for
 // the sound server; it runs only while the window is shown, not minimised, and idle, and
 // shortly before a scheduled job records: its capture keeps the sound server's sinks handing
-// out what they play at once, so that a recording started then usually hears them from its
-// first moment (a sink left alone may have rendered seconds ahead, which a new reader misses).
+// out what they play at once, so that a recording started then hears them from its first
+// moment (a sink left alone may have rendered seconds ahead, which a new reader misses). The
+// monitor stops when the recording reports its start, by which time the recording's own
+// capture is open.
 //
 // UI thread only, except what the header of LatestLevels says of its Offer.
 
