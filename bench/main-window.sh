@@ -1,12 +1,14 @@
 #!/bin/bash
-# The desktop program's main window: idle cost, listing a large folder, and how soon a stopped
-# recording appears as a row. Runs on a private X server (Xvfb) when there is one, else on
-# Qt's offscreen platform, and on the private sound server of pulse-server.sh.
+# The desktop program's main window: idle cost, listing a large folder, how soon a stopped
+# recording appears as a row, and what a start hears of a sink rendering ahead. Runs on a
+# private X server (Xvfb) when there is one, else on Qt's offscreen platform, and on the
+# private sound server of pulse-server.sh.
 #
 # Usage: bench/main-window.sh idle [-s SECONDS]
 #        bench/main-window.sh meters [-s SECONDS]
 #        bench/main-window.sh list [-n FILES] [-r RUNS] [-b]
 #        bench/main-window.sh stop [-s SECONDS] [FORMAT...]
+#        bench/main-window.sh start [-r RUNS]
 #        bench/main-window.sh jobs [-n JOBS] [-r RUNS]
 #   idle: CPU of the shown, idle window over SECONDS (default 60), and its wake-ups
 #   meters: the idle window with its level meters live on a microphone whose level keeps
@@ -15,13 +17,16 @@
 #         -b each run is followed by one with a 2 GB file of zeros named .mp3 listed first
 #   stop: records SECONDS (default 600) per format (default mp3 m4a, run side by side,
 #         started 20 s apart) and times the click on stop to the new row
+#   start: the output sink plays a tone at its default latency (rendering up to 2 s ahead) and
+#          nothing else reads it; the window is shown for 3-5 s, then records system sound
+#          for 3 s with its start button, RUNS times (default 5): where the tone first appears
 #   jobs: a job file of JOBS jobs (default 100000) shown in the job list, RUNS times (default 3)
 set -euo pipefail
 
 BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 REPO_DIR=$(dirname "$BENCH_DIR")
 die() { echo "main-window.sh: $*" >&2; exit 1; }
-usage() { sed -n '2,18s/^# \{0,1\}//p' "$0"; exit 2; }
+usage() { sed -n '2,23s/^# \{0,1\}//p' "$0"; exit 2; }
 
 BUILD_DIR=${ZAV_BUILD_DIR:-$REPO_DIR/build}
 PROGRAM=$BUILD_DIR/app/desktop/zav-audio-recorder
@@ -165,6 +170,23 @@ case $MODE in
     for format in "${FORMATS[@]}"; do
       grep '^format=' "$WORK/stop-$format.out"
       find "$WORK/rec-$format" -type f -printf '%s bytes %f\n'
+    done
+    ;;
+  start)
+    RUNS=5
+    while getopts "r:" opt; do case $opt in r) RUNS=$OPTARG ;; *) usage ;; esac; done
+    command -v python3 >/dev/null || die "python3 is not installed"
+    for run in $(seq 1 "$RUNS"); do
+      mkdir -p "$WORK/start-$run"
+      home=$(new_home "start$run" "$WORK/start-$run")
+      echo "voice-source=2" >>"$home/config/ZavAudioRecorder/Config/configure.ini"
+      # Each run at another point of the sink's 2 s block.
+      wait_ms=$((3000 + RANDOM % 2000))
+      HOME=$home XDG_CONFIG_HOME=$home/config "$WINDOW_BENCH" stop "$REPO_DIR/skin" "$WORK/start-$run" wav 3 \
+        "$wait_ms" >/dev/null 2>&1 || die "bench_main_window stop failed"
+      file=$(find "$WORK/start-$run" -name '*.wav' | head -1)
+      windows=$(ffmpeg -v error -i "$file" -f s16le -ac 1 -ar 44100 - | python3 "$BENCH_DIR/tone-windows.py")
+      echo "run $run: shown_ms=$wait_ms $windows"
     done
     ;;
   jobs)
