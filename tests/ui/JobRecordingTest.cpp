@@ -3,8 +3,8 @@
 // overlap take turns after a recording of the user's, which they never cut; a job of an older
 // file is never recorded; the list and the file follow each job from 未开始 through 进行中 to
 // 已完成; a clock set forward starts a job late for the rest of its time, and one set back
-// records nothing twice. And on the real clock: a job of a window in the tray has the sinks read
-// from before its start.
+// records nothing twice. And on the real clock: a job of a window in the tray hears a sound that
+// was already playing from its first moment.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -184,7 +184,7 @@ TEST_F(JobRecordingTest, JobsTakeTurnsNeverCutTheUsersRecordingAndNeitherRepeatN
   EXPECT_EQ(seen[4], states);
 }
 
-TEST_F(JobRecordingTest, AJobOfAWindowInTheTrayHasTheSinksReadFromBeforeItsStart) {
+TEST_F(JobRecordingTest, AJobOfAWindowInTheTrayHearsASoundAlreadyPlayingFromItsFirstMoment) {
   // The output sink plays a tone at its default latency, rendering up to 2 s ahead, and nothing
   // reads its monitor: a reader that comes at the job's start hears it only once the block it
   // rendered ends. Read from before the start, it renders in short blocks.
