@@ -46,10 +46,34 @@ void Silence(AVFrame* frame, int from) {
 
 int64_t SamplesOfMs(int64_t ms) { return ms * kOutputSampleRate / 1000; }
 
-// When to wake for frames that only wait for the clock, the first of them due at `due`.
-int64_t BatchWake(const RecorderCore& core, int64_t due, int frameSize) {
-  const int64_t nextSecond = (core.produced / kOutputSampleRate + 1) * kOutputSampleRate;
-  const int64_t frames = (nextSecond - core.produced + frameSize - 1) / frameSize;
+// Where the frames handed to the encoder will have completed the file's next whole second.
+struct SecondMark {
+  int64_t second = -1;
+  int64_t position = 0;
+  bool moved = false;  // set again once, after the encoder held more than first thought
+};
+
+// When to wake for frames that only wait for the clock, the first of them due at `due`: a
+// batch later, or once the frame is due that completes the file's next whole second. The
+// file's packets end behind the frames handed to the encoder by what the encoder holds (LAME
+// and AAC keep several frames; nothing is known of it before the first packet), so the mark is
+// what the encoder holds past the second, looked at again once if the second is still held
+// when the mark is reached; after that the second comes with the next batch.
+int64_t BatchWake(const RecorderCore& core, int64_t due, int frameSize, SecondMark& mark) {
+  const int64_t next = core.output.writtenSeconds() + 1;
+  const auto place = [&] {
+    const int64_t held = std::max<int64_t>(0, core.produced - core.output.writtenSamples());
+    mark.position = next * kOutputSampleRate + held + frameSize;
+  };
+  if (mark.second != next) {
+    mark = {next, 0, false};
+    place();
+  } else if (core.produced >= mark.position && !mark.moved) {
+    mark.moved = true;
+    place();
+  }
+  if (core.produced >= mark.position) return due + kBatchMs;
+  const int64_t frames = (mark.position - core.produced + frameSize - 1) / frameSize;
   const int64_t secondDue = core.clock.TimeOf(core.produced + frames * frameSize);
   return secondDue < 0 ? due + kBatchMs : std::clamp(secondDue, due, due + kBatchMs);
 }
@@ -162,6 +186,7 @@ int RunEncoderLoop(RecorderCore& core) {
   FrameWriter writer(core);
   if (!writer.ready()) return -1;
   const int frameSize = core.output.choice().frameSize;
+  SecondMark mark;
   while (!core.encoderStop) {
     const WakeSignal::Seen seen = core.encoderWake.Look();
     const int64_t now = SteadyNowMs();
@@ -173,7 +198,7 @@ int RunEncoderLoop(RecorderCore& core) {
     const int64_t due = decision.wakeAt > 0 ? core.clock.TimeOf(decision.wakeAt) : -1;
     const int64_t wakeAt = due < 0                ? now + kIdleWakeMs
                            : decision.forAudio ? std::max(due, now + 1)
-                                               : BatchWake(core, std::max(due, now + 1), frameSize);
+                                               : BatchWake(core, std::max(due, now + 1), frameSize, mark);
     core.encoderWake.WaitUntil(wakeAt, seen, decision.forAudio);
   }
   Trace("audio encode thread exit\n");
