@@ -93,10 +93,16 @@ class EventLog final : public RecordingListener {
   void OnStarted(const StartReport& r) override {
     Add([&] {
       started.push_back(r);
+      startedAt = std::chrono::steady_clock::now();
       if (whenStarted) whenStarted();
     });
   }
-  void OnSeconds(uint64_t id, int64_t s) override { Add([&] { seconds.emplace_back(id, s); }); }
+  void OnSeconds(uint64_t id, int64_t s) override {
+    Add([&] {
+      seconds.emplace_back(id, s);
+      secondsAt.push_back(std::chrono::steady_clock::now() - startedAt);
+    });
+  }
   void OnFault(uint64_t, RecordingFault f) override { Add([&] { faults.push_back(f); }); }
   void OnFinished(const FinishReport& r) override { Add([&] { finished.push_back(r); }); }
 
@@ -111,6 +117,8 @@ class EventLog final : public RecordingListener {
   std::condition_variable changed;
   std::vector<StartReport> started;
   std::vector<std::pair<uint64_t, int64_t>> seconds;
+  std::chrono::steady_clock::time_point startedAt;
+  std::vector<std::chrono::steady_clock::duration> secondsAt;  // after the last start
   std::vector<RecordingFault> faults;
   std::vector<FinishReport> finished;
 
@@ -309,6 +317,21 @@ TEST_F(ControllerTest, AStartIsReportedOnlyOnceSystemSoundIsOpen) {
   ASSERT_TRUE(audio.ok) << audio.error;
   EXPECT_NEAR(audio.seconds(), 1.0, 0.15);
   EXPECT_GT(ToneAmplitude(audio.left, 44100, 1000, 0, 4410), 0.3) << "the first 0.1 s";
+}
+
+TEST_F(ControllerTest, TheShownTimeTurnsAsTheFileCompletesEachSecond) {
+  // The window shows the seconds in the file. The encoder writes in batches of half a second;
+  // the batch that completes a second ends early, counting what the encoder holds (LAME keeps
+  // about 150 ms), so that the shown time does not turn up to a batch late.
+  controller.Start(Choices("mp3"));
+  ASSERT_EQ(WaitStarted().result, StartResult::kStarted);
+  ASSERT_TRUE(events.WaitFor([&] { return events.seconds.size() >= 2; }));
+  controller.Stop();
+  ASSERT_TRUE(WaitFinished().good());
+  std::lock_guard lock(events.mutex);
+  for (size_t k = 0; k < 2; ++k) {
+    EXPECT_LT(events.secondsAt[k], std::chrono::seconds(k + 1) + 450ms) << "second " << k + 1;
+  }
 }
 
 TEST_F(ControllerTest, StopWhileStartingFinishesAndLeavesNoEmptyFile) {
