@@ -26,6 +26,11 @@ constexpr int kIdleWakeMs = 100;  // how often a held clock is looked at (Start 
 // file lags the clock by this much more at most, except at the frame that completes the next
 // whole second, written when due so that the time shown still turns on the second.
 constexpr int kBatchMs = 500;
+// While a source is silent past its patience (a frozen server, an idle sink), its time is
+// filled with silence as it passes, and a backlog the source hands over later keeps only what
+// falls after what the file holds by then. So those frames are not held back for a long batch:
+// a late backlog would otherwise fill up to a batch of that silent time.
+constexpr int kQuietBatchMs = 80;
 
 FramePtr MakeFrame(const EncoderChoice& choice, bool withBuffer) {
   FramePtr frame(av_frame_alloc());
@@ -99,6 +104,9 @@ class FrameWriter {
   }
 
   bool ready() const { return mic_ && speaker_ && mixed_; }
+  bool anyQuiet() const {
+    return std::any_of(tracks_.begin(), tracks_.end(), [](const TrackView& t) { return t.quiet; });
+  }
 
   // Whether the next frame can be written with the clock at `clock`.
   FrameDecision Next(int64_t clock) {
@@ -198,7 +206,8 @@ int RunEncoderLoop(RecorderCore& core) {
     const int64_t due = decision.wakeAt > 0 ? core.clock.TimeOf(decision.wakeAt) : -1;
     const int64_t wakeAt = due < 0                ? now + kIdleWakeMs
                            : decision.forAudio ? std::max(due, now + 1)
-                                               : BatchWake(core, std::max(due, now + 1), frameSize, mark);
+                           : writer.anyQuiet()  ? std::max(due, now + 1) + kQuietBatchMs
+                                                : BatchWake(core, std::max(due, now + 1), frameSize, mark);
     core.encoderWake.WaitUntil(wakeAt, seen, decision.forAudio);
   }
   Trace("audio encode thread exit\n");
