@@ -23,8 +23,8 @@ constexpr int kIdleWakeMs = 100;  // how often a held clock is looked at (Start 
 // Frames that only wait for the clock are written a few at a time: waking for each (every
 // 23-26 ms) cost more than encoding them, and an encoder woken cold costs more per frame than
 // one kept busy (a 500 ms batch took a fifth off the mp3 encoder thread against 80 ms). The
-// file lags the clock by this much more at most, except at the frame that completes the next
-// whole second, written when due so that the time shown still turns on the second.
+// file lags the clock by this much more at most; once a second a batch ends early, where the
+// file's next whole second can be complete (BatchWake), so that the time shown turns on time.
 constexpr int kBatchMs = 500;
 // While a source is silent past its patience (a frozen server, an idle sink), its time is
 // filled with silence as it passes, and a backlog the source hands over later keeps only what
