@@ -68,7 +68,7 @@ CaptureFormat PulseAppInput::Format() const { return {kRate, kChannels, /*AV_SAM
 int PulseAppInput::Open(const std::atomic<bool>& cancel) {
   cancel_ = &cancel;
   // Not waited for beyond its own open: without a sink there is nothing to tap either.
-  sinks_ = std::make_unique<pulse::SinkMonitors>(std::string(), cancel_);
+  sinks_ = std::make_unique<pulse::SinkMonitors>(std::string(), cancel_, pulse::SinkMonitors::Hearing::kNone);
   sinks_->Open(pulse::DeadlineIn(kOpenTimeout));
   if (!Connect(kOpenTimeout)) {
     LOG(ERROR) << "CoCreateInstance error";
@@ -200,7 +200,6 @@ int PulseAppInput::NextPacketFrames() {
   if (mixedFrames_ > 0) return mixedFrames_;
   const auto now = Clock::now();
   sinks_->Poll();
-  sinks_->DropAll();
   const bool ready = connection_.context && pa_context_get_state(connection_.context.get()) == PA_CONTEXT_READY;
   if (!ready) {
     // The server went away: it is looked for again now and then; until then, silence.

@@ -23,7 +23,7 @@ pa_sample_format_t PulseFormatOf(SampleType type) {
 int StreamFormat::frameBytes() const { return channels * (type == SampleType::kS16 ? 2 : 4); }
 
 StreamPtr StartRecordStream(pa_context* context, const std::string& source, const StreamFormat& format,
-                            int fragmentMs, const char* name, uint32_t onlySinkInput) {
+                            int fragmentMs, const char* name, uint32_t onlySinkInput, bool startCorked) {
   pa_sample_spec samples{};
   samples.format = PulseFormatOf(format.type);
   samples.rate = static_cast<uint32_t>(format.sampleRate);
@@ -40,9 +40,16 @@ StreamPtr StartRecordStream(pa_context* context, const std::string& source, cons
   attr.fragsize = static_cast<uint32_t>(format.sampleRate * fragmentMs / 1000 * format.frameBytes());
   // DONT_MOVE: when the source goes away the stream fails instead of being moved to whatever
   // the server picks (for a microphone, possibly the monitor of the speakers).
-  const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+  const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE |
+                                                    (startCorked ? PA_STREAM_START_CORKED : 0));
   if (pa_stream_connect_record(stream.get(), source.c_str(), &attr, flags) < 0) return nullptr;
   return stream;
+}
+
+void CorkStream(pa_stream* stream, bool corked) {
+  // Nothing to wait for: the server applies it in order with what else this connection asks.
+  if (pa_operation* operation = pa_stream_cork(stream, corked ? 1 : 0, nullptr, nullptr))
+    pa_operation_unref(operation);
 }
 
 int PeekStream(pa_stream* stream, const void** data, std::size_t* bytes) {

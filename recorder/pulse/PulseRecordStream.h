@@ -36,9 +36,13 @@ struct StreamFormat {
 // fragments of fragmentMs. The server never moves it: when its source goes away it fails.
 // Does not wait: the stream is ready once WaitStreamReady (or its state) says so. Null when
 // the request was refused at once. With onlySinkInput, source is a sink's monitor and the
-// stream carries that one sink input's sound alone.
+// stream carries that one sink input's sound alone. A stream started corked receives nothing
+// until CorkStream uncorks it, yet its fragments still set how far ahead its source's sink renders.
 StreamPtr StartRecordStream(pa_context* context, const std::string& source, const StreamFormat& format,
-                            int fragmentMs, const char* name, uint32_t onlySinkInput = PA_INVALID_INDEX);
+                            int fragmentMs, const char* name, uint32_t onlySinkInput = PA_INVALID_INDEX,
+                            bool startCorked = false);
+// Asks the server to stop (corked) or resume sending a ready stream's audio; does not wait.
+void CorkStream(pa_stream* stream, bool corked);
 
 // The next piece of a ready stream, without waiting: 0 with *data and *bytes (data null for a
 // hole, to be read as silence; bytes 0 when nothing is waiting), -1 when the stream failed.

@@ -63,6 +63,13 @@ struct SinkMonitors::Events {
 
 SinkMonitors::OpenResult SinkMonitors::Open(Deadline deadline) {
   if (!Connect(deadline) || !Refresh(deadline)) return OpenResult::kNoServer;
+  if (hearing_ == Hearing::kNone) {
+    // Every sink in short blocks before the owner's own streams start.
+    for (const std::unique_ptr<Reader>& reader : readers_) {
+      if (reader->stream) WaitStreamReady(connection_.mainloop.get(), reader->stream.get(), deadline, cancel_);
+    }
+    return readers_.empty() ? OpenResult::kNoSink : OpenResult::kOk;
+  }
   const Reader* heard = FindReader(heardIndex_);
   if (heard == nullptr) return OpenResult::kNoSink;
   if (!heard->stream || !WaitStreamReady(connection_.mainloop.get(), heard->stream.get(), deadline, cancel_))
@@ -112,6 +119,7 @@ bool SinkMonitors::Refresh(Deadline deadline) {
     return std::none_of(sinks.begin(), sinks.end(),
                         [&](const SinkRecord& sink) { return sink.index == reader->index && wanted(sink); });
   });
+  const std::string heard = hearing_ == Hearing::kNone ? std::string() : chosen_.empty() ? defaults.sinkName : chosen_;
   for (const SinkRecord& sink : sinks) {
     if (!wanted(sink) || FindReader(sink.index) != nullptr) continue;
     auto reader = std::make_unique<Reader>();
@@ -119,14 +127,14 @@ bool SinkMonitors::Refresh(Deadline deadline) {
     reader->sink = sink.name;
     reader->monitor = sink.monitorName;
     reader->format = {SampleType::kS32, sink.sampleRate, kCaptureChannels};
-    StartReader(*reader);
+    StartReader(*reader, /*corked=*/sink.name != heard);
     readers_.push_back(std::move(reader));
   }
-  Hear(chosen_.empty() ? defaults.sinkName : chosen_);
+  if (hearing_ != Hearing::kNone) Hear(heard);
   return true;
 }
 
-void SinkMonitors::StartReader(Reader& reader) {
+void SinkMonitors::StartReader(Reader& reader, bool corked) {
   reader.stream.reset();
   reader.context.reset();
   // Its connection hears of the changes from now on.
@@ -138,7 +146,9 @@ void SinkMonitors::StartReader(Reader& reader) {
     pa_context_set_subscribe_callback(reader.context.get(), Events::OnReader, &reader);
     if (RunOperation(mainloop, pa_context_subscribe(reader.context.get(), PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr),
                      deadline, cancel_)) {
-      reader.stream = StartRecordStream(reader.context.get(), reader.monitor, reader.format, kFragmentMs, "system sound");
+      reader.stream = StartRecordStream(reader.context.get(), reader.monitor, reader.format, kFragmentMs,
+                                        "system sound", PA_INVALID_INDEX, corked);
+      reader.corked = corked;
     }
   }
   if (!reader.stream) {
@@ -163,9 +173,19 @@ void SinkMonitors::RestartFailed(Clock::time_point now) {
       reader->context.reset();
       reader->retryAt = now + kRetryFailedReader;
     } else if (now >= reader->retryAt) {
-      StartReader(*reader);
+      StartReader(*reader, !Wanted(*reader));
     }
   }
+}
+
+bool SinkMonitors::Wanted(const Reader& reader) const {
+  return reader.index == heardIndex_ || reader.index == previousIndex_;
+}
+
+void SinkMonitors::SetCorked(Reader& reader, bool corked) {
+  if (reader.corked == corked || !Flowing(reader)) return;
+  CorkStream(reader.stream.get(), corked);
+  reader.corked = corked;
 }
 
 void SinkMonitors::Hear(const std::string& sink) {
@@ -194,6 +214,7 @@ void SinkMonitors::Hear(const std::string& sink) {
   skipBytes_ = cut && reached(next) ? next->heldAtChange : 0;
   heardIndex_ = index;
   if (next == nullptr) return;
+  SetCorked(*next, false);
   if (previousBytes_ == 0) format_ = next->format;
   LOG(INFO) << "system sound from the monitor of " << sink << " (" << next->format.sampleRate << " Hz, "
             << next->format.channels << " channels)";
@@ -226,7 +247,9 @@ void SinkMonitors::Poll() {
   if (refreshWanted_) Refresh(DeadlineIn(kRequestTimeout));
   RestartFailed(now);
   for (const std::unique_ptr<Reader>& reader : readers_) {
-    if (reader->index != heardIndex_ && reader->index != previousIndex_) DropHeld(*reader);
+    const bool wanted = Wanted(*reader);
+    SetCorked(*reader, !wanted);
+    if (!wanted) DropHeld(*reader);
   }
 }
 
@@ -284,12 +307,6 @@ void SinkMonitors::Drop() {
   if (index == previousIndex_) previousBytes_ -= std::min(previousBytes_, peekedBytes_);
   Reader* reader = FindReader(index);
   if (reader != nullptr) DropPeeked(*reader, peekedFragment_);
-}
-
-void SinkMonitors::DropAll() {
-  previousIndex_ = peekedIndex_ = kNoSink;
-  previousBytes_ = skipBytes_ = 0;
-  for (const std::unique_ptr<Reader>& reader : readers_) DropHeld(*reader);
 }
 
 void SinkMonitors::DropPeeked(Reader& reader, std::size_t fragmentBytes) {

@@ -8,9 +8,12 @@
 // and posts each block to its monitor when it renders it, so a stream opened on its monitor
 // hears nothing until the next block; a sink with a low-latency reader renders in short
 // blocks. So when another sink becomes the default, its reader already flows and is heard at
-// once. The readers of the sinks not heard are drained at every poll. A subscription tells of
-// new and removed sinks and of a new default at once; a lost connection (the server restarted)
-// is looked for again every 100 ms.
+// once. The readers of the sinks not heard are corked: the server still keeps their sinks
+// rendering in short blocks for them, but sends them nothing to read and throw away, and a
+// reader is uncorked the moment its sink becomes the heard one (what its sink rendered ahead
+// before, at most a fragment, is not heard). A subscription tells of new and removed sinks and
+// of a new default at once; a lost connection (the server restarted) is looked for again every
+// 100 ms.
 //
 // A switch is cut where the server said so, not at a poll: what each reader held when the
 // server's change arrived is noted, and the old sink is heard up to that point, the new one
@@ -23,7 +26,9 @@
 // twice as much, leaving gaps in the file); one stream per connection flows evenly there.
 //
 // With a chosen sink, only that one has a reader; it is opened again as soon as the sink is
-// back.
+// back. An owner that only wants every sink kept rendering in short blocks (streams limited to
+// one sink input get nothing from a sink that renders 2 s ahead until its next block) hears
+// none: all readers stay corked.
 
 #include <atomic>
 #include <cstddef>
@@ -40,14 +45,18 @@ namespace zav::pulse {
 class SinkMonitors {
  public:
   enum class OpenResult { kOk, kNoServer, kNoSink, kNoStream };
+  enum class Hearing { kOneSink, kNone };
 
   // chosen: the name of the sink to hear; empty to hear the default sink wherever it goes.
-  // cancel: ends every wait early when set (may be null).
-  SinkMonitors(std::string chosen, const std::atomic<bool>* cancel) : chosen_(std::move(chosen)), cancel_(cancel) {}
+  // cancel: ends every wait early when set (may be null). hearing: kNone keeps every sink in
+  // short blocks and hands out nothing.
+  SinkMonitors(std::string chosen, const std::atomic<bool>* cancel, Hearing hearing = Hearing::kOneSink)
+      : chosen_(std::move(chosen)), cancel_(cancel), hearing_(hearing) {}
   SinkMonitors(const SinkMonitors&) = delete;
   SinkMonitors& operator=(const SinkMonitors&) = delete;
 
-  // Connects, starts the readers and waits until the heard sink's reader delivers.
+  // Connects, starts the readers and waits until the heard sink's reader delivers (hearing
+  // none: until every reader is there).
   OpenResult Open(Deadline deadline);
   // Handles what the server sent meanwhile: sinks that came or went, another default sink, a
   // lost connection (looked for again at most every 100 ms, each attempt bounded). Drains the
@@ -58,10 +67,6 @@ class SinkMonitors {
   // before until the switch; -1 when there is no heard reader. Release it with Drop.
   int Peek(const void** data, std::size_t* bytes);
   void Drop();
-  // Drops what every reader holds, for an owner that only wants the sinks kept rendering in
-  // short blocks (streams limited to one sink input get nothing from a sink that renders 2 s
-  // ahead until its next block).
-  void DropAll();
 
   // The heard sink is there and its reader delivers.
   bool present() const;
@@ -77,6 +82,7 @@ class SinkMonitors {
     StreamFormat format;
     ContextPtr context;
     StreamPtr stream;  // after its context: ends first
+    bool corked = false;  // what was last asked of the server
     Clock::time_point retryAt{};  // when a failed reader is started again
     uint64_t changesSeen = 0;      // the server's changes that reached its connection
     std::size_t heldAtChange = 0;  // bytes it still holds from before the last one
@@ -88,8 +94,12 @@ class SinkMonitors {
   // Reads the default sink and the sinks, then starts and ends readers to match. False when
   // the server did not answer by the deadline.
   bool Refresh(Deadline deadline);
-  void StartReader(Reader& reader);
+  void StartReader(Reader& reader, bool corked);
   static bool Flowing(const Reader& reader);
+  // Only the reader heard and, until its part is handed out, the one heard before a switch
+  // are sent audio.
+  bool Wanted(const Reader& reader) const;
+  static void SetCorked(Reader& reader, bool corked);
   // Drops the reader's piece that was peeked (fragmentBytes long) or everything it holds.
   static void DropPeeked(Reader& reader, std::size_t fragmentBytes);
   static void DropHeld(Reader& reader);
@@ -104,6 +114,7 @@ class SinkMonitors {
 
   const std::string chosen_;
   const std::atomic<bool>* cancel_;
+  const Hearing hearing_;
   Connection connection_;
   std::vector<std::unique_ptr<Reader>> readers_;  // after connection_: end before its mainloop
   static constexpr uint32_t kNoSink = UINT32_MAX;
