@@ -11,6 +11,7 @@
 #include "ThreadGuard.h"
 #include "pulse/PulseHandles.h"
 #include "pulse/ServerQueries.h"
+#include "pulse/SinkLatencyHold.h"
 
 namespace zav {
 namespace {
@@ -33,8 +34,8 @@ std::string Shown(const std::string& description, const std::string& name) {
   return description.empty() ? name : description;
 }
 
-// The devices, asked on an open connection.
-bool Query(const pulse::Requests& requests, AudioDevices* devices) {
+// The devices, asked on an open connection; the sinks as the server describes them too.
+bool Query(const pulse::Requests& requests, AudioDevices* devices, std::vector<pulse::SinkRecord>* sinkRecords = nullptr) {
   std::vector<pulse::SourceRecord> sources;
   std::vector<pulse::SinkRecord> sinks;
   std::vector<pulse::SinkInputRecord> streams;
@@ -51,6 +52,7 @@ bool Query(const pulse::Requests& requests, AudioDevices* devices) {
     if (!key.empty() && !Find(found.applications, key)) found.applications.push_back({key, Shown(s.appName, key)});
   }
   *devices = std::move(found);
+  if (sinkRecords) *sinkRecords = std::move(sinks);
   return true;
 }
 
@@ -127,6 +129,8 @@ struct AudioDeviceWatcher::Impl {
     }
     changed = true;
     changedAt = pulse::Clock::now() - kSettle;
+    // For as long as the list is followed, every sink is kept ready to be recorded at once.
+    pulse::SinkLatencyHold hold(context);
     SetLoop(mainloop);
     struct Unset {
       Impl* impl;
@@ -136,7 +140,9 @@ struct AudioDeviceWatcher::Impl {
       if (changed && pulse::Clock::now() - changedAt >= kSettle) {
         changed = false;
         AudioDevices devices;
-        if (!Query(pulse::Requests(connection, pulse::DeadlineIn(kQueryTimeout), &stop), &devices)) return;
+        std::vector<pulse::SinkRecord> sinks;
+        if (!Query(pulse::Requests(connection, pulse::DeadlineIn(kQueryTimeout), &stop), &devices, &sinks)) return;
+        hold.Match(sinks);
         Publish(devices);
       }
       // A wakeup sent before the poll is kept in the mainloop's pipe, so a stop is never missed.

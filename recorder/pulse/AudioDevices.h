@@ -46,7 +46,8 @@ bool ListAudioDevices(AudioDevices* devices, std::chrono::milliseconds timeout);
 // Follows the server's devices without polling it: onChange gets the devices once the server
 // answers and again after each change (a device plugged in or removed, shortly after the
 // server's event), and empty lists when the server goes away; a lost server is looked for
-// again every second.
+// again every second. While it follows them, every sink is kept rendering in short blocks
+// (SinkLatencyHold), so that a recording started at any moment hears what already plays.
 //
 // Threads: onChange runs on the watcher's own thread (keep it short: post to the window). The
 // destructor stops that thread and waits for it.

@@ -3,10 +3,13 @@
 // server. In every format the file is as long as the time recorded (within 0.1 s and 0.2 %),
 // and the tone lies where it played.
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <tuple>
 
 #include "RealSoundFixture.h"
+#include "pulse/AudioDevices.h"
 
 namespace zav::test {
 namespace {
@@ -89,6 +92,26 @@ TEST_P(DeviceTiming, SinkAtItsDefaultLatencyAlreadyPlaying) {
   EXPECT_LT(onsets.front(), 2.3);
   EXPECT_GT(ToneAmplitude(r.audio.left, kRate, kSpeakerHz, At(onsets.front() + 0.1), r.audio.left.size()), kHeard);
   ExpectMicrophoneThroughout(r);
+}
+
+// While the device list is followed (the window is there, shown or in the tray), a recording
+// started from a hotkey or a job hears a sink at its default latency from its first moment:
+// the list's watcher keeps every sink rendering in short blocks. Without it the start would
+// miss the sink's long block, up to 2 s.
+TEST_F(RealSound, WhileTheDevicesAreFollowedASinkAlreadyPlayingIsHeardFromTheStart) {
+  START_SERVER_OR_SKIP();
+  settings.source = VoiceSource::Speaker;
+  std::atomic<int> lists{0};
+  AudioDeviceWatcher watcher([&](const AudioDevices&) { ++lists; });
+  // What the sink rendered ahead before the watcher came is never handed to anyone.
+  std::this_thread::sleep_for(2500ms);
+  ASSERT_GT(lists.load(), 0);
+  const Recording r = RecordSteps("wav", {{2000ms, {}}});
+  ASSERT_TRUE(r.audio.ok) << r.audio.error;
+  const std::vector<double> onsets = Onsets(r.audio.left, kRate, kSpeakerHz, kHeard);
+  ASSERT_FALSE(onsets.empty()) << "the tone is not in the file";
+  EXPECT_LT(onsets.front(), 0.2);
+  EXPECT_GT(ToneAmplitude(r.audio.left, kRate, kSpeakerHz, At(onsets.front() + 0.1), r.audio.left.size()), kHeard);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, DeviceTiming,
