@@ -5,10 +5,11 @@
 //     window's first paint, the first row and the last row of the list, the moment every row
 //     but the first has its duration, the first row's duration, and the longest time the
 //     window did not answer (a 10 ms timer that came late).
-//   bench_main_window stop <skin folder> <recordings folder> <format> <seconds> [<wait ms>]
+//   bench_main_window stop <skin folder> <recordings folder> <format> <seconds> [<wait ms> [hidden]]
 //     Starts a recording with the start button <wait ms> (default 500) after the window is
 //     shown, lets it run, presses stop and times the new row of the list and its selection
-//     from the click on stop.
+//     from the click on stop. With "hidden" the window is hidden at once, as in the tray, and
+//     the recording is started as a hotkey or a job would.
 //   bench_main_window idle <skin folder> <recordings folder> <seconds>
 //     The idle window, shown (its level meters live) and then minimised: the process's CPU
 //     and context switches over <seconds> each, and how often the meters were drawn.
@@ -155,9 +156,11 @@ int List(const QString& skin, const std::string& folder) {
   return QApplication::exec();
 }
 
-int Stop(const QString& skin, const std::string& folder, const std::string& format, int seconds, int waitMs) {
+int Stop(const QString& skin, const std::string& folder, const std::string& format, int seconds, int waitMs,
+         bool hidden) {
   zav::CMainWnd* window = OpenWindow(skin, folder, format);
   if (!window) return 1;
+  if (hidden) window->hide();
   auto* list = window->FindControl<QListWidget>(QStringLiteral("audio-record-list"));
   auto* info = window->FindControl<QLabel>(QStringLiteral("recorder-info"));
   double clicked = -1;
@@ -309,15 +312,16 @@ int main(int argc, char** argv) {
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   const QStringList args = QApplication::arguments();
   if (args.size() == 4 && args[1] == QLatin1String("list")) return List(args[2], args[3].toStdString());
-  if ((args.size() == 6 || args.size() == 7) && args[1] == QLatin1String("stop")) {
-    const int waitMs = args.size() == 7 ? args[6].toInt() : 500;
-    return Stop(args[2], args[3].toStdString(), args[4].toStdString(), args[5].toInt(), waitMs);
+  if (args.size() >= 6 && args.size() <= 8 && args[1] == QLatin1String("stop")) {
+    const int waitMs = args.size() >= 7 ? args[6].toInt() : 500;
+    const bool hidden = args.size() == 8 && args[7] == QLatin1String("hidden");
+    return Stop(args[2], args[3].toStdString(), args[4].toStdString(), args[5].toInt(), waitMs, hidden);
   }
   if (args.size() == 5 && args[1] == QLatin1String("idle")) return Idle(args[2], args[3].toStdString(), args[4].toInt());
   if (args.size() == 5 && args[1] == QLatin1String("jobs")) return Jobs(args[2], args[3].toStdString(), args[4].toInt());
   std::fprintf(stderr,
                "usage: bench_main_window list <skin folder> <recordings folder>\n"
-               "       bench_main_window stop <skin folder> <recordings folder> mp3|m4a|wav <seconds> [<wait ms>]\n"
+               "       bench_main_window stop <skin folder> <recordings folder> mp3|m4a|wav <seconds> [<wait ms> [hidden]]\n"
                "       bench_main_window idle <skin folder> <recordings folder> <seconds>\n"
                "       bench_main_window jobs <skin folder> <recordings folder> <jobs>\n");
   return 2;

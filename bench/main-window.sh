@@ -8,7 +8,7 @@
 #        bench/main-window.sh meters [-s SECONDS]
 #        bench/main-window.sh list [-n FILES] [-r RUNS] [-b]
 #        bench/main-window.sh stop [-s SECONDS] [FORMAT...]
-#        bench/main-window.sh start [-r RUNS]
+#        bench/main-window.sh start [-r RUNS] [-t]
 #        bench/main-window.sh jobs [-n JOBS] [-r RUNS]
 #   idle: CPU of the shown, idle window over SECONDS (default 60), and its wake-ups
 #   meters: the idle window with its level meters live on a microphone whose level keeps
@@ -19,14 +19,15 @@
 #         started 20 s apart) and times the click on stop to the new row
 #   start: the output sink plays a tone at its default latency (rendering up to 2 s ahead) and
 #          nothing else reads it; the window is shown for 3-5 s, then records system sound
-#          for 3 s with its start button, RUNS times (default 5): where the tone first appears
+#          for 3 s with its start button, RUNS times (default 5): where the tone first appears;
+#          with -t the window is hidden at once, as in the tray (the meters do not run)
 #   jobs: a job file of JOBS jobs (default 100000) shown in the job list, RUNS times (default 3)
 set -euo pipefail
 
 BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 REPO_DIR=$(dirname "$BENCH_DIR")
 die() { echo "main-window.sh: $*" >&2; exit 1; }
-usage() { sed -n '2,23s/^# \{0,1\}//p' "$0"; exit 2; }
+usage() { sed -n '2,24s/^# \{0,1\}//p' "$0"; exit 2; }
 
 BUILD_DIR=${ZAV_BUILD_DIR:-$REPO_DIR/build}
 PROGRAM=$BUILD_DIR/app/desktop/zav-audio-recorder
@@ -174,7 +175,8 @@ case $MODE in
     ;;
   start)
     RUNS=5
-    while getopts "r:" opt; do case $opt in r) RUNS=$OPTARG ;; *) usage ;; esac; done
+    SHOWN=shown
+    while getopts "r:t" opt; do case $opt in r) RUNS=$OPTARG ;; t) SHOWN=hidden ;; *) usage ;; esac; done
     command -v python3 >/dev/null || die "python3 is not installed"
     for run in $(seq 1 "$RUNS"); do
       mkdir -p "$WORK/start-$run"
@@ -183,10 +185,10 @@ case $MODE in
       # Each run at another point of the sink's 2 s block.
       wait_ms=$((3000 + RANDOM % 2000))
       HOME=$home XDG_CONFIG_HOME=$home/config "$WINDOW_BENCH" stop "$REPO_DIR/skin" "$WORK/start-$run" wav 3 \
-        "$wait_ms" >/dev/null 2>&1 || die "bench_main_window stop failed"
+        "$wait_ms" $SHOWN >/dev/null 2>&1 || die "bench_main_window stop failed"
       file=$(find "$WORK/start-$run" -name '*.wav' | head -1)
       windows=$(ffmpeg -v error -i "$file" -f s16le -ac 1 -ar 44100 - | python3 "$BENCH_DIR/tone-windows.py")
-      echo "run $run: shown_ms=$wait_ms $windows"
+      echo "run $run: window=$SHOWN wait_ms=$wait_ms $windows"
     done
     ;;
   jobs)
