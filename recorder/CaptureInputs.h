@@ -81,18 +81,25 @@ class SpeakerInput {
 // Creates the inputs of one recording. device: the server's name of the source (microphone)
 // or sink (system sound) to record; empty for the default. applications: the keys of the
 // applications whose streams alone are the system sound.
+// What system sound is captured for: a recording, which must not lose a moment when the
+// default sink switches, or a level meter, which may lose a few tens of milliseconds there
+// and so needs to read only the sink it shows.
+enum class SystemSoundUse { kRecording, kMeter };
+
 class CaptureBackend {
  public:
   virtual ~CaptureBackend() = default;
   virtual std::unique_ptr<MicrophoneInput> CreateMicrophone(const std::string& device) = 0;
   virtual std::unique_ptr<SpeakerInput> CreateSpeaker(const std::string& device) = 0;
+  virtual std::unique_ptr<SpeakerInput> CreateSpeakerForMeter(const std::string& device) { return CreateSpeaker(device); }
   virtual std::unique_ptr<SpeakerInput> CreateApplications(const std::vector<std::string>& /*applications*/) {
     return nullptr;
   }
-  // The system sound of a recording: the applications' streams when any is named, else the
-  // sink's monitor.
-  std::unique_ptr<SpeakerInput> CreateSystemSound(const std::string& speaker, const std::vector<std::string>& applications) {
-    return applications.empty() ? CreateSpeaker(speaker) : CreateApplications(applications);
+  // The system sound: the applications' streams when any is named, else the sink's monitor.
+  std::unique_ptr<SpeakerInput> CreateSystemSound(const std::string& speaker, const std::vector<std::string>& applications,
+                                                  SystemSoundUse use = SystemSoundUse::kRecording) {
+    if (!applications.empty()) return CreateApplications(applications);
+    return use == SystemSoundUse::kMeter ? CreateSpeakerForMeter(speaker) : CreateSpeaker(speaker);
   }
 };
 

@@ -185,7 +185,8 @@ class SystemSoundMeter {
  private:
   bool Open(int64_t now) {
     if (!retry_.Due(now)) return false;
-    input_ = monitor_.backend->CreateSystemSound(monitor_.devices.speaker, monitor_.devices.applications);
+    input_ = monitor_.backend->CreateSystemSound(monitor_.devices.speaker, monitor_.devices.applications,
+                                                 SystemSoundUse::kMeter);
     if (!input_ || input_->Open(monitor_.cancel) != 0) {
       input_.reset();
       retry_.Failed(NowMs());

@@ -68,7 +68,7 @@ CaptureFormat PulseAppInput::Format() const { return {kRate, kChannels, /*AV_SAM
 int PulseAppInput::Open(const std::atomic<bool>& cancel) {
   cancel_ = &cancel;
   // Not waited for beyond its own open: without a sink there is nothing to tap either.
-  sinks_ = std::make_unique<pulse::SinkMonitors>(std::string(), cancel_, pulse::SinkMonitors::Hearing::kNone);
+  sinks_ = std::make_unique<pulse::SinkMonitors>(std::string(), cancel_, pulse::SinkMonitors::Flow::kNone);
   sinks_->Open(pulse::DeadlineIn(kOpenTimeout));
   if (!Connect(kOpenTimeout)) {
     LOG(ERROR) << "CoCreateInstance error";

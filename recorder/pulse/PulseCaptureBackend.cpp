@@ -19,6 +19,9 @@ class PulseCaptureBackend final : public CaptureBackend {
   std::unique_ptr<SpeakerInput> CreateSpeaker(const std::string& device) override {
     return std::make_unique<PulseSpeakerInput>(device);
   }
+  std::unique_ptr<SpeakerInput> CreateSpeakerForMeter(const std::string& device) override {
+    return std::make_unique<PulseSpeakerInput>(device, SystemSoundUse::kMeter);
+  }
   std::unique_ptr<SpeakerInput> CreateApplications(const std::vector<std::string>& applications) override {
     return std::make_unique<PulseAppInput>(applications);
   }

@@ -14,7 +14,9 @@ constexpr int kBytesPerSample = 4;
 int PulseSpeakerInput::Open(const std::atomic<bool>& cancel) {
   pending_ = nullptr;
   pendingBytes_ = 0;
-  monitors_ = std::make_unique<pulse::SinkMonitors>(chosen_, &cancel);
+  const auto flow = use_ == SystemSoundUse::kMeter ? pulse::SinkMonitors::Flow::kHeardSinkOnly
+                                                   : pulse::SinkMonitors::Flow::kEverySink;
+  monitors_ = std::make_unique<pulse::SinkMonitors>(chosen_, &cancel, flow);
   switch (monitors_->Open(pulse::DeadlineIn(kOpenTimeout))) {
     case pulse::SinkMonitors::OpenResult::kOk:
       break;

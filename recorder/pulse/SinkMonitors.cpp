@@ -63,7 +63,7 @@ struct SinkMonitors::Events {
 
 SinkMonitors::OpenResult SinkMonitors::Open(Deadline deadline) {
   if (!Connect(deadline) || !Refresh(deadline)) return OpenResult::kNoServer;
-  if (hearing_ == Hearing::kNone) {
+  if (flow_ == Flow::kNone) {
     // Every sink in short blocks before the owner's own streams start.
     for (const std::unique_ptr<Reader>& reader : readers_) {
       if (reader->stream) WaitStreamReady(connection_.mainloop.get(), reader->stream.get(), deadline, cancel_);
@@ -119,7 +119,7 @@ bool SinkMonitors::Refresh(Deadline deadline) {
     return std::none_of(sinks.begin(), sinks.end(),
                         [&](const SinkRecord& sink) { return sink.index == reader->index && wanted(sink); });
   });
-  const std::string heard = hearing_ == Hearing::kNone ? std::string() : chosen_.empty() ? defaults.sinkName : chosen_;
+  const std::string heard = flow_ == Flow::kNone ? std::string() : chosen_.empty() ? defaults.sinkName : chosen_;
   for (const SinkRecord& sink : sinks) {
     if (!wanted(sink) || FindReader(sink.index) != nullptr) continue;
     auto reader = std::make_unique<Reader>();
@@ -127,10 +127,10 @@ bool SinkMonitors::Refresh(Deadline deadline) {
     reader->sink = sink.name;
     reader->monitor = sink.monitorName;
     reader->format = {SampleType::kS32, sink.sampleRate, kCaptureChannels};
-    StartReader(*reader, /*corked=*/sink.name != heard);
+    StartReader(*reader, /*corked=*/flow_ != Flow::kEverySink && sink.name != heard);
     readers_.push_back(std::move(reader));
   }
-  if (hearing_ != Hearing::kNone) Hear(heard);
+  if (flow_ != Flow::kNone) Hear(heard);
   return true;
 }
 
@@ -173,13 +173,13 @@ void SinkMonitors::RestartFailed(Clock::time_point now) {
       reader->context.reset();
       reader->retryAt = now + kRetryFailedReader;
     } else if (now >= reader->retryAt) {
-      StartReader(*reader, !Wanted(*reader));
+      StartReader(*reader, !Flows(*reader));
     }
   }
 }
 
-bool SinkMonitors::Wanted(const Reader& reader) const {
-  return reader.index == heardIndex_ || reader.index == previousIndex_;
+bool SinkMonitors::Flows(const Reader& reader) const {
+  return flow_ == Flow::kEverySink || reader.index == heardIndex_ || reader.index == previousIndex_;
 }
 
 void SinkMonitors::SetCorked(Reader& reader, bool corked) {
@@ -247,9 +247,8 @@ void SinkMonitors::Poll() {
   if (refreshWanted_) Refresh(DeadlineIn(kRequestTimeout));
   RestartFailed(now);
   for (const std::unique_ptr<Reader>& reader : readers_) {
-    const bool wanted = Wanted(*reader);
-    SetCorked(*reader, !wanted);
-    if (!wanted) DropHeld(*reader);
+    SetCorked(*reader, !Flows(*reader));
+    if (reader->index != heardIndex_ && reader->index != previousIndex_) DropHeld(*reader);
   }
 }
 

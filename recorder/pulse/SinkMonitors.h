@@ -8,12 +8,13 @@
 // and posts each block to its monitor when it renders it, so a stream opened on its monitor
 // hears nothing until the next block; a sink with a low-latency reader renders in short
 // blocks. So when another sink becomes the default, its reader already flows and is heard at
-// once. The readers of the sinks not heard are corked: the server still keeps their sinks
-// rendering in short blocks for them, but sends them nothing to read and throw away, and a
-// reader is uncorked the moment its sink becomes the heard one (what its sink rendered ahead
-// before, at most a fragment, is not heard). A subscription tells of new and removed sinks and
-// of a new default at once; a lost connection (the server restarted) is looked for again every
-// 100 ms.
+// once. The readers of the sinks not heard are drained at every poll. An owner that can lose a
+// little at a switch (a level meter) has them corked instead: the server still keeps their
+// sinks rendering in short blocks for them but sends them nothing to read and throw away, and
+// a switch loses the time until the next poll uncorks the new sink's reader (a switching
+// default lost 5 % of a recording's system sound that way, 40 ms a switch). A subscription
+// tells of new and removed sinks and of a new default at once; a lost connection (the server
+// restarted) is looked for again every 100 ms.
 //
 // A switch is cut where the server said so, not at a poll: what each reader held when the
 // server's change arrived is noted, and the old sink is heard up to that point, the new one
@@ -45,18 +46,19 @@ namespace zav::pulse {
 class SinkMonitors {
  public:
   enum class OpenResult { kOk, kNoServer, kNoSink, kNoStream };
-  enum class Hearing { kOneSink, kNone };
+  // Which readers the server sends audio: every reader (a switch is heard from the server's
+  // change on), only the heard sink's (the others corked), or none (nothing is handed out).
+  enum class Flow { kEverySink, kHeardSinkOnly, kNone };
 
   // chosen: the name of the sink to hear; empty to hear the default sink wherever it goes.
-  // cancel: ends every wait early when set (may be null). hearing: kNone keeps every sink in
-  // short blocks and hands out nothing.
-  SinkMonitors(std::string chosen, const std::atomic<bool>* cancel, Hearing hearing = Hearing::kOneSink)
-      : chosen_(std::move(chosen)), cancel_(cancel), hearing_(hearing) {}
+  // cancel: ends every wait early when set (may be null).
+  SinkMonitors(std::string chosen, const std::atomic<bool>* cancel, Flow flow = Flow::kEverySink)
+      : chosen_(std::move(chosen)), cancel_(cancel), flow_(flow) {}
   SinkMonitors(const SinkMonitors&) = delete;
   SinkMonitors& operator=(const SinkMonitors&) = delete;
 
-  // Connects, starts the readers and waits until the heard sink's reader delivers (hearing
-  // none: until every reader is there).
+  // Connects, starts the readers and waits until the heard sink's reader delivers (with
+  // Flow::kNone: until every reader is there).
   OpenResult Open(Deadline deadline);
   // Handles what the server sent meanwhile: sinks that came or went, another default sink, a
   // lost connection (looked for again at most every 100 ms, each attempt bounded). Drains the
@@ -96,9 +98,9 @@ class SinkMonitors {
   bool Refresh(Deadline deadline);
   void StartReader(Reader& reader, bool corked);
   static bool Flowing(const Reader& reader);
-  // Only the reader heard and, until its part is handed out, the one heard before a switch
-  // are sent audio.
-  bool Wanted(const Reader& reader) const;
+  // Whether the server should send the reader audio: with kHeardSinkOnly only the heard
+  // reader and, until its part is handed out, the one heard before a switch.
+  bool Flows(const Reader& reader) const;
   static void SetCorked(Reader& reader, bool corked);
   // Drops the reader's piece that was peeked (fragmentBytes long) or everything it holds.
   static void DropPeeked(Reader& reader, std::size_t fragmentBytes);
@@ -114,7 +116,7 @@ class SinkMonitors {
 
   const std::string chosen_;
   const std::atomic<bool>* cancel_;
-  const Hearing hearing_;
+  const Flow flow_;
   Connection connection_;
   std::vector<std::unique_ptr<Reader>> readers_;  // after connection_: end before its mainloop
   static constexpr uint32_t kNoSink = UINT32_MAX;
