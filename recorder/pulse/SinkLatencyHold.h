@@ -32,7 +32,6 @@ class SinkLatencyHold {
   // Holds each of these sinks (the server's list, as it is now), lets go of the others, and
   // starts again a stream the server ended.
   void Match(const std::vector<SinkRecord>& sinks);
-  std::size_t held() const { return streams_.size(); }
 
  private:
   pa_context* context_;
