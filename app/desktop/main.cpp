@@ -167,6 +167,16 @@ int main(int argc, char** argv) {
                             zav::Tr(QStringLiteral(QT_TRANSLATE_NOOP("Zav", "界面皮肤文件已损坏，请重新安装程序。"))));
       exitCode = kExitCannotStart;
     } else {
+      // Taken before the window is shown or said to be: a signal sent as soon as it is (a
+      // session ending, a script) must end the program through its orderly quit, not kill it.
+      zav::TerminationSignals terminationSignals([] {
+        LOG(INFO) << "termination signal";
+        if (auto* window = FindMainWindow()) {
+          window->Close(static_cast<int>(zav::kCloseForQuit));
+        } else {
+          QCoreApplication::quit();
+        }
+      });
       mainWnd->CenterWindow();
       // Started with the desktop: the window stays in the tray, where its icon brings it back.
       if (startHidden && mainWnd->HasTrayIcon()) {
@@ -176,14 +186,6 @@ int main(int argc, char** argv) {
         LOG(INFO) << "main window shown";
       }
 
-      zav::TerminationSignals terminationSignals([] {
-        LOG(INFO) << "termination signal";
-        if (auto* window = FindMainWindow()) {
-          window->Close(static_cast<int>(zav::kCloseForQuit));
-        } else {
-          QCoreApplication::quit();
-        }
-      });
       // 14. Event loop.
       app.exec();
     }
