@@ -62,38 +62,68 @@ void CLevelMeterUI::Changed(bool changed) {
   if (!expiry_.isActive() || expiry_.remainingTime() > waitMs) expiry_.start(waitMs);
 }
 
-void CLevelMeterUI::paintEvent(QPaintEvent*) {
-  const MeterLook& look = model_.look();
-  QPainter painter(this);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(Qt::NoPen);
-  if (testAttribute(Qt::WA_OpaquePaintEvent)) painter.fillRect(rect(), backgroundColor_);
+void CLevelMeterUI::PrepareSprites() {
+  const std::array<QRgb, 6> colors{trackColor_.rgba(), idleTrackColor_.rgba(), levelColor_.rgba(),
+                                   peakColor_.rgba(),  clipColor_.rgba(),      backgroundColor_.rgba()};
+  const qreal ratio = devicePixelRatioF();
+  if (sprites_.size == size() && sprites_.pixelRatio == ratio && sprites_.colors == colors) return;
+  sprites_.size = size();
+  sprites_.pixelRatio = ratio;
+  sprites_.colors = colors;
+
   const qreal h = height();
   const qreal radius = h / 2;
   const QRectF bar(0, 0, BarLength(), h);
   const QRectF clipMark(width() - kClipMarkPx, 0, kClipMarkPx, h);
+  const bool opaque = testAttribute(Qt::WA_OpaquePaintEvent);
+  auto track = [&](const QColor& color, bool filled) {
+    QPixmap pixmap(size() * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(opaque ? backgroundColor_ : QColor(Qt::transparent));
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    painter.drawRoundedRect(bar, radius, radius);
+    painter.drawRoundedRect(clipMark, radius, radius);
+    if (filled) {
+      // The level is clipped to the track's rounded shape, so a short bar keeps a round start.
+      QPainterPath shape;
+      shape.addRoundedRect(bar, radius, radius);
+      painter.setClipPath(shape);
+      painter.fillRect(bar, levelColor_);
+    }
+    return pixmap;
+  };
+  sprites_.idle = track(idleTrackColor_, false);
+  sprites_.active = track(trackColor_, false);
+  sprites_.full = track(trackColor_, true);
+}
 
-  painter.setBrush(look.active ? trackColor_ : idleTrackColor_);
-  painter.drawRoundedRect(bar, radius, radius);
-  painter.drawRoundedRect(clipMark, radius, radius);
-  if (!look.active) return;
-
+void CLevelMeterUI::paintEvent(QPaintEvent*) {
+  const MeterLook& look = model_.look();
+  PrepareSprites();
+  QPainter painter(this);
+  if (!look.active) {
+    painter.drawPixmap(0, 0, sprites_.idle);
+    return;
+  }
+  painter.drawPixmap(0, 0, sprites_.active);
+  const qreal h = height();
   if (look.barSteps > 0) {
-    // The level is clipped to the track's rounded shape, so a short bar keeps a round start.
-    QPainterPath track;
-    track.addRoundedRect(bar, radius, radius);
-    painter.save();
-    painter.setClipPath(track);
-    painter.fillRect(QRectF(0, 0, look.barSteps, h), levelColor_);
-    painter.restore();
+    const qreal ratio = sprites_.pixelRatio;
+    painter.drawPixmap(QRectF(0, 0, look.barSteps, h), sprites_.full, QRectF(0, 0, look.barSteps * ratio, h * ratio));
   }
   if (look.peakStep > 0) {
-    const qreal x = std::clamp<qreal>(look.peakStep - kPeakMarkPx, 0, bar.width() - kPeakMarkPx);
+    const qreal x = std::clamp<qreal>(look.peakStep - kPeakMarkPx, 0, BarLength() - kPeakMarkPx);
     painter.fillRect(QRectF(x, 0, kPeakMarkPx, h), peakColor_);
   }
   if (look.clip) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
     painter.setBrush(clipColor_);
-    painter.drawRoundedRect(clipMark, radius, radius);
+    const qreal radius = h / 2;
+    painter.drawRoundedRect(QRectF(width() - kClipMarkPx, 0, kClipMarkPx, h), radius, radius);
   }
 }
 

@@ -7,9 +7,12 @@
 // UI thread only.
 
 #include <QColor>
+#include <QPixmap>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+
+#include <array>
 
 #include "LevelMeterModel.h"
 
@@ -54,6 +57,19 @@ class CLevelMeterUI : public QWidget {
   int BarLength() const;
   // Draws again when changed, and wakes up when a held mark is due to fall.
   void Changed(bool changed);
+  // Draws the meter's pieces again when its size or a colour has changed.
+  void PrepareSprites();
+
+  // The meter's pieces at its size and in its colours, drawn once: a frame is then two blits
+  // and the peak mark instead of anti-aliased rounded shapes and a clip path ten times a second.
+  struct Sprites {
+    QSize size;
+    qreal pixelRatio = 0;
+    std::array<QRgb, 6> colors{};
+    QPixmap idle;    // the idle track and clip mark, over the background
+    QPixmap active;  // the same in the active track colour
+    QPixmap full;    // the active track with its whole bar in the level colour
+  };
 
   LevelMeterModel model_;
   QTimer expiry_;
@@ -63,6 +79,7 @@ class CLevelMeterUI : public QWidget {
   QColor peakColor_{0x1a, 0x8a, 0x4a};
   QColor clipColor_{0xe5, 0x48, 0x4d};
   QColor backgroundColor_;  // invalid: unknown, the meter is drawn over its parent
+  Sprites sprites_;
 };
 
 }  // namespace zav
