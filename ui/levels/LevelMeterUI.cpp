@@ -63,8 +63,8 @@ void CLevelMeterUI::Changed(bool changed) {
 }
 
 void CLevelMeterUI::PrepareSprites() {
-  const std::array<QRgb, 6> colors{trackColor_.rgba(), idleTrackColor_.rgba(), levelColor_.rgba(),
-                                   peakColor_.rgba(),  clipColor_.rgba(),      backgroundColor_.rgba()};
+  const std::array<QRgb, 4> colors{trackColor_.rgba(), idleTrackColor_.rgba(), levelColor_.rgba(),
+                                   backgroundColor_.rgba()};
   const qreal ratio = devicePixelRatioF();
   if (sprites_.size == size() && sprites_.pixelRatio == ratio && sprites_.colors == colors) return;
   sprites_.size = size();

@@ -65,7 +65,7 @@ class CLevelMeterUI : public QWidget {
   struct Sprites {
     QSize size;
     qreal pixelRatio = 0;
-    std::array<QRgb, 6> colors{};
+    std::array<QRgb, 4> colors{};  // the ones the pieces are drawn in
     QPixmap idle;    // the idle track and clip mark, over the background
     QPixmap active;  // the same in the active track colour
     QPixmap full;    // the active track with its whole bar in the level colour
