@@ -178,9 +178,11 @@ void SinkMonitors::RestartFailed(Clock::time_point now) {
   }
 }
 
-bool SinkMonitors::Flows(const Reader& reader) const {
-  return flow_ == Flow::kEverySink || reader.index == heardIndex_ || reader.index == previousIndex_;
+bool SinkMonitors::HandsOut(const Reader& reader) const {
+  return reader.index == heardIndex_ || reader.index == previousIndex_;
 }
+
+bool SinkMonitors::Flows(const Reader& reader) const { return flow_ == Flow::kEverySink || HandsOut(reader); }
 
 void SinkMonitors::SetCorked(Reader& reader, bool corked) {
   if (reader.corked == corked || !Flowing(reader)) return;
@@ -248,7 +250,7 @@ void SinkMonitors::Poll() {
   RestartFailed(now);
   for (const std::unique_ptr<Reader>& reader : readers_) {
     SetCorked(*reader, !Flows(*reader));
-    if (reader->index != heardIndex_ && reader->index != previousIndex_) DropHeld(*reader);
+    if (!HandsOut(*reader)) DropHeld(*reader);
   }
 }
 

@@ -98,8 +98,10 @@ class SinkMonitors {
   bool Refresh(Deadline deadline);
   void StartReader(Reader& reader, bool corked);
   static bool Flowing(const Reader& reader);
-  // Whether the server should send the reader audio: with kHeardSinkOnly only the heard
-  // reader and, until its part is handed out, the one heard before a switch.
+  // Whether the reader's audio is handed out: the heard reader's and, until its part is out,
+  // the one heard before a switch. Every other reader's is drained.
+  bool HandsOut(const Reader& reader) const;
+  // Whether the server should send the reader audio: with kHeardSinkOnly only what HandsOut.
   bool Flows(const Reader& reader) const;
   static void SetCorked(Reader& reader, bool corked);
   // Drops the reader's piece that was peeked (fragmentBytes long) or everything it holds.
