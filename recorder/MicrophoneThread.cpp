@@ -91,7 +91,9 @@ class MicrophoneLoop {
         input_.Flush();
         continue;
       }
-      if (TakeAudio(now) < 0) return -1;
+      const bool stalled = !heldOver_ && WokeAfterStall(pollMs_, now);
+      if (TakeAudio(now, !stalled) < 0) return -1;
+      if (heldOver_) poll = now;
       if (gone_ && LookForMicrophone(now) < 0) return -1;
       // A vanished microphone leaves its meter empty until it is back.
       if (gone_ && core_.measuresLevels()) core_.PublishLevel(LevelSource::kMicrophone, SourceLevel{}, poll);
@@ -141,9 +143,10 @@ class MicrophoneLoop {
     return 0;
   }
 
-  // Takes everything that has arrived by now and places it on the clock. -1 when the path failed.
-  int TakeAudio(int64_t now) {
-    gathered_.clear();
+  // Takes everything that has arrived by now and places it on the clock, with what an earlier
+  // poll held over; unless `place` is false (a wake after a stall), when it is held over for
+  // the next poll. -1 when the path failed.
+  int TakeAudio(int64_t now, bool place = true) {
     for (;;) {
       const void* data = nullptr;
       int frames = 0;
@@ -162,7 +165,13 @@ class MicrophoneLoop {
       gathered_.insert(gathered_.end(), bytes, bytes + static_cast<size_t>(frames) * frameBytes_);
       input_.Release();
     }
-    return Deliver(now);
+    // A microphone that went away may come back in another format: what it delivered before
+    // goes now.
+    heldOver_ = !place && !gone_;
+    if (heldOver_) return 0;
+    const int result = Deliver(now);
+    gathered_.clear();
+    return result;
   }
 
   // Places the audio gathered in a poll where the clock stood when it arrived, queues the part
@@ -369,6 +378,7 @@ class MicrophoneLoop {
   CaptureFormat device_;
   int frameBytes_ = 4;
   std::vector<uint8_t> gathered_;  // audio of this poll, in the device's format
+  bool heldOver_ = false;          // gathered_ waits for the next poll (a wake after a stall)
   int64_t expectedEnd_ = 0;        // where the microphone's audio ended after the last poll
   ClockDrift drift_{kOutputSampleRate};
   LevelMeter meter_;

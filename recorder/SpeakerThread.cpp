@@ -78,8 +78,11 @@ class SpeakerLoop {
       if (TakePending(now) < 0) return -1;
       core_.systemSoundAway = !input_.Present();
       const bool heard = gatheredFrames() > 0;
-      if (Deliver(now) < 0) return -1;
-      lastPollMs_ = now;
+      heldOver_ = !heldOver_ && WokeAfterStall(lastPollMs_ + kPollMs, now);
+      if (!heldOver_) {
+        if (Deliver(now) < 0) return -1;
+        lastPollMs_ = now;
+      }
       if (heard) {
         quietPolls = 0;
       } else if (++quietPolls >= kQuietAfterPolls && records_ && core_.measuresLevels()) {
@@ -278,7 +281,8 @@ class SpeakerLoop {
   int frameBytes_ = 8;
   LevelMeter meter_;
   bool wasRunning_ = false;
-  int64_t lastPollMs_ = 0;
+  int64_t lastPollMs_ = 0;  // when what was gathered was last placed
+  bool heldOver_ = false;   // what was gathered waits for the next poll (a wake after a stall)
 };
 
 }  // namespace

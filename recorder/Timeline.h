@@ -25,6 +25,16 @@ namespace zav {
 // a gap or an overlap: a poll period and a packet, with room for a busy machine's late wake-ups.
 inline constexpr int kPlacementToleranceMs = 150;
 
+// A capture thread that wakes this much later than it asked to was held with the rest of the
+// machine (a stall), and so, most likely, was the sound server: what the server captured
+// meanwhile is on its way, some of it arrived, most not yet. Placed as it comes, in two polls,
+// its first part would leave a gap and the rest would count as overlap and be cut, losing the
+// stall's audio. Such a wake keeps what it took for the next poll, which places it all in one
+// piece (never two polls in a row: a machine that is merely slow still delivers).
+inline constexpr int kStalledWakeMs = 100;
+
+inline bool WokeAfterStall(int64_t askedMs, int64_t nowMs) { return nowMs - askedMs > kStalledWakeMs; }
+
 struct Placement {
   int64_t silence = 0;  // samples of silence before the piece
   int64_t drop = 0;     // samples cut from the start of the piece

@@ -136,6 +136,38 @@ TEST_F(RealSound, CommandLineEndsOnCtrlCWithinASecondWhateverTheServerDid) {
   }
 }
 
+// The whole machine stalls for 0.4 s (a busy host, memory pressure): the recorder and the
+// server stop together and come back together, and the server hands over what it captured
+// meanwhile. Nothing of it is lost: both tones run through the file without a gap.
+TEST_F(RealSound, AMachineStallLosesNoAudio) {
+  START_SERVER_OR_SKIP(MicrophoneKind::kFedSink, true);
+  const std::string log = folder.path() + "/.log";
+  const pid_t pid = SpawnDaemon(
+      {ZAV_RECORD_PATH, "--source", "both", "--format", "wav", "--seconds", "5", "--output-dir", folder.path()},
+      BuildEnvironment({{"PULSE_SERVER", server->address()}}), log);
+  ASSERT_GT(pid, 0);
+  std::this_thread::sleep_for(2500ms);
+  kill(pid, SIGSTOP);
+  ASSERT_TRUE(server->Freeze());
+  std::this_thread::sleep_for(400ms);
+  ASSERT_TRUE(server->Thaw());
+  kill(pid, SIGCONT);
+  ASSERT_EQ(WaitExit(pid, 10s), 0) << ReadAll(log);
+  const std::vector<std::string> files = Recordings(folder.path());
+  ASSERT_EQ(files.size(), 1u);
+  const DecodedAudio audio = DecodeFile(files[0]);
+  ASSERT_TRUE(audio.ok) << audio.error;
+  EXPECT_NEAR(audio.seconds(), 5.0, 0.1);
+  const std::vector<float>& left = audio.left;
+  std::string gaps;
+  for (size_t from = At(0.3); from + At(0.2) < left.size(); from += At(0.1)) {
+    if (ToneAmplitude(left, kRate, kMicrophoneHz, from, from + At(0.1)) < 0.05 ||
+        ToneAmplitude(left, kRate, kSpeakerHz, from, from + At(0.1)) < 0.05)
+      gaps += " " + std::to_string(static_cast<double>(from) / kRate);
+  }
+  EXPECT_TRUE(gaps.empty()) << "a tone is missing in the 0.1 s from (s):" << gaps;
+}
+
 // In wav, so that the pitch in the file is the pitch captured.
 TEST_F(RealSound, SystemSoundFollowsADefaultSinkOfAnotherFormat) {
   START_SERVER_OR_SKIP(MicrophoneKind::kFedSink, true);
