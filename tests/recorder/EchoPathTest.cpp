@@ -87,7 +87,7 @@ class EchoPath : public RealSound, public ::testing::WithParamInterface<int> {
     for (int attempt = 1;; ++attempt) {
       const Recording r = RecordSteps("mp3", {{500ms, play}, {1000ms, count}, {sceneLength - 200ms, {}}});
       EXPECT_TRUE(server->WaitForPlaybacks(5s));
-      if (!StalledIn(r, attempt)) return r.audio;
+      if (!StalledIn(r, attempt, 100ms)) return r.audio;
     }
   }
 };
@@ -141,7 +141,7 @@ TEST_F(RealSound, EchoCancelledMicrophoneGoesOnWhenTheSystemSoundStops) {
     ASSERT_GE(server->PlayTone(PulseServer::kMicrophoneFeedSink, kMicrophoneHz), 0) << server->error();
     r = RecordSteps("mp3", {{2000ms, [&] { return server->Pactl({"suspend-sink", PulseServer::kOutputSink, "1"}); }},
                             {3000ms, {}}});
-    if (!StalledIn(r, attempt)) break;
+    if (!StalledIn(r, attempt, kLongerThanTheRecorderWaits)) break;
   }
   ASSERT_TRUE(r.audio.ok) << r.audio.error;
   EXPECT_NEAR(r.audio.seconds(), r.recorded, 0.1 + 0.002 * r.recorded);

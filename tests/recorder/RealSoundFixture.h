@@ -19,6 +19,7 @@
 #include "AudioRecorder.h"
 #include "ChildProcess.h"
 #include "PulseServer.h"
+#include "RecorderCore.h"
 #include "RecorderHarness.h"
 #include "StallWatch.h"
 #include "Trace.h"
@@ -108,15 +109,15 @@ class RealSound : public ::testing::Test {
     return out;
   }
 
-  // Whether the machine stalled while r was recorded, for tests whose figures the gap a stall
-  // leaves would spoil (a stalled machine is a frozen server to the recorder: what arrives
-  // late beyond its placement tolerance is cut, by design). Says so; such a test records
-  // again, with a server of its own, up to kStalledAttempts times in all. On this machine
-  // under the whole test command, a recording's longest stall is under 10 ms.
+  // Whether the machine stalled while r was recorded for longer than `limit`, for tests whose
+  // figures such a stall would spoil: one longer than the recorder waits for a source (it
+  // then writes silence, as for a frozen server), or one that moves an echo path. Says so;
+  // such a test records again, with a server of its own, up to kStalledAttempts times in all.
+  // On this machine under the whole test command, a recording's longest stall is under 10 ms.
   static constexpr int kStalledAttempts = 3;
-  static bool StalledIn(const Recording& r, int attempt) {
-    constexpr std::chrono::milliseconds kStall{100};
-    if (r.stall < kStall) return false;
+  static constexpr std::chrono::milliseconds kLongerThanTheRecorderWaits{kMicrophonePatienceMs};
+  static bool StalledIn(const Recording& r, int attempt, std::chrono::milliseconds limit) {
+    if (r.stall <= limit) return false;
     std::fprintf(stderr, "the machine stalled for %lld ms, %.2f s into recording %d of at most %d%s\n",
                  static_cast<long long>(r.stall.count()), r.stallEndedAt, attempt, kStalledAttempts,
                  attempt < kStalledAttempts ? ": recording again" : "");
