@@ -80,6 +80,13 @@ void RecorderCore::SetRunning(bool run, std::atomic<bool>* stop) {
 
 int64_t RecorderCore::ClockNow() const { return clock.PositionAt(SteadyNowMs()); }
 
+void RecorderCore::NoteStall(int64_t nowMs) {
+  const int64_t until = nowMs + kStallCatchUpMs;
+  int64_t seen = stallCatchUpUntilMs;
+  while (seen < until && !stallCatchUpUntilMs.compare_exchange_weak(seen, until)) {
+  }
+}
+
 void RecorderCore::PublishLevel(LevelSource source, const SourceLevel& level, int64_t nowMs) {
   if (!running || stopRequested) {
     levels.SetLevel(source, level);

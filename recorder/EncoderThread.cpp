@@ -5,6 +5,7 @@
 #include <glog/logging.h>
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "RecorderCore.h"
@@ -195,12 +196,23 @@ int RunEncoderLoop(RecorderCore& core) {
   if (!writer.ready()) return -1;
   const int frameSize = core.output.choice().frameSize;
   SecondMark mark;
+  // When the wait this pass woke from was to end; a pass after a write asks for nothing (a
+  // slow write is no stall of the machine).
+  constexpr int64_t kAfterWrite = std::numeric_limits<int64_t>::max();
+  int64_t asked = kAfterWrite;
   while (!core.encoderStop) {
     const WakeSignal::Seen seen = core.encoderWake.Look();
     const int64_t now = SteadyNowMs();
+    if (asked != kAfterWrite && WokeAfterStall(asked, now)) core.NoteStall(now);
+    if (const int64_t until = core.stallCatchUpUntilMs; now < until) {
+      asked = until;
+      core.encoderWake.WaitUntil(until, seen, false);
+      continue;
+    }
     const FrameDecision decision = writer.Next(core.clock.PositionAt(now));
     if (decision.write) {
       if (writer.Write(frameSize) < 0) return -1;
+      asked = kAfterWrite;
       continue;
     }
     const int64_t due = decision.wakeAt > 0 ? core.clock.TimeOf(decision.wakeAt) : -1;
@@ -208,6 +220,7 @@ int RunEncoderLoop(RecorderCore& core) {
                            : decision.forAudio ? std::max(due, now + 1)
                            : writer.anyQuiet()  ? std::max(due, now + 1) + kQuietBatchMs
                                                 : BatchWake(core, std::max(due, now + 1), frameSize, mark);
+    asked = wakeAt;
     core.encoderWake.WaitUntil(wakeAt, seen, decision.forAudio);
   }
   Trace("audio encode thread exit\n");

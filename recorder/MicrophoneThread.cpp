@@ -92,6 +92,7 @@ class MicrophoneLoop {
         continue;
       }
       const bool stalled = !heldOver_ && WokeAfterStall(pollMs_, now);
+      if (stalled) core_.NoteStall(now);
       if (TakeAudio(now, !stalled) < 0) return -1;
       if (heldOver_) poll = now;
       if (gone_ && LookForMicrophone(now) < 0) return -1;

@@ -99,6 +99,8 @@ struct RecorderCore {
   RecordingClock clock{kOutputSampleRate};
   // Wakes the encoder on every delivery and on Start, Pause and Stop.
   WakeSignal encoderWake;
+  // Until when (steady clock, ms) the encoder writes nothing after a stall (NoteStall).
+  std::atomic<int64_t> stallCatchUpUntilMs{0};
 
   std::thread encoderThread;
   std::thread microphoneThread;
@@ -126,6 +128,9 @@ struct RecorderCore {
   void SetRunning(bool run, std::atomic<bool>* stop = nullptr);
   // Where the clock stands now.
   int64_t ClockNow() const;
+  // A thread woke at nowMs after a stall of the machine (WokeAfterStall): the encoder holds
+  // off for kStallCatchUpMs.
+  void NoteStall(int64_t nowMs);
 
   bool measuresLevels() const { return settings.measureLevels; }
   // Stores a capture thread's newest level and reports both sources to the owner when a

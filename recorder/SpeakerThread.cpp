@@ -79,7 +79,9 @@ class SpeakerLoop {
       core_.systemSoundAway = !input_.Present();
       const bool heard = gatheredFrames() > 0;
       heldOver_ = !heldOver_ && WokeAfterStall(lastPollMs_ + kPollMs, now);
-      if (!heldOver_) {
+      if (heldOver_) {
+        core_.NoteStall(now);
+      } else {
         if (Deliver(now) < 0) return -1;
         lastPollMs_ = now;
       }

@@ -35,6 +35,12 @@ inline constexpr int kStalledWakeMs = 100;
 
 inline bool WokeAfterStall(int64_t askedMs, int64_t nowMs) { return nowMs - askedMs > kStalledWakeMs; }
 
+// After a stall, seen by any of the recorder's threads, the encoder writes nothing for this
+// long: the capture threads place what the stall held back at their next poll, and a source
+// that has not covered its time by then would otherwise be taken for a silent one (past its
+// patience, as a frozen server is) and its audio cut when it comes.
+inline constexpr int kStallCatchUpMs = 150;
+
 struct Placement {
   int64_t silence = 0;  // samples of silence before the piece
   int64_t drop = 0;     // samples cut from the start of the piece
