@@ -91,10 +91,18 @@ class MicrophoneLoop {
         input_.Flush();
         continue;
       }
-      const bool stalled = !heldOver_ && WokeAfterStall(pollMs_, now);
-      if (stalled) core_.NoteStall(now);
-      if (TakeAudio(now, !stalled) < 0) return -1;
-      if (heldOver_) poll = now;
+      const size_t had = gathered_.size();
+      if (Gather(now) < 0) return -1;
+      const int64_t broughtMs =
+          static_cast<int64_t>((gathered_.size() - had) / frameBytes_) * 1000 / device_.sampleRate;
+      // A microphone that went away may come back in another format: what it delivered
+      // before goes now.
+      if (!gone_ && stallHold_.Hold(now - pollMs_, broughtMs, kPollMs)) {
+        core_.NoteStall(now);
+        poll = now;
+      } else if (Place(now) < 0) {
+        return -1;
+      }
       if (gone_ && LookForMicrophone(now) < 0) return -1;
       // A vanished microphone leaves its meter empty until it is back.
       if (gone_ && core_.measuresLevels()) core_.PublishLevel(LevelSource::kMicrophone, SourceLevel{}, poll);
@@ -144,10 +152,12 @@ class MicrophoneLoop {
     return 0;
   }
 
-  // Takes everything that has arrived by now and places it on the clock, with what an earlier
-  // poll held over; unless `place` is false (a wake after a stall), when it is held over for
-  // the next poll. -1 when the path failed.
-  int TakeAudio(int64_t now, bool place = true) {
+  // Takes everything that has arrived by now and places it on the clock, with what polls
+  // after a stall held. -1 when the path failed.
+  int TakeAudio(int64_t now) { return Gather(now) < 0 ? -1 : Place(now); }
+
+  // Adds everything that has arrived by now to what was gathered.
+  int Gather(int64_t now) {
     for (;;) {
       const void* data = nullptr;
       int frames = 0;
@@ -166,10 +176,11 @@ class MicrophoneLoop {
       gathered_.insert(gathered_.end(), bytes, bytes + static_cast<size_t>(frames) * frameBytes_);
       input_.Release();
     }
-    // A microphone that went away may come back in another format: what it delivered before
-    // goes now.
-    heldOver_ = !place && !gone_;
-    if (heldOver_) return 0;
+    return 0;
+  }
+
+  // Places what was gathered; -1 when the path failed.
+  int Place(int64_t now) {
     const int result = Deliver(now);
     gathered_.clear();
     return result;
@@ -379,7 +390,7 @@ class MicrophoneLoop {
   CaptureFormat device_;
   int frameBytes_ = 4;
   std::vector<uint8_t> gathered_;  // audio of this poll, in the device's format
-  bool heldOver_ = false;          // gathered_ waits for the next poll (a wake after a stall)
+  StallHold stallHold_;            // whether gathered_ waits for the next poll
   int64_t expectedEnd_ = 0;        // where the microphone's audio ended after the last poll
   ClockDrift drift_{kOutputSampleRate};
   LevelMeter meter_;

@@ -75,11 +75,14 @@ class SpeakerLoop {
         core_.WaitForRunChange(now + kPollMs, false, core_.stopRequested);
         continue;
       }
+      const size_t had = gatheredFrames();
       if (TakePending(now) < 0) return -1;
       core_.systemSoundAway = !input_.Present();
       const bool heard = gatheredFrames() > 0;
-      heldOver_ = !heldOver_ && WokeAfterStall(lastPollMs_ + kPollMs, now);
-      if (heldOver_) {
+      // (A change of format on the way placed what was gathered before it.)
+      const size_t brought = gatheredFrames() > had ? gatheredFrames() - had : gatheredFrames();
+      const int64_t broughtMs = static_cast<int64_t>(brought) * 1000 / format_.sampleRate;
+      if (stallHold_.Hold(now - (lastPollMs_ + kPollMs), broughtMs, kPollMs)) {
         core_.NoteStall(now);
       } else {
         if (Deliver(now) < 0) return -1;
@@ -284,7 +287,7 @@ class SpeakerLoop {
   LevelMeter meter_;
   bool wasRunning_ = false;
   int64_t lastPollMs_ = 0;  // when what was gathered was last placed
-  bool heldOver_ = false;   // what was gathered waits for the next poll (a wake after a stall)
+  StallHold stallHold_;     // whether what was gathered waits for the next poll
 };
 
 }  // namespace

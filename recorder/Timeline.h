@@ -27,11 +27,31 @@ inline constexpr int kPlacementToleranceMs = 150;
 
 // A capture thread that wakes this much later than it asked to was held with the rest of the
 // machine (a stall), and so, most likely, was the sound server: what the server captured
-// meanwhile is on its way, some of it arrived, most not yet. Placed as it comes, in two polls,
-// its first part would leave a gap and the rest would count as overlap and be cut, losing the
-// stall's audio. Such a wake keeps what it took for the next poll, which places it all in one
-// piece (never two polls in a row: a machine that is merely slow still delivers).
+// meanwhile is on its way, some of it arrived, most not yet. Placed as it comes, its first
+// part would leave a gap and the rest would count as overlap and be cut, losing the stall's
+// audio. So the thread holds what it takes (StallHold) until the backlog is in, and places it
+// all in one piece.
 inline constexpr int kStalledWakeMs = 100;
+// The longest a capture thread holds its audio after a stall.
+inline constexpr int kMaxStallHoldMs = 500;
+
+// Whether a capture thread holds what it gathered for its next poll: from a poll that woke
+// more than kStalledWakeMs late, for as long as each poll still brings more than two polls'
+// worth of audio (the backlog still coming), at most kMaxStallHoldMs. A machine that is merely
+// slow wakes late now and then, and its next poll brings no backlog: it still delivers.
+class StallHold {
+ public:
+  // lateMs: how late this poll woke; broughtMs: the audio it took; pollMs: the poll period.
+  bool Hold(int64_t lateMs, int64_t broughtMs, int pollMs) {
+    const bool hold = held_ == 0 ? lateMs > kStalledWakeMs
+                                 : broughtMs > 2 * pollMs && (held_ + 1) * pollMs <= kMaxStallHoldMs;
+    held_ = hold ? held_ + 1 : 0;
+    return hold;
+  }
+
+ private:
+  int held_ = 0;  // polls held so far
+};
 
 inline bool WokeAfterStall(int64_t askedMs, int64_t nowMs) { return nowMs - askedMs > kStalledWakeMs; }
 

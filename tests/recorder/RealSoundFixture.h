@@ -109,8 +109,9 @@ class RealSound : public ::testing::Test {
   }
 
   // Whether the machine stalled while r was recorded for longer than `limit`, for tests whose
-  // figures such a stall would spoil: one longer than the recorder is known to ride through
-  // (AMachineStallLosesNoAudio), or one that moves an echo path. Says so; such a test records
+  // figures such a stall would spoil: one of a second or more, which the recorder rides
+  // through up to a point (AMachineStallLosesNoAudio stalls 2 s), or one that moves an echo
+  // path. Says so; such a test records
   // again, with a server of its own, up to kStalledAttempts times in all. On this machine
   // under the whole test command, a recording's longest stall is under 10 ms.
   static constexpr int kStalledAttempts = 3;
