@@ -97,7 +97,7 @@ class MicrophoneLoop {
           static_cast<int64_t>((gathered_.size() - had) / frameBytes_) * 1000 / device_.sampleRate;
       // A microphone that went away may come back in another format: what it delivered
       // before goes now.
-      if (!gone_ && stallHold_.Hold(now - pollMs_, broughtMs, kPollMs)) {
+      if (!gone_ && stallHold_.Hold(pollMs_, now, broughtMs, kPollMs)) {
         core_.NoteStall(now);
         poll = now;
       } else if (Place(now) < 0) {

@@ -82,7 +82,7 @@ class SpeakerLoop {
       // (A change of format on the way placed what was gathered before it.)
       const size_t brought = gatheredFrames() > had ? gatheredFrames() - had : gatheredFrames();
       const int64_t broughtMs = static_cast<int64_t>(brought) * 1000 / format_.sampleRate;
-      if (stallHold_.Hold(now - (lastPollMs_ + kPollMs), broughtMs, kPollMs)) {
+      if (stallHold_.Hold(lastPollMs_ + kPollMs, now, broughtMs, kPollMs)) {
         core_.NoteStall(now);
       } else {
         if (Deliver(now) < 0) return -1;

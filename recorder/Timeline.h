@@ -35,15 +35,18 @@ inline constexpr int kStalledWakeMs = 100;
 // The longest a capture thread holds its audio after a stall.
 inline constexpr int kMaxStallHoldMs = 500;
 
+inline bool WokeAfterStall(int64_t askedMs, int64_t nowMs) { return nowMs - askedMs > kStalledWakeMs; }
+
 // Whether a capture thread holds what it gathered for its next poll: from a poll that woke
 // more than kStalledWakeMs late, for as long as each poll still brings more than two polls'
 // worth of audio (the backlog still coming), at most kMaxStallHoldMs. A machine that is merely
 // slow wakes late now and then, and its next poll brings no backlog: it still delivers.
 class StallHold {
  public:
-  // lateMs: how late this poll woke; broughtMs: the audio it took; pollMs: the poll period.
-  bool Hold(int64_t lateMs, int64_t broughtMs, int pollMs) {
-    const bool hold = held_ == 0 ? lateMs > kStalledWakeMs
+  // askedMs, nowMs: when this poll was to wake and when it did; broughtMs: the audio it took;
+  // pollMs: the poll period.
+  bool Hold(int64_t askedMs, int64_t nowMs, int64_t broughtMs, int pollMs) {
+    const bool hold = held_ == 0 ? WokeAfterStall(askedMs, nowMs)
                                  : broughtMs > 2 * pollMs && (held_ + 1) * pollMs <= kMaxStallHoldMs;
     held_ = hold ? held_ + 1 : 0;
     return hold;
@@ -53,12 +56,10 @@ class StallHold {
   int held_ = 0;  // polls held so far
 };
 
-inline bool WokeAfterStall(int64_t askedMs, int64_t nowMs) { return nowMs - askedMs > kStalledWakeMs; }
-
 // After a stall, seen by any of the recorder's threads, the encoder writes nothing for this
-// long: the capture threads place what the stall held back at their next poll, and a source
-// that has not covered its time by then would otherwise be taken for a silent one (past its
-// patience, as a frozen server is) and its audio cut when it comes.
+// long, and again from each poll a capture thread holds (StallHold): until the backlog is
+// placed, a source that has not covered its time would otherwise be taken for a silent one
+// (past its patience, as a frozen server is) and its audio cut when it comes.
 inline constexpr int kStallCatchUpMs = 150;
 
 struct Placement {
