@@ -11,8 +11,16 @@
 #include <QDBusPendingCallWatcher>
 #include <QTemporaryDir>
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <unistd.h>
 
 #include "UiTestSupport.h"
 #include "WaylandTestEnvironment.h"
@@ -22,6 +30,40 @@ namespace {
 std::string g_problem = "the test desktop was not started";
 std::string g_busAddress;
 constexpr int kCallTimeoutMs = 15000;
+constexpr std::chrono::seconds kTeardownLimit{15};
+
+// Qt 6.4's Wayland client can leave its event thread waiting in wl_display_read_events for a
+// reader that is gone, and the application's destructor then waits for that thread for ever
+// (seen about once in twenty quick runs on a loaded machine, after every test had passed). The
+// results are known by then: a teardown that hangs stops the test desktop and ends the process
+// with them instead. The lock is held to the end, so the main thread cannot go on meanwhile.
+class TeardownWatch {
+ public:
+  TeardownWatch(int result, std::function<void()> stopDesktop)
+      : thread_([this, result, stopDesktop = std::move(stopDesktop)] {
+          std::unique_lock lock(mutex_);
+          if (ended_.wait_for(lock, kTeardownLimit, [this] { return done_; })) return;
+          stopDesktop();
+          std::fprintf(stderr, "the Qt application's Wayland teardown hung for %lld s; ending with the tests' result\n",
+                       static_cast<long long>(kTeardownLimit.count()));
+          std::fflush(nullptr);
+          _exit(result);
+        }) {}
+  ~TeardownWatch() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    ended_.notify_one();
+    thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable ended_;
+  bool done_ = false;
+  std::thread thread_;
+};
 }  // namespace
 
 namespace zav::test {
@@ -98,10 +140,18 @@ int main(int argc, char** argv) {
     unsetenv("WAYLAND_DISPLAY");
   }
   int result = 1;
+  std::optional<TeardownWatch> teardown;
   {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     result = RUN_ALL_TESTS();
+    teardown.emplace(result, [&] {
+      trayWatcher.reset();
+      bus.reset();
+      weston.reset();
+      home.remove();
+    });
   }
+  teardown.reset();
   return result;
 }
