@@ -80,7 +80,7 @@ class SpeakerLoop {
       core_.systemSoundAway = !input_.Present();
       const bool heard = gatheredFrames() > 0;
       // (A change of format on the way placed what was gathered before it.)
-      const size_t brought = gatheredFrames() > had ? gatheredFrames() - had : gatheredFrames();
+      const size_t brought = gatheredFrames() >= had ? gatheredFrames() - had : gatheredFrames();
       const int64_t broughtMs = static_cast<int64_t>(brought) * 1000 / format_.sampleRate;
       if (stallHold_.Hold(lastPollMs_ + kPollMs, now, broughtMs, kPollMs)) {
         core_.NoteStall(now);
